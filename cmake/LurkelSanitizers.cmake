@@ -1,0 +1,8 @@
+if(LURKEL_SANITIZE)
+  set(_flags -fsanitize=${LURKEL_SANITIZE} -fno-omit-frame-pointer -g)
+  if(LURKEL_SANITIZE MATCHES "undefined")
+    list(APPEND _flags -fno-sanitize-recover=undefined)
+  endif()
+  add_compile_options(${_flags})
+  add_link_options(-fsanitize=${LURKEL_SANITIZE})
+endif()

@@ -1,0 +1,15 @@
+# Warnings for the project's own targets (Qt's headers come in as system headers).
+add_library(lurkel_warnings INTERFACE)
+target_compile_options(lurkel_warnings INTERFACE
+  -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wcast-qual -Wformat=2
+  -Wimplicit-fallthrough -Wmissing-declarations -Wundef)
+if(LURKEL_WERROR)
+  target_compile_options(lurkel_warnings INTERFACE -Werror)
+endif()
+
+# lurkel_target(NAME): the common settings of every target of ours.
+function(lurkel_target name)
+  target_link_libraries(${name} PRIVATE lurkel_warnings)
+  target_compile_definitions(${name} PRIVATE QT_NO_CAST_FROM_ASCII QT_NO_NARROWING_CONVERSIONS_IN_CONNECT
+                                             QT_NO_KEYWORDS)
+endfunction()

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QString>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lurkel {
+
+// A file path as the kernel sees it: raw bytes, not necessarily UTF-8.
+// Display strings are derived from it (invalid bytes become U+FFFD) and are
+// never turned back into a path.
+class BytePath {
+public:
+    BytePath() = default;
+    BytePath(std::string bytes) : m_bytes(std::move(bytes)) {} // NOLINT(google-explicit-constructor)
+    BytePath(const char *bytes) : m_bytes(bytes ? bytes : "") {} // NOLINT(google-explicit-constructor)
+    BytePath(std::string_view bytes) : m_bytes(bytes) {} // NOLINT(google-explicit-constructor)
+
+    // From text typed by the user or read from settings (encoded as UTF-8).
+    static BytePath fromText(const QString &text);
+    static BytePath fromBytes(const QByteArray &bytes);
+
+    const std::string &bytes() const { return m_bytes; }
+    const char *c_str() const { return m_bytes.c_str(); }
+    std::size_t size() const { return m_bytes.size(); }
+    bool empty() const { return m_bytes.empty(); }
+    bool isAbsolute() const { return !m_bytes.empty() && m_bytes.front() == '/'; }
+
+    QByteArray toByteArray() const { return QByteArray(m_bytes.data(), static_cast<qsizetype>(m_bytes.size())); }
+    // For display only: invalid UTF-8 sequences become U+FFFD.
+    QString displayString() const;
+    // True when the bytes are valid UTF-8, so that displayString() is exact.
+    bool isValidUtf8() const;
+
+    // "a" / "b" -> "a/b"; never doubles the separator ("/" / "home" -> "/home").
+    BytePath operator/(std::string_view name) const;
+    // The last component ("/a/b/" -> "b", "/" -> "/").
+    std::string_view fileName() const;
+    // Everything before the last component ("/a/b" -> "/a", "/a" -> "/", "a" -> "").
+    BytePath parent() const;
+    // The extension of the last component without the dot ("x.tar.gz" -> "gz", ".bashrc" -> "").
+    std::string_view extension() const;
+    // The file URI with every byte outside the unreserved set percent-encoded.
+    QByteArray toFileUri() const;
+
+    friend bool operator==(const BytePath &, const BytePath &) = default;
+    friend auto operator<=>(const BytePath &, const BytePath &) = default;
+
+private:
+    std::string m_bytes;
+};
+
+// True when the bytes form valid UTF-8 (no overlongs, no surrogates, nothing past U+10FFFF).
+bool isValidUtf8(std::string_view bytes);
+
+using BytePathList = std::vector<BytePath>;
+
+} // namespace lurkel

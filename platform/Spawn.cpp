@@ -1,0 +1,239 @@
+#include "Spawn.h"
+
+#include "Log.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/eventfd.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+extern char **environ; // NOLINT(readability-redundant-declaration)
+
+namespace lurkel {
+namespace {
+
+class Fd {
+public:
+    Fd() = default;
+    explicit Fd(int fd) : m_fd(fd) {}
+    ~Fd() { reset(); }
+    Fd(const Fd &) = delete;
+    Fd &operator=(const Fd &) = delete;
+    int get() const { return m_fd; }
+    void reset(int fd = -1)
+    {
+        if (m_fd >= 0) ::close(m_fd);
+        m_fd = fd;
+    }
+
+private:
+    int m_fd = -1;
+};
+
+std::int64_t monotonicMs()
+{
+    timespec ts{};
+    ::clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<std::int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+std::vector<std::string> buildEnvironment(const SpawnRequest &request)
+{
+    std::vector<std::string> env;
+    auto overridden = [&request](std::string_view entry) {
+        const auto eq = entry.find('=');
+        const std::string_view name = entry.substr(0, eq);
+        for (const auto &[n, v] : request.environment) {
+            if (n == name) return true;
+        }
+        for (const auto &n : request.unsetEnvironment) {
+            if (n == name) return true;
+        }
+        return false;
+    };
+    for (char **e = environ; e != nullptr && *e != nullptr; ++e) {
+        if (!overridden(*e)) env.emplace_back(*e);
+    }
+    for (const auto &[n, v] : request.environment) env.push_back(n + "=" + v);
+    return env;
+}
+
+} // namespace
+
+SpawnCancel::SpawnCancel() : m_fd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+SpawnCancel::~SpawnCancel()
+{
+    if (m_fd >= 0) ::close(m_fd);
+}
+
+void SpawnCancel::cancel()
+{
+    m_cancelled.store(true);
+    const std::uint64_t one = 1;
+    if (m_fd >= 0) {
+        [[maybe_unused]] const ssize_t n = ::write(m_fd, &one, sizeof one);
+    }
+}
+
+QString SpawnResult::failureDescription() const
+{
+    if (error) return error->localizedDescription();
+    QString text = QString::fromUtf8(standardError.data(), static_cast<qsizetype>(standardError.size())).trimmed();
+    const QString tail = signal != 0 ? QStringLiteral("(signal %1)").arg(signal)
+                                     : QStringLiteral("(exit %1)").arg(exitStatus);
+    return text.isEmpty() ? tail : text + QLatin1Char(' ') + tail;
+}
+
+SpawnResult Spawn::run(const SpawnRequest &request, SpawnCancel *cancel)
+{
+    SpawnResult result;
+    if (request.argv.empty()) {
+        result.error = Error::app(QStringLiteral("nothing to run"));
+        return result;
+    }
+    if (cancel != nullptr && cancel->isCancelled()) {
+        result.cancelled = true;
+        result.error = Error::posix(ECANCELED, QString::fromUtf8(request.argv[0].c_str()));
+        return result;
+    }
+
+    int inPipe[2], outPipe[2], errPipe[2];
+    if (::pipe2(inPipe, O_CLOEXEC) != 0) {
+        result.error = Error::posix(errno, QStringLiteral("pipe"));
+        return result;
+    }
+    Fd inRead(inPipe[0]), inWrite(inPipe[1]);
+    if (::pipe2(outPipe, O_CLOEXEC) != 0) {
+        result.error = Error::posix(errno, QStringLiteral("pipe"));
+        return result;
+    }
+    Fd outRead(outPipe[0]), outWrite(outPipe[1]);
+    if (::pipe2(errPipe, O_CLOEXEC) != 0) {
+        result.error = Error::posix(errno, QStringLiteral("pipe"));
+        return result;
+    }
+    Fd errRead(errPipe[0]), errWrite(errPipe[1]);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, inRead.get(), STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, outWrite.get(), STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, errWrite.get(), STDERR_FILENO);
+    if (request.workingDirectory) {
+        posix_spawn_file_actions_addchdir_np(&actions, request.workingDirectory->c_str());
+    }
+
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    sigset_t noSignals, defaults;
+    sigemptyset(&noSignals);
+    sigemptyset(&defaults);
+    for (int sig : {SIGINT, SIGTERM, SIGQUIT, SIGHUP, SIGPIPE, SIGCHLD, SIGUSR1, SIGUSR2}) sigaddset(&defaults, sig);
+    posix_spawnattr_setsigmask(&attr, &noSignals);
+    posix_spawnattr_setsigdefault(&attr, &defaults);
+    posix_spawnattr_setpgroup(&attr, 0);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
+
+    std::vector<char *> argv;
+    for (const auto &a : request.argv) argv.push_back(const_cast<char *>(a.c_str()));
+    argv.push_back(nullptr);
+    std::vector<std::string> envStrings = buildEnvironment(request);
+    std::vector<char *> envp;
+    for (auto &e : envStrings) envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    pid_t pid = -1;
+    const int rc = ::posix_spawnp(&pid, argv[0], &actions, &attr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attr);
+    if (rc != 0) {
+        result.error = Error::posix(rc, QString::fromUtf8(request.argv[0].c_str()));
+        return result;
+    }
+    result.started = true;
+    inRead.reset();
+    outWrite.reset();
+    errWrite.reset();
+
+    std::size_t inDone = 0;
+    if (request.standardInput.empty()) {
+        inWrite.reset();
+    } else {
+        ::fcntl(inWrite.get(), F_SETFL, ::fcntl(inWrite.get(), F_GETFL) | O_NONBLOCK);
+    }
+
+    std::int64_t killAt = -1;
+    bool terminated = false;
+    char buffer[65536];
+    while (outRead.get() >= 0 || errRead.get() >= 0) {
+        pollfd fds[4];
+        int n = 0;
+        const int outIdx = outRead.get() >= 0 ? n : -1;
+        if (outIdx >= 0) fds[n++] = {outRead.get(), POLLIN, 0};
+        const int errIdx = errRead.get() >= 0 ? n : -1;
+        if (errIdx >= 0) fds[n++] = {errRead.get(), POLLIN, 0};
+        const int inIdx = inWrite.get() >= 0 ? n : -1;
+        if (inIdx >= 0) fds[n++] = {inWrite.get(), POLLOUT, 0};
+        const int cancelIdx = (cancel != nullptr && !terminated) ? n : -1;
+        if (cancelIdx >= 0) fds[n++] = {cancel->fd(), POLLIN, 0};
+
+        int timeout = -1;
+        if (killAt >= 0) timeout = static_cast<int>(std::max<std::int64_t>(0, killAt - monotonicMs()));
+        const int ready = ::poll(fds, static_cast<nfds_t>(n), timeout);
+        if (ready < 0 && errno != EINTR) break;
+        if (killAt >= 0 && monotonicMs() >= killAt) {
+            ::kill(-pid, SIGKILL);
+            killAt = -1;
+        }
+        if (ready <= 0) continue;
+
+        auto drain = [&buffer](Fd &fd, std::string &into, short revents) {
+            if ((revents & (POLLIN | POLLHUP | POLLERR)) == 0) return;
+            const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
+            if (got > 0) {
+                into.append(buffer, static_cast<std::size_t>(got));
+            } else if (got == 0 || (errno != EINTR && errno != EAGAIN)) {
+                fd.reset();
+            }
+        };
+        if (outIdx >= 0) drain(outRead, result.standardOutput, fds[outIdx].revents);
+        if (errIdx >= 0) drain(errRead, result.standardError, fds[errIdx].revents);
+        if (inIdx >= 0 && (fds[inIdx].revents & (POLLOUT | POLLERR | POLLHUP)) != 0) {
+            const ssize_t put = ::write(inWrite.get(), request.standardInput.data() + inDone,
+                                        request.standardInput.size() - inDone);
+            if (put > 0) inDone += static_cast<std::size_t>(put);
+            if (put < 0 && errno != EAGAIN && errno != EINTR) inDone = request.standardInput.size();
+            if (inDone >= request.standardInput.size()) inWrite.reset();
+        }
+        if (cancelIdx >= 0 && (fds[cancelIdx].revents & POLLIN) != 0) {
+            terminated = true;
+            result.cancelled = true;
+            ::kill(-pid, SIGTERM);
+            killAt = monotonicMs() + 2000;
+        }
+    }
+    inWrite.reset();
+
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (WIFEXITED(status)) {
+        result.exitStatus = WEXITSTATUS(status);
+    } else if (WIFSIGNALED(status)) {
+        result.signal = WTERMSIG(status);
+    }
+    if (result.cancelled) {
+        // anything it left behind in its group goes too
+        ::kill(-pid, SIGKILL);
+    }
+    return result;
+}
+
+} // namespace lurkel

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "Error.h"
+
+#include <atomic>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace lurkel {
+
+// A cancellation token for a running program. cancel() is async-signal-safe, so a
+// SIGINT handler may call it.
+class SpawnCancel {
+public:
+    SpawnCancel();
+    ~SpawnCancel();
+    SpawnCancel(const SpawnCancel &) = delete;
+    SpawnCancel &operator=(const SpawnCancel &) = delete;
+
+    void cancel();
+    bool isCancelled() const { return m_cancelled.load(); }
+    int fd() const { return m_fd; }
+
+private:
+    int m_fd = -1;
+    std::atomic<bool> m_cancelled{false};
+};
+
+struct SpawnRequest {
+    // argv[0] is the program: an absolute path, or a name searched in PATH.
+    std::vector<std::string> argv;
+    // Set (or replace) these variables in the child's environment.
+    std::vector<std::pair<std::string, std::string>> environment{};
+    // Remove these variables from the child's environment.
+    std::vector<std::string> unsetEnvironment{};
+    std::optional<std::string> workingDirectory{};
+    // Written to the child's standard input, which is then closed.
+    std::string standardInput{};
+};
+
+struct SpawnResult {
+    bool started = false;
+    int exitStatus = -1; // the exit code when it exited, else -1
+    int signal = 0;      // the signal that ended it, else 0
+    bool cancelled = false;
+    std::string standardOutput;
+    std::string standardError;
+    std::optional<Error> error; // set when it could not be started
+
+    bool succeeded() const { return started && exitStatus == 0; }
+    // "<standard error, trimmed> (exit N)" or "... (signal N)", for reports of a failed run.
+    QString failureDescription() const;
+};
+
+// Runs programs with posix_spawn on a byte argument vector (never a shell string),
+// capturing standard output and error. The child gets its own process group, so that a
+// cancel ends it and everything it started.
+class Spawn {
+public:
+    // Runs to completion (or until cancelled: SIGTERM to the group, SIGKILL 2 s later).
+    static SpawnResult run(const SpawnRequest &request, SpawnCancel *cancel = nullptr);
+};
+
+} // namespace lurkel

@@ -1,0 +1,510 @@
+#include "UserDefaults.h"
+
+#include "Identity.h"
+#include "Log.h"
+#include "XdgDirs.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cerrno>
+#include <cmath>
+#include <fcntl.h>
+#include <limits>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <random>
+#include <stdio.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace lurkel {
+namespace {
+
+const QString kTagDate = QStringLiteral("$date");
+const QString kTagData = QStringLiteral("$data");
+const QString kTagUint = QStringLiteral("$uint");
+const QString kTagReal = QStringLiteral("$real");
+const QString kTagDict = QStringLiteral("$dict");
+
+bool isTag(const QString &key)
+{
+    return key == kTagDate || key == kTagData || key == kTagUint || key == kTagReal || key == kTagDict;
+}
+
+QJsonValue encodeValue(const QVariant &value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+        return value.toBool();
+    case QMetaType::Int:
+    case QMetaType::Long:
+    case QMetaType::LongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::UInt:
+        return QJsonValue(value.toLongLong());
+    case QMetaType::ULong:
+    case QMetaType::ULongLong: {
+        const qulonglong u = value.toULongLong();
+        if (u <= static_cast<qulonglong>(std::numeric_limits<qint64>::max())) return QJsonValue(static_cast<qint64>(u));
+        return QJsonObject{{kTagUint, QString::number(u)}};
+    }
+    case QMetaType::Float:
+    case QMetaType::Double: {
+        const double d = value.toDouble();
+        if (!std::isfinite(d)) {
+            return QJsonObject{{kTagReal, std::isnan(d) ? QStringLiteral("nan") : d > 0 ? QStringLiteral("inf")
+                                                                                        : QStringLiteral("-inf")}};
+        }
+        // An integral double would read back as an integer: tag it to keep its kind.
+        if (d == std::floor(d) && std::abs(d) < 1e15) return QJsonObject{{kTagReal, d}};
+        return d;
+    }
+    case QMetaType::QString:
+        return value.toString();
+    case QMetaType::QDateTime:
+        return QJsonObject{{kTagDate, value.toDateTime().toUTC().toString(Qt::ISODateWithMs)}};
+    case QMetaType::QByteArray:
+        return QJsonObject{{kTagData, QString::fromLatin1(value.toByteArray().toBase64())}};
+    case QMetaType::QStringList:
+    case QMetaType::QVariantList: {
+        QJsonArray array;
+        for (const QVariant &item : value.toList()) array.append(encodeValue(item));
+        return array;
+    }
+    case QMetaType::QVariantMap: {
+        const QVariantMap map = value.toMap();
+        QJsonObject object;
+        for (auto it = map.begin(); it != map.end(); ++it) object.insert(it.key(), encodeValue(it.value()));
+        if (object.size() == 1 && isTag(object.begin().key())) return QJsonObject{{kTagDict, object}};
+        return object;
+    }
+    default:
+        return value.toString();
+    }
+}
+
+QVariant decodeValue(const QJsonValue &value);
+
+QVariantMap decodeObject(const QJsonObject &object)
+{
+    QVariantMap map;
+    for (auto it = object.begin(); it != object.end(); ++it) map.insert(it.key(), decodeValue(it.value()));
+    return map;
+}
+
+QVariant decodeValue(const QJsonValue &value)
+{
+    switch (value.type()) {
+    case QJsonValue::Bool:
+        return value.toBool();
+    case QJsonValue::Double:
+        return value.toVariant(); // qlonglong for integers, double otherwise
+    case QJsonValue::String:
+        return value.toString();
+    case QJsonValue::Array: {
+        QVariantList list;
+        for (const QJsonValue &item : value.toArray()) list.append(decodeValue(item));
+        return list;
+    }
+    case QJsonValue::Object: {
+        const QJsonObject object = value.toObject();
+        if (object.size() == 1) {
+            const QString tag = object.begin().key();
+            const QJsonValue inner = object.begin().value();
+            if (tag == kTagDate) return QDateTime::fromString(inner.toString(), Qt::ISODateWithMs);
+            if (tag == kTagData) return QByteArray::fromBase64(inner.toString().toLatin1());
+            if (tag == kTagUint) return inner.toString().toULongLong();
+            if (tag == kTagReal) {
+                if (inner.isString()) {
+                    const QString s = inner.toString();
+                    if (s == QLatin1String("inf")) return std::numeric_limits<double>::infinity();
+                    if (s == QLatin1String("-inf")) return -std::numeric_limits<double>::infinity();
+                    return std::numeric_limits<double>::quiet_NaN();
+                }
+                return inner.toDouble();
+            }
+            if (tag == kTagDict) return decodeObject(inner.toObject());
+        }
+        return decodeObject(object);
+    }
+    default:
+        return {};
+    }
+}
+
+bool isNumberVariant(const QVariant &v)
+{
+    switch (v.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Float:
+    case QMetaType::Double:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The leading number of a text, as the string conversions of the defaults read it:
+// leading white space skipped, an optional sign, digits (and for doubles a fraction and
+// exponent); nothing readable gives 0.
+double leadingNumber(const QString &text, bool integral)
+{
+    const QByteArray s = text.trimmed().toLatin1();
+    std::size_t used = 0;
+    const std::string str(s.constData(), static_cast<std::size_t>(s.size()));
+    try {
+        if (integral) return static_cast<double>(std::stoll(str, &used));
+        return std::stod(str, &used);
+    } catch (...) {
+        return 0.0;
+    }
+}
+
+class FileLock {
+public:
+    explicit FileLock(const BytePath &path)
+    {
+        m_fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (m_fd < 0) return;
+        while (::flock(m_fd, LOCK_EX) != 0) {
+            if (errno != EINTR) {
+                ::close(m_fd);
+                m_fd = -1;
+                return;
+            }
+        }
+    }
+    ~FileLock()
+    {
+        if (m_fd >= 0) ::close(m_fd); // closing releases the lock
+    }
+    FileLock(const FileLock &) = delete;
+    FileLock &operator=(const FileLock &) = delete;
+    bool locked() const { return m_fd >= 0; }
+
+private:
+    int m_fd = -1;
+};
+
+bool writeAll(int fd, const QByteArray &data)
+{
+    qsizetype done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.constData() + done, static_cast<std::size_t>(data.size() - done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        done += n;
+    }
+    return true;
+}
+
+} // namespace
+
+QByteArray UserDefaults::encode(const QVariantMap &values)
+{
+    QJsonObject object;
+    for (auto it = values.begin(); it != values.end(); ++it) object.insert(it.key(), encodeValue(it.value()));
+    return QJsonDocument(object).toJson(QJsonDocument::Indented);
+}
+
+std::optional<QVariantMap> UserDefaults::decode(const QByteArray &json)
+{
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(json, &error);
+    if (error.error != QJsonParseError::NoError || !doc.isObject()) return std::nullopt;
+    return decodeObject(doc.object());
+}
+
+UserDefaults &UserDefaults::standardUserDefaults()
+{
+    return suite(QString::fromLatin1(Identity::kBundleIdentifier));
+}
+
+UserDefaults &UserDefaults::suite(const QString &name)
+{
+    static std::mutex mutex;
+    static std::map<QString, std::unique_ptr<UserDefaults>> suites;
+    std::lock_guard lock(mutex);
+    auto &slot = suites[name];
+    if (!slot) slot = std::make_unique<UserDefaults>(name);
+    return *slot;
+}
+
+UserDefaults::UserDefaults(QString domain) : m_domain(std::move(domain)) {}
+
+BytePath UserDefaults::filePath() const
+{
+    return XdgDirs::configHome() / (BytePath::fromText(m_domain).bytes() + ".json");
+}
+
+bool UserDefaults::readFileLocked(QVariantMap &out)
+{
+    const BytePath path = filePath();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno != ENOENT) {
+            logFailure(lcDefaults, "UserDefaults read", Error::posix(errno, path.displayString()));
+        }
+        out.clear();
+        m_stamp = FileStamp{};
+        return errno == ENOENT;
+    }
+    struct stat st{};
+    ::fstat(fd, &st);
+    QByteArray data;
+    char buffer[65536];
+    ssize_t n = 0;
+    bool readError = false;
+    while ((n = ::read(fd, buffer, sizeof buffer)) != 0) {
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            readError = true;
+            break;
+        }
+        data.append(buffer, n);
+    }
+    ::close(fd);
+    m_stamp = FileStamp{static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino),
+                        static_cast<qint64>(st.st_size),
+                        static_cast<qint64>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+    std::optional<QVariantMap> values;
+    if (!readError) values = decode(data);
+    if (values) {
+        out = *values;
+        return true;
+    }
+    // Damaged: keep the copy aside for the user, never overwrite it, and start empty.
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string aside = path.bytes() + ".corrupt-" + stamp.toStdString();
+        if (attempt > 0) aside += "-" + std::to_string(attempt);
+        if (::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0) {
+            qCWarning(lcDefaults, "damaged settings file %s moved aside to %s", path.c_str(), aside.c_str());
+            break;
+        }
+        if (errno != EEXIST) {
+            logFailure(lcDefaults, "UserDefaults move aside", Error::posix(errno, path.displayString()));
+            break;
+        }
+    }
+    out.clear();
+    m_stamp = FileStamp{};
+    return false;
+}
+
+void UserDefaults::loadIfChangedLocked()
+{
+    if (m_loaded) return;
+    XdgDirs::makePath(XdgDirs::configHome());
+    FileLock lock(BytePath(filePath().bytes() + ".lock"));
+    QVariantMap disk;
+    readFileLocked(disk);
+    // keys changed here before the first read win over what is on disk
+    for (const QString &key : std::as_const(m_dirty)) {
+        if (m_values.contains(key)) {
+            disk.insert(key, m_values.value(key));
+        } else {
+            disk.remove(key);
+        }
+    }
+    m_values = disk;
+    m_loaded = true;
+}
+
+QVariant UserDefaults::objectForKey(const QString &key)
+{
+    QMutexLocker lock(&m_mutex);
+    loadIfChangedLocked();
+    return m_values.value(key);
+}
+
+bool UserDefaults::contains(const QString &key)
+{
+    QMutexLocker lock(&m_mutex);
+    loadIfChangedLocked();
+    return m_values.contains(key);
+}
+
+bool UserDefaults::boolForKey(const QString &key, bool fallback)
+{
+    const QVariant v = objectForKey(key);
+    if (!v.isValid()) return fallback;
+    if (v.typeId() == QMetaType::Bool) return v.toBool();
+    if (isNumberVariant(v)) return v.toDouble() != 0.0;
+    if (v.typeId() == QMetaType::QString) {
+        // like a text's boolean value: Y, y, T, t or a digit 1-9 after white space, sign and zeros
+        QString s = v.toString().trimmed();
+        qsizetype i = 0;
+        if (i < s.size() && (s[i] == QLatin1Char('+') || s[i] == QLatin1Char('-'))) ++i;
+        while (i < s.size() && s[i] == QLatin1Char('0')) ++i;
+        if (i >= s.size()) return false;
+        const QChar c = s[i];
+        return c == QLatin1Char('Y') || c == QLatin1Char('y') || c == QLatin1Char('T') || c == QLatin1Char('t') ||
+               (c >= QLatin1Char('1') && c <= QLatin1Char('9'));
+    }
+    return false;
+}
+
+qint64 UserDefaults::integerForKey(const QString &key, qint64 fallback)
+{
+    const QVariant v = objectForKey(key);
+    if (!v.isValid()) return fallback;
+    if (v.typeId() == QMetaType::Bool) return v.toBool() ? 1 : 0;
+    if (v.typeId() == QMetaType::Double || v.typeId() == QMetaType::Float) {
+        const double d = v.toDouble();
+        if (!std::isfinite(d)) return 0;
+        return static_cast<qint64>(std::clamp(d, -9.2e18, 9.2e18));
+    }
+    if (isNumberVariant(v)) return v.toLongLong();
+    if (v.typeId() == QMetaType::QString) return static_cast<qint64>(leadingNumber(v.toString(), true));
+    return 0;
+}
+
+double UserDefaults::doubleForKey(const QString &key, double fallback)
+{
+    const QVariant v = objectForKey(key);
+    if (!v.isValid()) return fallback;
+    if (v.typeId() == QMetaType::Bool) return v.toBool() ? 1.0 : 0.0;
+    if (isNumberVariant(v)) return v.toDouble();
+    if (v.typeId() == QMetaType::QString) return leadingNumber(v.toString(), false);
+    return 0.0;
+}
+
+QString UserDefaults::stringForKey(const QString &key)
+{
+    const QVariant v = objectForKey(key);
+    if (v.typeId() == QMetaType::QString) return v.toString();
+    if (isNumberVariant(v)) return v.toString();
+    return {};
+}
+
+bool UserDefaults::isNumber(const QString &key)
+{
+    return isNumberVariant(objectForKey(key));
+}
+
+void UserDefaults::setObject(const QString &key, const QVariant &value)
+{
+    QMutexLocker lock(&m_mutex);
+    loadIfChangedLocked();
+    if (value.isValid()) {
+        m_values.insert(key, value);
+    } else {
+        m_values.remove(key);
+    }
+    m_dirty.insert(key);
+}
+
+void UserDefaults::removeObject(const QString &key)
+{
+    setObject(key, QVariant());
+}
+
+bool UserDefaults::synchronize()
+{
+    QMutexLocker lock(&m_mutex);
+    loadIfChangedLocked();
+    const BytePath path = filePath();
+    XdgDirs::makePath(XdgDirs::configHome());
+    FileLock fileLock(BytePath(path.bytes() + ".lock"));
+    if (!fileLock.locked()) {
+        logFailure(lcDefaults, "UserDefaults lock", Error::posix(errno, path.displayString()));
+        return false;
+    }
+
+    // what the others wrote, with our own changes on top
+    QVariantMap merged;
+    struct stat st{};
+    const bool exists = ::stat(path.c_str(), &st) == 0;
+    const FileStamp now = exists ? FileStamp{static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino),
+                                             static_cast<qint64>(st.st_size),
+                                             static_cast<qint64>(st.st_mtim.tv_sec) * 1000000000 +
+                                                 st.st_mtim.tv_nsec}
+                                 : FileStamp{};
+    if (now == m_stamp) {
+        merged = m_values; // nobody else wrote: our copy is the disk's plus our changes
+    } else {
+        readFileLocked(merged);
+        for (const QString &key : std::as_const(m_dirty)) {
+            if (m_values.contains(key)) {
+                merged.insert(key, m_values.value(key));
+            } else {
+                merged.remove(key);
+            }
+        }
+    }
+
+    if (!m_dirty.isEmpty()) {
+        const QByteArray data = encode(merged);
+        std::string tmp;
+        int fd = -1;
+        std::random_device rd;
+        for (int attempt = 0; attempt < 20 && fd < 0; ++attempt) {
+            tmp = path.bytes() + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(rd());
+            fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        }
+        if (fd < 0) {
+            logFailure(lcDefaults, "UserDefaults write", Error::posix(errno, path.displayString()));
+            return false;
+        }
+        const bool ok = writeAll(fd, data) && ::fsync(fd) == 0;
+        const int savedErrno = errno;
+        ::close(fd);
+        if (!ok || ::rename(tmp.c_str(), path.c_str()) != 0) {
+            const int err = ok ? errno : savedErrno;
+            ::unlink(tmp.c_str());
+            logFailure(lcDefaults, "UserDefaults write", Error::posix(err, path.displayString()));
+            return false;
+        }
+        const int dirFd = ::open(XdgDirs::configHome().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dirFd >= 0) {
+            ::fsync(dirFd);
+            ::close(dirFd);
+        }
+        if (::stat(path.c_str(), &st) == 0) {
+            m_stamp = FileStamp{static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino),
+                                static_cast<qint64>(st.st_size),
+                                static_cast<qint64>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+        }
+        m_dirty.clear();
+    }
+    m_values = merged;
+    return true;
+}
+
+void UserDefaults::removePersistentDomain()
+{
+    QMutexLocker lock(&m_mutex);
+    const BytePath path = filePath();
+    FileLock fileLock(BytePath(path.bytes() + ".lock"));
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
+        logFailure(lcDefaults, "UserDefaults remove domain", Error::posix(errno, path.displayString()));
+    }
+    m_values.clear();
+    m_dirty.clear();
+    m_stamp = FileStamp{};
+    m_loaded = true;
+}
+
+QVariantMap UserDefaults::dictionaryRepresentation()
+{
+    QMutexLocker lock(&m_mutex);
+    loadIfChangedLocked();
+    return m_values;
+}
+
+} // namespace lurkel

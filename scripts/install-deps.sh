@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs every build and test dependency of Lurkel on Debian 12 (as root, or
+# through sudo). Does nothing, quickly, when everything is already there.
+set -euo pipefail
+
+packages=(
+  # toolchain
+  build-essential cmake ninja-build ccache pkg-config git
+  clang-format clang-tidy
+  # Qt 6 (Core, Gui, Widgets, DBus, Network, Svg) and the offscreen/xcb platforms
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-qpa-plugins libgl-dev
+  # tests
+  googletest libgtest-dev libgmock-dev
+  dbus dbus-daemon dbus-bin util-linux
+  # looking at the program as a user would
+  xvfb xauth x11-utils xdotool
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${db:Status-Status}' "$p" 2>/dev/null || true)
+  [ "$status" = installed ] || missing+=("$p")
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null || { echo "install-deps: run as root to install: ${missing[*]}" >&2; exit 1; }
+  sudo=sudo
+fi
+
+echo "install-deps: installing ${missing[*]}" >&2
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,77 @@
+#include "MainQueue.h"
+#include "ManualClock.h"
+#include "NotificationCenter.h"
+
+#include <QCoreApplication>
+#include <QObject>
+
+#include <gtest/gtest.h>
+
+using namespace lurkel;
+
+TEST(NotificationCenter, FiltersByNameAndObjectAndSurvivesRemovalWhilePosting)
+{
+    NotificationCenter center;
+    QStringList seen;
+    center.addObserver(QStringLiteral("A"), {}, [&](const Notification &n) { seen << n.name + n.object.toString(); });
+    center.addObserver(QStringLiteral("A"), QStringLiteral("x"), [&](const Notification &) { seen << QStringLiteral("Ax-only"); });
+    center.addObserver({}, {}, [&](const Notification &n) { seen << QStringLiteral("any:") + n.name; });
+    NotificationCenter::Token second = 0;
+    center.addObserver(QStringLiteral("B"), {}, [&](const Notification &) {
+        seen << QStringLiteral("B1");
+        center.removeObserver(second); // removed before its turn: not called
+    });
+    second = center.addObserver(QStringLiteral("B"), {}, [&](const Notification &) { seen << QStringLiteral("B2"); });
+
+    center.post(QStringLiteral("A"), QStringLiteral("y"));
+    center.post(QStringLiteral("A"), QStringLiteral("x"), {{QStringLiteral("k"), 1}});
+    center.post(QStringLiteral("B"));
+    EXPECT_EQ(seen, (QStringList{QStringLiteral("Ay"), QStringLiteral("any:A"), QStringLiteral("Ax"),
+                                 QStringLiteral("Ax-only"), QStringLiteral("any:A"), QStringLiteral("any:B"),
+                                 QStringLiteral("B1")}));
+    EXPECT_EQ(seen.count(QStringLiteral("B2")), 0);
+}
+
+TEST(NotificationCenter, ContextDestructionRemovesObserver)
+{
+    NotificationCenter center;
+    int calls = 0;
+    {
+        QObject context;
+        center.addObserver(QStringLiteral("N"), {}, [&](const Notification &) { ++calls; }, &context);
+        center.post(QStringLiteral("N"));
+    }
+    center.post(QStringLiteral("N"));
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(center.observerCount(), 0u);
+}
+
+TEST(MainQueue, DelayedCallsRunInOrderOnTheClockAndCancelStopsThem)
+{
+    ManualClock clock;
+    QStringList order;
+    MainQueue::after(300, [&]() { order << QStringLiteral("300"); }, clock);
+    DelayedCall cancelled = MainQueue::after(100, [&]() { order << QStringLiteral("cancelled"); }, clock);
+    MainQueue::after(100, [&]() {
+        order << QStringLiteral("100");
+        MainQueue::after(50, [&]() { order << QStringLiteral("150"); }, clock); // scheduled from a timer
+    }, clock);
+    EXPECT_TRUE(cancelled.isPending());
+    cancelled.cancel();
+    EXPECT_FALSE(cancelled.isPending());
+    clock.advance(99);
+    EXPECT_TRUE(order.isEmpty());
+    clock.advance(201);
+    EXPECT_EQ(order, (QStringList{QStringLiteral("100"), QStringLiteral("150"), QStringLiteral("300")}));
+    EXPECT_EQ(clock.pendingCount(), 0u);
+    EXPECT_EQ(clock.currentDateTime(), ManualClock().currentDateTime().addMSecs(300));
+}
+
+TEST(MainQueue, AsyncRunsLaterOnTheMainThread)
+{
+    bool ran = false;
+    std::thread([&]() { MainQueue::async([&]() { ran = MainQueue::isMainThread(); }); }).join();
+    EXPECT_FALSE(ran);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(ran);
+}

@@ -1,0 +1,49 @@
+#include "Spawn.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+using namespace lurkel;
+using namespace std::string_literals;
+
+TEST(Spawn, PrintfRoundTripKeepsHostileBytes)
+{
+    const std::string name = "-n bad\xff name\nwith 'quotes' $(touch x) \"d\""s;
+    const SpawnResult r = Spawn::run({{"printf", "%s", name}});
+    ASSERT_TRUE(r.started);
+    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_EQ(r.standardOutput, name);
+}
+
+TEST(Spawn, EnvironmentInputAndFailureText)
+{
+    SpawnRequest request{{"/bin/sh", "-c", "printf '%s|' \"$LURKEL_T\" \"${HOME-unset}\"; cat; echo oops >&2; exit 3"}};
+    request.environment = {{"LURKEL_T", "v a l"}};
+    request.unsetEnvironment = {"HOME"};
+    request.standardInput = std::string(200000, 'x'); // more than a pipe holds
+    const SpawnResult r = Spawn::run(request);
+    EXPECT_EQ(r.exitStatus, 3);
+    EXPECT_FALSE(r.succeeded());
+    EXPECT_EQ(r.standardOutput, "v a l|unset|" + std::string(200000, 'x'));
+    EXPECT_EQ(r.failureDescription(), QStringLiteral("oops (exit 3)"));
+}
+
+TEST(Spawn, MissingProgramIsAnErrorNotACrash)
+{
+    const SpawnResult r = Spawn::run({{"/nonexistent/program"}});
+    EXPECT_FALSE(r.started);
+    ASSERT_TRUE(r.error.has_value());
+    EXPECT_EQ(r.error->code, ENOENT);
+}
+
+TEST(Spawn, CancelEndsTheProgramAndItsChildren)
+{
+    SpawnCancel cancel;
+    // the shell starts a child that would hold the pipes open for a minute
+    std::thread canceller([&cancel]() { cancel.cancel(); });
+    const SpawnResult r = Spawn::run({{"/bin/sh", "-c", "sleep 60 & sleep 60; wait"}}, &cancel);
+    canceller.join();
+    EXPECT_TRUE(r.cancelled);
+    EXPECT_FALSE(r.succeeded());
+}

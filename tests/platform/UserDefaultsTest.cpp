@@ -1,0 +1,145 @@
+#include "Spawn.h"
+#include "TestEnvironment.h"
+#include "UserDefaults.h"
+#include "XdgDirs.h"
+
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <limits>
+#include <thread>
+
+using namespace lurkel;
+using lurkel::test::TestEnvironment;
+
+namespace {
+
+class UserDefaultsTest : public ::testing::Test {
+protected:
+    void SetUp() override { TestEnvironment::freshHome(); }
+};
+
+std::vector<std::string> filesIn(const BytePath &dir, const std::string &prefix)
+{
+    std::vector<std::string> names;
+    DIR *d = ::opendir(dir.c_str());
+    if (d == nullptr) return names;
+    while (dirent *e = ::readdir(d)) {
+        if (std::string(e->d_name).rfind(prefix, 0) == 0) names.emplace_back(e->d_name);
+    }
+    ::closedir(d);
+    return names;
+}
+
+} // namespace
+
+TEST_F(UserDefaultsTest, ValuesKeepTheirKindAcrossProcesses)
+{
+    const QDateTime date = QDateTime::fromMSecsSinceEpoch(1767225600123, Qt::UTC);
+    const QVariantMap dict{{QStringLiteral("$date"), QStringLiteral("not a date")}};
+    {
+        UserDefaults d(QStringLiteral("kinds"));
+        d.setBool(QStringLiteral("b"), true);
+        d.setInteger(QStringLiteral("i"), -42);
+        d.setDouble(QStringLiteral("whole"), 2.0);
+        d.setDouble(QStringLiteral("frac"), 0.8);
+        d.setObject(QStringLiteral("u"), QVariant::fromValue(std::numeric_limits<quint64>::max()));
+        d.setString(QStringLiteral("s"), QStringLiteral("text"));
+        d.setObject(QStringLiteral("date"), date);
+        d.setObject(QStringLiteral("data"), QByteArray("\x00\xff", 2));
+        d.setObject(QStringLiteral("list"), QVariantList{1, QStringLiteral("x")});
+        d.setObject(QStringLiteral("dict"), dict);
+        ASSERT_TRUE(d.synchronize());
+    }
+    UserDefaults r(QStringLiteral("kinds")); // a fresh object reads the file
+    EXPECT_EQ(r.objectForKey(QStringLiteral("b")).typeId(), QMetaType::Bool);
+    EXPECT_EQ(r.integerForKey(QStringLiteral("i")), -42);
+    EXPECT_EQ(r.objectForKey(QStringLiteral("whole")).typeId(), QMetaType::Double);
+    EXPECT_DOUBLE_EQ(r.doubleForKey(QStringLiteral("frac")), 0.8);
+    EXPECT_EQ(r.objectForKey(QStringLiteral("u")).toULongLong(), std::numeric_limits<quint64>::max());
+    EXPECT_EQ(r.objectForKey(QStringLiteral("date")).toDateTime(), date);
+    EXPECT_EQ(r.objectForKey(QStringLiteral("data")).toByteArray(), QByteArray("\x00\xff", 2));
+    EXPECT_EQ(r.objectForKey(QStringLiteral("list")).toList().size(), 2);
+    EXPECT_EQ(r.objectForKey(QStringLiteral("dict")).toMap(), dict);
+    EXPECT_TRUE(r.isNumber(QStringLiteral("i")));
+    EXPECT_TRUE(r.isNumber(QStringLiteral("whole")));
+    EXPECT_FALSE(r.isNumber(QStringLiteral("b")));
+    EXPECT_FALSE(r.isNumber(QStringLiteral("s")));
+}
+
+TEST_F(UserDefaultsTest, ConversionsOfUnexpectedKindsAndAbsentKeys)
+{
+    UserDefaults d(QStringLiteral("conv"));
+    EXPECT_TRUE(d.boolForKey(QStringLiteral("absent"), true));
+    EXPECT_EQ(d.integerForKey(QStringLiteral("absent"), 7), 7);
+    d.setString(QStringLiteral("yes"), QStringLiteral("  YES"));
+    d.setString(QStringLiteral("zero"), QStringLiteral("000"));
+    d.setString(QStringLiteral("num"), QStringLiteral(" 12abc"));
+    d.setDouble(QStringLiteral("half"), 0.5);
+    EXPECT_TRUE(d.boolForKey(QStringLiteral("yes")));
+    EXPECT_FALSE(d.boolForKey(QStringLiteral("zero"), true));
+    EXPECT_EQ(d.integerForKey(QStringLiteral("num")), 12);
+    EXPECT_TRUE(d.boolForKey(QStringLiteral("half")));
+    EXPECT_EQ(d.integerForKey(QStringLiteral("half")), 0);
+    EXPECT_EQ(d.stringForKey(QStringLiteral("absent")), QString());
+}
+
+TEST_F(UserDefaultsTest, DamagedFileIsMovedAsideAndReadsEmpty)
+{
+    XdgDirs::makePath(XdgDirs::configHome());
+    UserDefaults d(QStringLiteral("broken"));
+    test::writeFile(d.filePath(), "{ not json");
+    EXPECT_FALSE(d.contains(QStringLiteral("x")));
+    d.setBool(QStringLiteral("x"), true);
+    ASSERT_TRUE(d.synchronize());
+    const auto aside = filesIn(XdgDirs::configHome(), "broken.json.corrupt-");
+    ASSERT_EQ(aside.size(), 1u);
+    EXPECT_EQ(test::readFile(XdgDirs::configHome() / aside.front()), "{ not json"); // never overwritten
+    UserDefaults again(QStringLiteral("broken"));
+    EXPECT_TRUE(again.boolForKey(QStringLiteral("x")));
+}
+
+TEST_F(UserDefaultsTest, ReaderSeesOtherWritersAfterSynchronize)
+{
+    UserDefaults a(QStringLiteral("shared")), b(QStringLiteral("shared"));
+    a.setInteger(QStringLiteral("a"), 1);
+    ASSERT_TRUE(a.synchronize());
+    EXPECT_EQ(b.integerForKey(QStringLiteral("a")), 1);
+    b.setInteger(QStringLiteral("b"), 2);
+    a.setInteger(QStringLiteral("a"), 3);
+    ASSERT_TRUE(b.synchronize());
+    ASSERT_TRUE(a.synchronize()); // merges: b's key survives a's write
+    UserDefaults c(QStringLiteral("shared"));
+    EXPECT_EQ(c.integerForKey(QStringLiteral("a")), 3);
+    EXPECT_EQ(c.integerForKey(QStringLiteral("b")), 2);
+    a.removeObject(QStringLiteral("b"));
+    ASSERT_TRUE(a.synchronize());
+    ASSERT_TRUE(b.synchronize());
+    EXPECT_FALSE(b.contains(QStringLiteral("b")));
+
+    a.removePersistentDomain();
+    EXPECT_FALSE(a.contains(QStringLiteral("a")));
+    EXPECT_TRUE(filesIn(XdgDirs::configHome(), "shared.json").size() <= 1); // only the lock file may stay
+    ASSERT_TRUE(b.synchronize());
+    EXPECT_FALSE(b.contains(QStringLiteral("a")));
+}
+
+TEST_F(UserDefaultsTest, TwoProcessesWritingAtOnceLoseNothing)
+{
+    const std::string writer = (TestEnvironment::buildDir() / "tests/platform/lurkel_defaults_writer").bytes();
+    const std::string suite = "4QW7TR2MPL.group.com.brendix.Lurkel-SII";
+    SpawnResult first, second;
+    std::thread t1([&]() { first = Spawn::run({{writer, suite, "first-", "200"}}); });
+    std::thread t2([&]() { second = Spawn::run({{writer, suite, "second-", "200"}}); });
+    t1.join();
+    t2.join();
+    ASSERT_EQ(first.exitStatus, 0) << first.standardError;
+    ASSERT_EQ(second.exitStatus, 0) << second.standardError;
+    UserDefaults d(QString::fromStdString(suite));
+    const QVariantMap all = d.dictionaryRepresentation();
+    EXPECT_EQ(all.size(), 400);
+    for (int i = 0; i < 200; ++i) {
+        EXPECT_EQ(d.integerForKey(QStringLiteral("first-%1").arg(i), -1), i);
+        EXPECT_EQ(d.integerForKey(QStringLiteral("second-%1").arg(i), -1), i);
+    }
+}
