@@ -1,10 +1,11 @@
 # The two commands of the README, and a few more for developers.
 #   make run    build and start Lurkel (installs what a fresh Debian 12 machine lacks)
 #   make test   build and run the whole test suite, then the sanitizer suite
-.PHONY: all deps build run test test-main test-asan lint format clean
+.PHONY: all deps build run test test-main test-asan test-tsan lint format clean
 
 BUILD_DIR ?= build
 ASAN_DIR ?= build-asan
+TSAN_DIR ?= build-tsan
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLURKEL_WERROR=ON
 
@@ -22,7 +23,7 @@ build: deps $(BUILD_DIR)/build.ninja
 run: build
 	$(BUILD_DIR)/app/lurkel
 
-test: test-main test-asan
+test: test-main test-asan test-tsan
 
 test-main: build
 	ctest --test-dir $(BUILD_DIR) -j$(JOBS) --output-on-failure --timeout 600
@@ -36,6 +37,14 @@ test-asan: deps
 	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --test-dir $(ASAN_DIR) -L core -j$(JOBS) --output-on-failure --timeout 900
+
+# The walker and the hand-off between threads under ThreadSanitizer.
+test-tsan: deps
+	cmake -S . -B $(TSAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLURKEL_WERROR=ON \
+	  -DLURKEL_WITH_WIDGETS=OFF -DLURKEL_SANITIZE=thread
+	cmake --build $(TSAN_DIR) -j$(JOBS) --target WalkerTests HandOffTests
+	TSAN_OPTIONS=suppressions=$(CURDIR)/tests/tsan.supp:halt_on_error=1:second_deadlock_stack=1 \
+	  ctest --test-dir $(TSAN_DIR) -R '^(WalkerTest|HandOff)\.' -j$(JOBS) --output-on-failure --timeout 900
 
 lint: build
 	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror

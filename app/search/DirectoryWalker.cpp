@@ -1,0 +1,475 @@
+#include "DirectoryWalker.h"
+
+#include "MountTable.h"
+#include "TWalkerSkipList.h"
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <memory>
+#include <mutex>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <thread>
+#include <unistd.h>
+#include <unordered_set>
+#include <vector>
+
+namespace lurkel::walker {
+namespace {
+
+// ---------------------------------------------------------------------------------------
+// Process-wide state. One scan at a time; walkers of a cancelled scan that are still
+// unwinding belong to an older generation and can never report into the next one.
+
+std::atomic<bool> walkerRunFlag{true};
+std::atomic<int> activeWalkerCount{0};      // walkers at work, every generation
+std::atomic<std::int32_t> examinedEntryCount{0};
+std::atomic<std::uint64_t> scanGeneration{0};
+std::atomic<bool> diagnosticsEnabled{true};
+
+constexpr std::size_t kListingBufferBytes = 64 * 1024;
+
+// The kernel's linux_dirent64 record: d_ino (8), d_off (8), d_reclen (2), d_type (1), then
+// the NUL-terminated name.
+constexpr std::size_t kDirentReclenOffset = 16;
+constexpr std::size_t kDirentTypeOffset = 18;
+constexpr std::size_t kDirentNameOffset = 19;
+
+// ASCII-only lower-casing table: every other byte stays as it is.
+struct FoldTable {
+    unsigned char map[256];
+    constexpr FoldTable() : map()
+    {
+        for (int i = 0; i < 256; ++i) map[i] = static_cast<unsigned char>((i >= 'A' && i <= 'Z') ? i + 32 : i);
+    }
+};
+constexpr FoldTable kFold;
+
+// One directory to list. Its parent stays alive (and may keep its descriptor open) until
+// every child has been opened, so that children are opened relative to it.
+struct Node {
+    std::string path;
+    std::size_t nameOffset = 0; // where the last component starts in path
+    std::shared_ptr<Node> parent;
+    std::atomic<int> fd{-1};               // kept open for the children's openat
+    std::atomic<int> unopenedChildren{0};  // children not yet opened
+
+    Node() = default;
+    Node(const Node &) = delete;
+    Node &operator=(const Node &) = delete;
+    ~Node()
+    {
+        // children dropped unopened by a cancel leave the descriptor to the last reference
+        const int kept = fd.load();
+        if (kept >= 0) ::close(kept);
+    }
+};
+
+struct Scan {
+    explicit Scan(std::uint64_t gen, std::string_view text, WalkerReceiver &r) : generation(gen), receiver(r)
+    {
+        patternLength = text.size();
+        std::memcpy(pattern, text.data(), text.size());
+        pattern[text.size()] = '\0';
+    }
+
+    bool running() const
+    {
+        return walkerRunFlag.load(std::memory_order_relaxed) &&
+               scanGeneration.load(std::memory_order_relaxed) == generation;
+    }
+
+    const std::uint64_t generation;
+    WalkerReceiver &receiver;
+    char pattern[kMaxPatternBytes + 1] = {};
+    std::size_t patternLength = 0;
+    std::unordered_set<std::string> excludedMounts;
+    int descriptorBudget = 64;
+    std::atomic<int> descriptorsKept{0};
+    std::atomic<std::int64_t> directories{0};
+
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::vector<std::shared_ptr<Node>> queue; // shared work, taken LIFO
+    int idleWalkers = 0;
+    std::atomic<int> idleHint{0};
+    std::int64_t outstanding = 0; // nodes queued or being walked (under mutex)
+    bool finished = false;
+};
+
+bool diagnostics()
+{
+    return diagnosticsEnabled.load(std::memory_order_relaxed);
+}
+
+void reportOpenFailure(const std::string &path, int err)
+{
+    if (!diagnostics()) return;
+    std::fprintf(stderr, "Could not open directory \"%s\". Error was : %s\n", path.c_str(), std::strerror(err));
+}
+
+// Opens a path of any length one component at a time, never following links on the way
+// below the starting folder.
+int openDeepPath(const std::string &path)
+{
+    if (path.size() < PATH_MAX) return ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int fd = ::open(path[0] == '/' ? "/" : ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    std::size_t start = 0;
+    while (fd >= 0 && start < path.size()) {
+        while (start < path.size() && path[start] == '/') ++start;
+        if (start >= path.size()) break;
+        std::size_t end = path.find('/', start);
+        if (end == std::string::npos) end = path.size();
+        const std::string component = path.substr(start, end - start);
+        const int next = ::openat(fd, component.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const int saved = errno;
+        ::close(fd);
+        errno = saved;
+        fd = next;
+        start = end;
+    }
+    return fd;
+}
+
+void releaseKeptDescriptor(Scan &scan, Node &node)
+{
+    const int kept = node.fd.exchange(-1, std::memory_order_acq_rel);
+    if (kept >= 0) {
+        ::close(kept);
+        scan.descriptorsKept.fetch_sub(1, std::memory_order_relaxed);
+    }
+}
+
+
+// Opens a node relative to its parent when the parent's descriptor is kept, else by path.
+int openNode(Scan &scan, Node &node)
+{
+    const int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    int fd = -1;
+    if (node.parent) {
+        Node &parent = *node.parent;
+        const int parentFd = parent.fd.load(std::memory_order_acquire);
+        if (parentFd >= 0) {
+            fd = ::openat(parentFd, node.path.c_str() + node.nameOffset, flags);
+        } else if (node.path.size() < PATH_MAX) {
+            fd = ::open(node.path.c_str(), flags);
+        } else {
+            fd = openDeepPath(node.path);
+        }
+        const int saved = errno;
+        // The last child to be opened lets the parent's descriptor go.
+        if (parent.unopenedChildren.fetch_sub(1, std::memory_order_acq_rel) == 1) releaseKeptDescriptor(scan, parent);
+        errno = saved;
+    } else {
+        fd = openDeepPath(node.path);
+    }
+    return fd;
+}
+
+class Walker {
+public:
+    explicit Walker(Scan &scan) : m_scan(scan), m_buffer(new char[kListingBufferBytes]) {}
+
+    // Works until the scan has no directory left (or is cancelled).
+    void run(std::shared_ptr<Node> first)
+    {
+        if (first) m_local.push_back(std::move(first));
+        for (;;) {
+            std::shared_ptr<Node> node;
+            if (!m_local.empty()) {
+                node = std::move(m_local.back());
+                m_local.pop_back();
+            } else if (!(node = takeShared())) {
+                break;
+            }
+            walkDirectory(node);
+            finishNode();
+            shareWork();
+        }
+        flushCount();
+    }
+
+private:
+    std::shared_ptr<Node> takeShared()
+    {
+        std::unique_lock lock(m_scan.mutex);
+        for (;;) {
+            if (!m_scan.queue.empty()) {
+                auto node = std::move(m_scan.queue.back());
+                m_scan.queue.pop_back();
+                return node;
+            }
+            if (m_scan.finished) return nullptr;
+            ++m_scan.idleWalkers;
+            m_scan.idleHint.store(m_scan.idleWalkers, std::memory_order_relaxed);
+            m_scan.wake.wait(lock);
+            --m_scan.idleWalkers;
+            m_scan.idleHint.store(m_scan.idleWalkers, std::memory_order_relaxed);
+        }
+    }
+
+    void finishNode()
+    {
+        std::lock_guard lock(m_scan.mutex);
+        m_scan.outstanding += static_cast<std::int64_t>(m_newNodes) - 1;
+        m_newNodes = 0;
+        if (m_scan.outstanding == 0) {
+            m_scan.finished = true;
+            m_scan.wake.notify_all();
+        }
+    }
+
+    // Hands the shallowest half of the local stack to idle walkers.
+    void shareWork()
+    {
+        if (m_local.size() < 2 || m_scan.idleHint.load(std::memory_order_relaxed) == 0) return;
+        const std::size_t give = m_local.size() / 2;
+        std::lock_guard lock(m_scan.mutex);
+        for (std::size_t i = 0; i < give; ++i) m_scan.queue.push_back(std::move(m_local[i]));
+        m_local.erase(m_local.begin(), m_local.begin() + static_cast<std::ptrdiff_t>(give));
+        m_scan.wake.notify_all();
+    }
+
+    void flushCount()
+    {
+        if (m_examined != 0) {
+            examinedEntryCount.fetch_add(m_examined, std::memory_order_relaxed);
+            m_examined = 0;
+        }
+    }
+
+    void walkDirectory(const std::shared_ptr<Node> &node)
+    {
+        if (!m_scan.running()) {
+            // keep the parent's bookkeeping straight, then drop it
+            if (node->parent && node->parent->unopenedChildren.fetch_sub(1) == 1) releaseKeptDescriptor(m_scan, *node->parent);
+            return;
+        }
+        const int fd = openNode(m_scan, *node);
+        if (fd < 0) {
+            reportOpenFailure(node->path, errno);
+            return;
+        }
+        m_scan.directories.fetch_add(1, std::memory_order_relaxed);
+
+        const std::string &folder = node->path;
+        const TWalkerSkipList &skip = TWalkerSkipList::shared();
+        std::vector<std::shared_ptr<Node>> children;
+        unsigned char folded[256];
+
+        for (;;) {
+            const long got = ::syscall(SYS_getdents64, fd, m_buffer.get(), kListingBufferBytes);
+            if (got == 0) break;
+            if (got < 0) {
+                if (errno == EINTR) continue;
+                if (diagnostics()) std::perror("Error returned: ");
+                break;
+            }
+            for (long offset = 0; offset < got;) {
+                const char *record = m_buffer.get() + offset;
+                unsigned short reclen = 0;
+                std::memcpy(&reclen, record + kDirentReclenOffset, sizeof reclen);
+                offset += reclen;
+                const char *name = record + kDirentNameOffset;
+                if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
+                const std::size_t nameLength = std::strlen(name);
+                const std::string_view nameView(name, nameLength);
+
+                ++m_examined;
+                if (skip.isInExcludeListNameInPath(nameView, folder)) continue;
+
+                auto type = static_cast<unsigned char>(record[kDirentTypeOffset]);
+                if (type == DT_UNKNOWN) {
+                    struct stat st{};
+                    if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT) == 0) {
+                        type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISLNK(st.st_mode) ? DT_LNK : DT_REG;
+                    }
+                }
+                const bool isDirectory = type == DT_DIR;
+
+                // The cheapest test first: a name shorter than the text cannot hold it.
+                if (nameLength >= m_scan.patternLength) {
+                    const std::size_t n = nameLength < 255 ? nameLength : 255;
+                    for (std::size_t i = 0; i < n; ++i) folded[i] = kFold.map[static_cast<unsigned char>(name[i])];
+                    if (::memmem(folded, n, m_scan.pattern, m_scan.patternLength) != nullptr) {
+                        if (!m_scan.running()) break;
+                        m_scan.receiver.fileFound(nameView, folder, examinedEntryCount.load(std::memory_order_relaxed) + m_examined,
+                                                  isDirectory, type == DT_LNK);
+                    }
+                }
+
+                if (isDirectory) {
+                    auto child = std::make_shared<Node>();
+                    child->path.reserve(folder.size() + 1 + nameLength);
+                    child->path = folder;
+                    if (child->path.back() != '/') child->path.push_back('/');
+                    child->nameOffset = child->path.size();
+                    child->path.append(name, nameLength);
+                    if (!m_scan.excludedMounts.empty() && m_scan.excludedMounts.count(child->path) != 0) continue;
+                    child->parent = node;
+                    children.push_back(std::move(child));
+                }
+                if (!m_scan.running()) break;
+            }
+            if (!m_scan.running()) break;
+            if (m_examined >= 4096) flushCount();
+        }
+
+        if (children.empty() || !m_scan.running()) {
+            ::close(fd);
+            flushCount();
+            return;
+        }
+        // Keep this directory open for its children while the budget allows.
+        node->unopenedChildren.store(static_cast<int>(children.size()), std::memory_order_relaxed);
+        if (m_scan.descriptorsKept.fetch_add(1, std::memory_order_relaxed) < m_scan.descriptorBudget) {
+            node->fd.store(fd, std::memory_order_release);
+        } else {
+            m_scan.descriptorsKept.fetch_sub(1, std::memory_order_relaxed);
+            ::close(fd);
+        }
+        // Walked depth first: the first child found is walked next.
+        m_newNodes += children.size();
+        for (auto it = children.rbegin(); it != children.rend(); ++it) m_local.push_back(std::move(*it));
+    }
+
+    Scan &m_scan;
+    std::unique_ptr<char[]> m_buffer;
+    std::vector<std::shared_ptr<Node>> m_local;
+    std::size_t m_newNodes = 0;
+    std::int32_t m_examined = 0;
+};
+
+// Raises the soft descriptor limit to the hard one and gives the walk a share of it.
+int descriptorBudget()
+{
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return 32;
+    if (limit.rlim_cur < limit.rlim_max) {
+        rlimit raised = limit;
+        raised.rlim_cur = limit.rlim_max;
+        if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) limit = raised;
+    }
+    const rlim_t soft = limit.rlim_cur == RLIM_INFINITY ? 65536 : limit.rlim_cur;
+    // leave room for the program itself and for the walkers' open listings
+    const long usable = static_cast<long>(soft) - 64 - kMaxWalkers;
+    if (usable <= 8) return 0;
+    return static_cast<int>(std::min<long>(usable / 2, 4096));
+}
+
+std::string normalizedRoot(const std::string &root)
+{
+    std::string r = root;
+    while (r.size() > 1 && r.back() == '/') r.pop_back();
+    return r;
+}
+
+} // namespace
+
+ScanSummary runScan(const std::string &root, std::string_view text, WalkerReceiver &receiver)
+{
+    ScanSummary summary;
+    if (text.empty() || text.size() > kMaxPatternBytes || root.empty()) {
+        summary.refused = true;
+        return summary;
+    }
+    const std::uint64_t generation = scanGeneration.fetch_add(1) + 1;
+    examinedEntryCount.store(0);
+    if (diagnostics()) std::printf("cpp scan\n");
+    const auto started = std::chrono::steady_clock::now();
+
+    Scan scan(generation, text, receiver);
+    scan.excludedMounts = MountTable::read().excludedMountPointsFor(root);
+    scan.descriptorBudget = descriptorBudget();
+
+    auto rootNode = std::make_shared<Node>();
+    rootNode->path = normalizedRoot(root);
+    scan.outstanding = 1;
+
+    std::int64_t threadMicros = 0;
+    activeWalkerCount.fetch_add(1);
+    std::vector<std::thread> helpers;
+    if (scan.running()) {
+        for (int i = 1; i < kMaxWalkers; ++i) {
+            const auto before = std::chrono::steady_clock::now();
+            try {
+                helpers.emplace_back([&scan]() {
+                    activeWalkerCount.fetch_add(1);
+                    Walker(scan).run(nullptr);
+                    activeWalkerCount.fetch_sub(1);
+                });
+            } catch (const std::system_error &) {
+                break; // fewer walkers; the walk still finishes
+            }
+            threadMicros += std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - before).count();
+        }
+        Walker(scan).run(rootNode);
+    }
+    {
+        // A cancelled walk may leave work queued: end it so that every walker returns.
+        std::lock_guard lock(scan.mutex);
+        scan.finished = true;
+        scan.queue.clear();
+        scan.wake.notify_all();
+    }
+    for (std::thread &t : helpers) t.join();
+    activeWalkerCount.fetch_sub(1);
+    releaseKeptDescriptor(scan, *rootNode);
+
+    summary.examined = examinedEntryCount.load();
+    summary.directories = scan.directories.load();
+    summary.cancelled = !scan.running();
+    if (diagnostics()) {
+        const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started).count();
+        std::printf("\nfiles = %d checked = %lld\n", summary.examined, static_cast<long long>(summary.directories));
+        std::printf("seconds elapsed = %lld.%03lld\n", static_cast<long long>(micros / 1000000),
+                    static_cast<long long>((micros / 1000) % 1000));
+        std::printf("seconds elapsed for THREADS= %lld microseconds\n", static_cast<long long>(threadMicros));
+        std::fflush(stdout);
+    }
+    if (!walkerRunFlag.load()) receiver.searchInterrupted();
+    return summary;
+}
+
+void cancelScan()
+{
+    walkerRunFlag.store(false);
+    long waits = 0;
+    for (; waits < 5000; ++waits) {
+        if (activeWalkerCount.load() == 0) {
+            if (diagnostics()) std::printf("\nSEARCH CANCELLED - %ld waits\n", waits);
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    if (diagnostics()) {
+        std::printf("THREAD waiting timeout error.\n");
+        std::printf("\nSEARCH CANCELLED - %ld waits\n", waits);
+    }
+}
+
+void resumeScan()
+{
+    walkerRunFlag.store(true);
+    if (diagnostics()) std::printf("\nSEARCH RESUMED\n");
+}
+
+std::int32_t scannedEntryCount()
+{
+    return examinedEntryCount.load(std::memory_order_relaxed);
+}
+
+void setDiagnosticsEnabled(bool enabled)
+{
+    diagnosticsEnabled.store(enabled);
+}
+
+} // namespace lurkel::walker

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// The directory walker: lists every directory below a root with getdents64, spread over up
+// to six threads, and reports every entry whose name contains the search text. Plain C++
+// over process-wide state: one scan at a time in the process. No Qt in here.
+namespace lurkel::walker {
+
+// Where matches go. Called on the walker threads, several at once.
+class WalkerReceiver {
+public:
+    virtual ~WalkerReceiver() = default;
+    // name: the entry as listed (raw bytes); folder: the full path of the directory that
+    // holds it, joined without doubled separators; examined: the running entry count.
+    // isDirectory / isSymlink come from the listing itself (no extra call).
+    virtual void fileFound(std::string_view name, std::string_view folder, std::int32_t examined, bool isDirectory,
+                           bool isSymlink) = 0;
+    // A cancelled scan has ended.
+    virtual void searchInterrupted() {}
+};
+
+// The longest search text, in bytes (the pattern buffer holds 1023 bytes and a NUL).
+inline constexpr std::size_t kMaxPatternBytes = 1023;
+// At most this many walkers at work at once, the coordinator included.
+inline constexpr int kMaxWalkers = 6;
+
+struct ScanSummary {
+    std::int32_t examined = 0;    // entries examined (skipped ones included)
+    std::int64_t directories = 0; // directories entered below the root
+    bool cancelled = false;
+    bool refused = false;         // the text was empty or longer than kMaxPatternBytes
+};
+
+// Walks root and reports to receiver every entry whose ASCII-folded name contains text
+// (already lower-cased by the caller). Returns when every walker of this scan has ended.
+// A text longer than kMaxPatternBytes (or empty) is refused: nothing is walked.
+ScanSummary runScan(const std::string &root, std::string_view text, WalkerReceiver &receiver);
+
+// Stops the running scan: walkers stop within one entry. Waits (polling 1 ms) until the
+// walkers have ended, at most about five seconds.
+void cancelScan();
+// Re-arms the walker for the next scan.
+void resumeScan();
+// Entries examined so far in the current (or last) scan.
+std::int32_t scannedEntryCount();
+
+// Diagnostics lines ("cpp scan", "files = ...", "SEARCH CANCELLED ...") go to standard
+// output and error unless turned off (lurkelctl prints results there).
+void setDiagnosticsEnabled(bool enabled);
+
+} // namespace lurkel::walker

@@ -1,0 +1,56 @@
+// Runs one walk and prints what it saw: "matches=N examined=M" and then every match as
+// folder/name, NUL-terminated. Options: --nofile N sets the descriptor limit (soft and
+// hard) first. For tests that need a walk in another process (another user, fewer
+// descriptors).
+#include "DirectoryWalker.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <sys/resource.h>
+#include <vector>
+
+namespace {
+
+class Collect final : public lurkel::walker::WalkerReceiver {
+public:
+    void fileFound(std::string_view name, std::string_view folder, std::int32_t, bool, bool) override
+    {
+        std::lock_guard lock(mutex);
+        std::string full(folder);
+        if (full.back() != '/') full.push_back('/');
+        full.append(name);
+        found.push_back(std::move(full));
+    }
+    std::mutex mutex;
+    std::vector<std::string> found;
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    int arg = 1;
+    if (argc > 2 && std::strcmp(argv[1], "--nofile") == 0) {
+        const rlim_t n = std::strtoul(argv[2], nullptr, 10);
+        rlimit limit{n, n};
+        if (::setrlimit(RLIMIT_NOFILE, &limit) != 0) return 3;
+        arg = 3;
+    }
+    if (argc - arg != 2) {
+        std::fprintf(stderr, "usage: %s [--nofile N] ROOT TEXT\n", argv[0]);
+        return 2;
+    }
+    lurkel::walker::setDiagnosticsEnabled(false);
+    Collect collect;
+    const auto summary = lurkel::walker::runScan(argv[arg], argv[arg + 1], collect);
+    std::printf("matches=%zu examined=%d", collect.found.size(), summary.examined);
+    std::fputc('\0', stdout);
+    for (const std::string &path : collect.found) {
+        std::fwrite(path.data(), 1, path.size(), stdout);
+        std::fputc('\0', stdout);
+    }
+    return 0;
+}
