@@ -37,8 +37,9 @@ public:
     bool isConnected() const;
     // False when there is no bus or the signal could not be sent.
     bool post(const QString &name, const QString &object, const QVariantMap &userInfo = {});
-    // object: std::nullopt observes every object. With a context the observer is removed
-    // when the context is destroyed.
+    // object: std::nullopt observes every object (an empty name, every name). With a context
+    // the observer is removed when the context is destroyed. Once this returns, a Post sent
+    // by any process reaches the observer.
     Token addObserver(const QString &name, const std::optional<QString> &object, Observer fn,
                       QObject *context = nullptr);
     void removeObserver(Token token);

@@ -1,0 +1,129 @@
+#include "BusTestSupport.h"
+#include "PrivateBus.h"
+
+#include "RunningApplications.h"
+#include "TestEnvironment.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusReply>
+#include <QDBusServiceWatcher>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace lurkel::test {
+namespace {
+
+using RA = RunningApplications;
+
+const QString kName = QStringLiteral("com.brendix.Lurkel-SII.BusTest");
+
+std::string helper() { return programBesideTest("lurkel_bus_helper"); }
+
+bool exitedNormally(int status) { return WIFEXITED(status) && WEXITSTATUS(status) == 0; }
+
+class RunningApplicationsBusTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(PrivateBus::shared().isRunning()); }
+};
+
+TEST_F(RunningApplicationsBusTest, OnlyOneProcessHoldsTheNameAndOthersSeeIt)
+{
+    HelperProcess first(helper(), {"claim", kName.toStdString()});
+    ASSERT_EQ(first.readLine(), "claimed");
+    EXPECT_FALSE(RA::claim(kName));
+    EXPECT_TRUE(RA::isRunning(kName));
+    EXPECT_EQ(RA::pidOf(kName), first.pid());
+
+    QDBusServiceWatcher watcher(kName, QDBusConnection::sessionBus(), QDBusServiceWatcher::WatchForUnregistration);
+    bool released = false;
+    QObject::connect(&watcher, &QDBusServiceWatcher::serviceUnregistered, [&] { released = true; });
+    EXPECT_TRUE(exitedNormally(first.finish()));
+    ASSERT_TRUE(waitUntil([&] { return released; }));
+
+    EXPECT_FALSE(RA::isRunning(kName));
+    EXPECT_EQ(RA::pidOf(kName), std::nullopt);
+    ASSERT_TRUE(RA::claim(kName));
+    EXPECT_EQ(RA::pidOf(kName), ::getpid());
+    HelperProcess second(helper(), {"claim", kName.toStdString()});
+    EXPECT_EQ(second.readLine(), "refused running=1 pid=" + std::to_string(::getpid()));
+
+    RA::release(kName);
+    EXPECT_FALSE(RA::isRunning(kName));
+    HelperProcess third(helper(), {"claim", kName.toStdString()});
+    EXPECT_EQ(third.readLine(), "claimed");
+}
+
+TEST_F(RunningApplicationsBusTest, ActivateReachesTheOwnersHandler)
+{
+    EXPECT_FALSE(RA::activate(kName)) << "nobody owns the name yet";
+    HelperProcess owner(helper(), {"claim", kName.toStdString()});
+    ASSERT_EQ(owner.readLine(), "claimed");
+    EXPECT_TRUE(RA::activate(kName));
+    EXPECT_EQ(owner.readLine(), "activated");
+}
+
+TEST_F(RunningApplicationsBusTest, QuitAsksAnOwnProgramThatHasQuitInsteadOfKillingIt)
+{
+    // A Lurkel program by name and folder, so SIGTERM would be allowed; Quit comes first.
+    HelperProcess owner(programBesideTest("lurkel-hider"), {"claim", kName.toStdString()});
+    ASSERT_EQ(owner.readLine(), "claimed");
+    ASSERT_TRUE(RA::isOwnProgram(owner.pid()));
+    EXPECT_TRUE(RA::quit(kName));
+    EXPECT_EQ(owner.readLine(), "quit");
+    EXPECT_TRUE(exitedNormally(owner.finish()));
+}
+
+TEST_F(RunningApplicationsBusTest, IsOwnProgramWantsALurkelNameBesideUsOrATestPath)
+{
+    HelperProcess beside(programBesideTest("lurkel-hider"), {"wait"});
+    HelperProcess elsewhere(programBesideTest("elsewhere/lurkel-hider"), {"wait"});
+    ASSERT_EQ(beside.readLine(), "ready");
+    ASSERT_EQ(elsewhere.readLine(), "ready");
+    EXPECT_TRUE(RA::isOwnProgram(beside.pid()));
+    EXPECT_FALSE(RA::isOwnProgram(elsewhere.pid())) << "the right name in another folder";
+    EXPECT_FALSE(RA::isOwnProgram(::getpid())) << "the test itself bears no Lurkel name";
+    EXPECT_FALSE(RA::isOwnProgram(0));
+
+    RA::addOwnProgramPathForTesting(QString::fromStdString(programBesideTest("elsewhere/lurkel-hider")));
+    EXPECT_TRUE(RA::isOwnProgram(elsewhere.pid()));
+}
+
+TEST_F(RunningApplicationsBusTest, WithoutQuitMethodOnlyOwnProgramsGetSigterm)
+{
+    const QString otherName = kName + QStringLiteral("2");
+    HelperProcess stranger(helper(), {"claim", kName.toStdString(), "bare"});
+    HelperProcess ours(helper(), {"claim", otherName.toStdString(), "bare"});
+    ASSERT_EQ(stranger.readLine(), "claimed");
+    ASSERT_EQ(ours.readLine(), "claimed");
+
+    EXPECT_FALSE(RA::activate(kName));
+    EXPECT_FALSE(RA::quit(kName));
+    EXPECT_TRUE(RA::isRunning(kName));
+    EXPECT_TRUE(exitedNormally(stranger.finish())) << "a program not of ours is never killed";
+
+    RA::addOwnProgramPathForTesting(QString::fromStdString(helper()));
+    EXPECT_TRUE(RA::quit(otherName));
+    const int status = ours.finish();
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << "status " << status;
+}
+
+TEST(PrivateBusTest, ServicesWrittenToItsServiceDirectoryAreActivatable)
+{
+    const PrivateBus &bus = PrivateBus::shared();
+    ASSERT_TRUE(bus.isRunning());
+    const QString name = kName + QStringLiteral(".Activated");
+    writeFile(bus.serviceDirectory() / "activated.service",
+              "[D-BUS Service]\nName=" + name.toStdString() + "\nExec=" + helper() + " claim " + name.toStdString() +
+                  "\n");
+    // The helper claims the name, then ends at once: its standard input is /dev/null.
+    const QDBusReply<void> started = QDBusConnection::sessionBus().interface()->startService(name);
+    EXPECT_TRUE(started.isValid()) << started.error().message().toStdString();
+}
+
+} // namespace
+} // namespace lurkel::test
