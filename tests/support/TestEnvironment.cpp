@@ -42,6 +42,7 @@ BytePath TestEnvironment::freshHome()
     makeDir(home);
     const std::pair<const char *, std::string> vars[] = {
         {"HOME", home},
+        {"LURKEL_TEST_PASSWD_HOME", home}, // the password database's home, for UserInfo
         {"XDG_CONFIG_HOME", home + "/.config"},
         {"XDG_DATA_HOME", home + "/.local/share"},
         {"XDG_CACHE_HOME", home + "/.cache"},
