@@ -32,8 +32,8 @@ unsigned pick(unsigned n)
     return static_cast<unsigned>(next() % n);
 }
 
-const char *const kWords[] = {"report", "photo",  "Invoice", "notes", "backup", "draft", "README", "config",
-                              "data",   "Summer", "build",   "cache", "index",  "main",  "test",   "Module",
+const char *const kWords[] = {"report", "photo",  "Invoice", "notes", "backup", "draft", "README",  "config",
+                              "data",   "Summer", "build",   "cache", "index",  "main",  "test",    "Module",
                               "final",  "copy",   "archive", "log",   "music",  "video", "Project", "thumb"};
 const char *const kExtensions[] = {".txt", ".jpg", ".pdf", ".cpp", ".h", ".json", ".md", ".png", "", ".tar.gz"};
 const char *const kPackages[] = {".app", ".bundle", ".framework", ".xcodeproj", ".photoslibrary"};
@@ -45,11 +45,11 @@ std::string name(bool folder)
 {
     std::string n;
     const unsigned kind = pick(100);
-    if (kind < 4) n = ".";                       // dot names
+    if (kind < 4) n = "."; // dot names
     n += kWords[pick(sizeof kWords / sizeof *kWords)];
     n += "_" + std::to_string(pick(100000));
     if (kind >= 4 && kind < 6) n += std::string(150 + pick(80), 'x'); // long names (< 255 bytes)
-    if (kind >= 6 && kind < 8) n += "\xff\xfe";  // not UTF-8
+    if (kind >= 6 && kind < 8) n += "\xff\xfe";                       // not UTF-8
     if (kind == 8) n += " with space, and \"quotes\"";
     if (!folder) n += kExtensions[pick(sizeof kExtensions / sizeof *kExtensions)];
     return n;
@@ -78,7 +78,8 @@ void fill(const std::string &dir, int depth)
     }
     if (!hiddenNames.empty()) {
         std::string list;
-        for (const std::string &n : hiddenNames) list += n + "\n";
+        for (const std::string &n : hiddenNames)
+            list += n + "\n";
         const int fd = ::open((dir + "/.hidden").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
         if (fd >= 0) {
             if (::write(fd, list.data(), list.size()) < 0) std::perror("write");

@@ -22,16 +22,20 @@ const Command *CommandLine::find(const std::string &name) const
 
 std::string CommandLine::usage() const
 {
-    std::string text = "Usage: " + m_program + " COMMAND [ARGUMENTS...]\n\n"
+    std::string text = "Usage: " + m_program +
+                       " COMMAND [ARGUMENTS...]\n\n"
                        "Lurkel from a terminal or a script. File names are taken and printed as the bytes they are.\n\n"
                        "Commands:\n";
     std::size_t width = 0;
-    for (const Command &c : m_commands) width = std::max(width, c.name.size());
+    for (const Command &c : m_commands)
+        width = std::max(width, c.name.size());
     for (const Command &c : m_commands) {
         text += "  " + c.name + std::string(width - c.name.size() + 2, ' ') + c.summary + "\n";
     }
     text += "\nOptions:\n"
-            "  --help     show this help (\"" + m_program + " COMMAND --help\" for a command)\n"
+            "  --help     show this help (\"" +
+            m_program +
+            " COMMAND --help\" for a command)\n"
             "  --version  show the version\n\n"
             "Exit status: 0 success, 1 failure, 2 usage error, 130 interrupted.\n";
     return text;

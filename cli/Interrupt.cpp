@@ -36,7 +36,8 @@ void runHooks()
         std::lock_guard lock(hooks().mutex);
         copy = hooks().hooks;
     }
-    for (auto &[token, hook] : copy) hook();
+    for (auto &[token, hook] : copy)
+        hook();
 }
 
 extern "C" void onSignal(int)
@@ -63,7 +64,7 @@ void Interrupt::install()
                 if (n == static_cast<ssize_t>(sizeof value)) runHooks();
             }
         }).detach();
-        struct sigaction sa{};
+        struct sigaction sa {};
         sa.sa_handler = onSignal;
         sigemptyset(&sa.sa_mask);
         sa.sa_flags = SA_RESTART;

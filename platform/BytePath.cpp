@@ -66,7 +66,8 @@ BytePath BytePath::operator/(std::string_view name) const
 {
     if (m_bytes.empty()) return BytePath(name);
     std::string joined = m_bytes;
-    while (!name.empty() && name.front() == '/') name.remove_prefix(1);
+    while (!name.empty() && name.front() == '/')
+        name.remove_prefix(1);
     if (joined.back() != '/') joined.push_back('/');
     joined.append(name);
     return BytePath(std::move(joined));
@@ -75,7 +76,8 @@ BytePath BytePath::operator/(std::string_view name) const
 std::string_view BytePath::fileName() const
 {
     std::string_view v = m_bytes;
-    while (v.size() > 1 && v.back() == '/') v.remove_suffix(1);
+    while (v.size() > 1 && v.back() == '/')
+        v.remove_suffix(1);
     if (v == "/") return v;
     const auto slash = v.rfind('/');
     return slash == std::string_view::npos ? v : v.substr(slash + 1);
@@ -84,7 +86,8 @@ std::string_view BytePath::fileName() const
 BytePath BytePath::parent() const
 {
     std::string_view v = m_bytes;
-    while (v.size() > 1 && v.back() == '/') v.remove_suffix(1);
+    while (v.size() > 1 && v.back() == '/')
+        v.remove_suffix(1);
     const auto slash = v.rfind('/');
     if (slash == std::string_view::npos) return BytePath();
     if (slash == 0) return BytePath("/");

@@ -14,9 +14,9 @@ namespace lurkel {
 class BytePath {
 public:
     BytePath() = default;
-    BytePath(std::string bytes) : m_bytes(std::move(bytes)) {} // NOLINT(google-explicit-constructor)
+    BytePath(std::string bytes) : m_bytes(std::move(bytes)) {}   // NOLINT(google-explicit-constructor)
     BytePath(const char *bytes) : m_bytes(bytes ? bytes : "") {} // NOLINT(google-explicit-constructor)
-    BytePath(std::string_view bytes) : m_bytes(bytes) {} // NOLINT(google-explicit-constructor)
+    BytePath(std::string_view bytes) : m_bytes(bytes) {}         // NOLINT(google-explicit-constructor)
 
     // From text typed by the user or read from settings (encoded as UTF-8).
     static BytePath fromText(const QString &text);

@@ -5,8 +5,8 @@
 
 #include <algorithm>
 #include <atomic>
-#include <limits>
 #include <chrono>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <unordered_map>

@@ -60,7 +60,8 @@ std::vector<std::string> buildEnvironment(const SpawnRequest &request)
     for (char **e = environ; e != nullptr && *e != nullptr; ++e) {
         if (!overridden(*e)) env.emplace_back(*e);
     }
-    for (const auto &[n, v] : request.environment) env.push_back(n + "=" + v);
+    for (const auto &[n, v] : request.environment)
+        env.push_back(n + "=" + v);
     return env;
 }
 
@@ -86,8 +87,8 @@ QString SpawnResult::failureDescription() const
 {
     if (error) return error->localizedDescription();
     QString text = QString::fromUtf8(standardError.data(), static_cast<qsizetype>(standardError.size())).trimmed();
-    const QString tail = signal != 0 ? QStringLiteral("(signal %1)").arg(signal)
-                                     : QStringLiteral("(exit %1)").arg(exitStatus);
+    const QString tail =
+        signal != 0 ? QStringLiteral("(signal %1)").arg(signal) : QStringLiteral("(exit %1)").arg(exitStatus);
     return text.isEmpty() ? tail : text + QLatin1Char(' ') + tail;
 }
 
@@ -135,18 +136,21 @@ SpawnResult Spawn::run(const SpawnRequest &request, SpawnCancel *cancel)
     sigset_t noSignals, defaults;
     sigemptyset(&noSignals);
     sigemptyset(&defaults);
-    for (int sig : {SIGINT, SIGTERM, SIGQUIT, SIGHUP, SIGPIPE, SIGCHLD, SIGUSR1, SIGUSR2}) sigaddset(&defaults, sig);
+    for (int sig : {SIGINT, SIGTERM, SIGQUIT, SIGHUP, SIGPIPE, SIGCHLD, SIGUSR1, SIGUSR2})
+        sigaddset(&defaults, sig);
     posix_spawnattr_setsigmask(&attr, &noSignals);
     posix_spawnattr_setsigdefault(&attr, &defaults);
     posix_spawnattr_setpgroup(&attr, 0);
     posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
 
     std::vector<char *> argv;
-    for (const auto &a : request.argv) argv.push_back(const_cast<char *>(a.c_str()));
+    for (const auto &a : request.argv)
+        argv.push_back(const_cast<char *>(a.c_str()));
     argv.push_back(nullptr);
     std::vector<std::string> envStrings = buildEnvironment(request);
     std::vector<char *> envp;
-    for (auto &e : envStrings) envp.push_back(e.data());
+    for (auto &e : envStrings)
+        envp.push_back(e.data());
     envp.push_back(nullptr);
 
     pid_t pid = -1;
@@ -206,8 +210,8 @@ SpawnResult Spawn::run(const SpawnRequest &request, SpawnCancel *cancel)
         if (outIdx >= 0) drain(outRead, result.standardOutput, fds[outIdx].revents);
         if (errIdx >= 0) drain(errRead, result.standardError, fds[errIdx].revents);
         if (inIdx >= 0 && (fds[inIdx].revents & (POLLOUT | POLLERR | POLLHUP)) != 0) {
-            const ssize_t put = ::write(inWrite.get(), request.standardInput.data() + inDone,
-                                        request.standardInput.size() - inDone);
+            const ssize_t put =
+                ::write(inWrite.get(), request.standardInput.data() + inDone, request.standardInput.size() - inDone);
             if (put > 0) inDone += static_cast<std::size_t>(put);
             if (put < 0 && errno != EAGAIN && errno != EINTR) inDone = request.standardInput.size();
             if (inDone >= request.standardInput.size()) inWrite.reset();
@@ -222,8 +226,7 @@ SpawnResult Spawn::run(const SpawnRequest &request, SpawnCancel *cancel)
     inWrite.reset();
 
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
     if (WIFEXITED(status)) {
         result.exitStatus = WEXITSTATUS(status);
     } else if (WIFSIGNALED(status)) {

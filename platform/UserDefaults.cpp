@@ -57,8 +57,9 @@ QJsonValue encodeValue(const QVariant &value)
     case QMetaType::Double: {
         const double d = value.toDouble();
         if (!std::isfinite(d)) {
-            return QJsonObject{{kTagReal, std::isnan(d) ? QStringLiteral("nan") : d > 0 ? QStringLiteral("inf")
-                                                                                        : QStringLiteral("-inf")}};
+            return QJsonObject{{kTagReal, std::isnan(d) ? QStringLiteral("nan")
+                                          : d > 0       ? QStringLiteral("inf")
+                                                        : QStringLiteral("-inf")}};
         }
         // An integral double would read back as an integer: tag it to keep its kind.
         if (d == std::floor(d) && std::abs(d) < 1e15) return QJsonObject{{kTagReal, d}};
@@ -73,13 +74,15 @@ QJsonValue encodeValue(const QVariant &value)
     case QMetaType::QStringList:
     case QMetaType::QVariantList: {
         QJsonArray array;
-        for (const QVariant &item : value.toList()) array.append(encodeValue(item));
+        for (const QVariant &item : value.toList())
+            array.append(encodeValue(item));
         return array;
     }
     case QMetaType::QVariantMap: {
         const QVariantMap map = value.toMap();
         QJsonObject object;
-        for (auto it = map.begin(); it != map.end(); ++it) object.insert(it.key(), encodeValue(it.value()));
+        for (auto it = map.begin(); it != map.end(); ++it)
+            object.insert(it.key(), encodeValue(it.value()));
         if (object.size() == 1 && isTag(object.begin().key())) return QJsonObject{{kTagDict, object}};
         return object;
     }
@@ -93,7 +96,8 @@ QVariant decodeValue(const QJsonValue &value);
 QVariantMap decodeObject(const QJsonObject &object)
 {
     QVariantMap map;
-    for (auto it = object.begin(); it != object.end(); ++it) map.insert(it.key(), decodeValue(it.value()));
+    for (auto it = object.begin(); it != object.end(); ++it)
+        map.insert(it.key(), decodeValue(it.value()));
     return map;
 }
 
@@ -108,7 +112,8 @@ QVariant decodeValue(const QJsonValue &value)
         return value.toString();
     case QJsonValue::Array: {
         QVariantList list;
-        for (const QJsonValue &item : value.toArray()) list.append(decodeValue(item));
+        for (const QJsonValue &item : value.toArray())
+            list.append(decodeValue(item));
         return list;
     }
     case QJsonValue::Object: {
@@ -217,7 +222,8 @@ bool writeAll(int fd, const QByteArray &data)
 QByteArray UserDefaults::encode(const QVariantMap &values)
 {
     QJsonObject object;
-    for (auto it = values.begin(); it != values.end(); ++it) object.insert(it.key(), encodeValue(it.value()));
+    for (auto it = values.begin(); it != values.end(); ++it)
+        object.insert(it.key(), encodeValue(it.value()));
     return QJsonDocument(object).toJson(QJsonDocument::Indented);
 }
 
@@ -263,7 +269,7 @@ bool UserDefaults::readFileLocked(QVariantMap &out)
         m_stamp = FileStamp{};
         return errno == ENOENT;
     }
-    struct stat st{};
+    struct stat st {};
     ::fstat(fd, &st);
     QByteArray data;
     char buffer[65536];
@@ -278,9 +284,9 @@ bool UserDefaults::readFileLocked(QVariantMap &out)
         data.append(buffer, n);
     }
     ::close(fd);
-    m_stamp = FileStamp{static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino),
-                        static_cast<qint64>(st.st_size),
-                        static_cast<qint64>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+    m_stamp =
+        FileStamp{static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino), static_cast<qint64>(st.st_size),
+                  static_cast<qint64>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
     std::optional<QVariantMap> values;
     if (!readError) values = decode(data);
     if (values) {
@@ -350,7 +356,8 @@ bool UserDefaults::boolForKey(const QString &key, bool fallback)
         QString s = v.toString().trimmed();
         qsizetype i = 0;
         if (i < s.size() && (s[i] == QLatin1Char('+') || s[i] == QLatin1Char('-'))) ++i;
-        while (i < s.size() && s[i] == QLatin1Char('0')) ++i;
+        while (i < s.size() && s[i] == QLatin1Char('0'))
+            ++i;
         if (i >= s.size()) return false;
         const QChar c = s[i];
         return c == QLatin1Char('Y') || c == QLatin1Char('y') || c == QLatin1Char('T') || c == QLatin1Char('t') ||
@@ -428,12 +435,11 @@ bool UserDefaults::synchronize()
 
     // what the others wrote, with our own changes on top
     QVariantMap merged;
-    struct stat st{};
+    struct stat st {};
     const bool exists = ::stat(path.c_str(), &st) == 0;
     const FileStamp now = exists ? FileStamp{static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino),
                                              static_cast<qint64>(st.st_size),
-                                             static_cast<qint64>(st.st_mtim.tv_sec) * 1000000000 +
-                                                 st.st_mtim.tv_nsec}
+                                             static_cast<qint64>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec}
                                  : FileStamp{};
     if (now == m_stamp) {
         merged = m_values; // nobody else wrote: our copy is the disk's plus our changes

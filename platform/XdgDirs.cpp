@@ -46,10 +46,22 @@ BytePath XdgDirs::home()
     return BytePath(env("HOME").value_or("/"));
 }
 
-BytePath XdgDirs::dataHome() { return baseDir("XDG_DATA_HOME", ".local/share"); }
-BytePath XdgDirs::configHome() { return baseDir("XDG_CONFIG_HOME", ".config"); }
-BytePath XdgDirs::cacheHome() { return baseDir("XDG_CACHE_HOME", ".cache"); }
-BytePath XdgDirs::stateHome() { return baseDir("XDG_STATE_HOME", ".local/state"); }
+BytePath XdgDirs::dataHome()
+{
+    return baseDir("XDG_DATA_HOME", ".local/share");
+}
+BytePath XdgDirs::configHome()
+{
+    return baseDir("XDG_CONFIG_HOME", ".config");
+}
+BytePath XdgDirs::cacheHome()
+{
+    return baseDir("XDG_CACHE_HOME", ".cache");
+}
+BytePath XdgDirs::stateHome()
+{
+    return baseDir("XDG_STATE_HOME", ".local/state");
+}
 
 std::optional<BytePath> XdgDirs::runtimeDir()
 {
@@ -57,8 +69,14 @@ std::optional<BytePath> XdgDirs::runtimeDir()
     return std::nullopt;
 }
 
-BytePathList XdgDirs::configDirs() { return dirList("XDG_CONFIG_DIRS", "/etc/xdg"); }
-BytePathList XdgDirs::dataDirs() { return dirList("XDG_DATA_DIRS", "/usr/local/share:/usr/share"); }
+BytePathList XdgDirs::configDirs()
+{
+    return dirList("XDG_CONFIG_DIRS", "/etc/xdg");
+}
+BytePathList XdgDirs::dataDirs()
+{
+    return dirList("XDG_DATA_DIRS", "/usr/local/share:/usr/share");
+}
 
 BytePath XdgDirs::userDir(const char *name, const char *fallback)
 {
@@ -90,14 +108,23 @@ BytePath XdgDirs::userDir(const char *name, const char *fallback)
     return home() / fallback;
 }
 
-BytePath XdgDirs::appDataDir() { return dataHome() / Identity::kBundleIdentifier; }
-BytePath XdgDirs::appScriptsDir() { return appDataDir() / "Scripts"; }
-BytePath XdgDirs::appStateDir() { return stateHome() / Identity::kBundleIdentifier; }
+BytePath XdgDirs::appDataDir()
+{
+    return dataHome() / Identity::kBundleIdentifier;
+}
+BytePath XdgDirs::appScriptsDir()
+{
+    return appDataDir() / "Scripts";
+}
+BytePath XdgDirs::appStateDir()
+{
+    return stateHome() / Identity::kBundleIdentifier;
+}
 
 bool XdgDirs::makePath(const BytePath &path, unsigned mode)
 {
     if (path.empty()) return false;
-    struct stat st{};
+    struct stat st {};
     if (::stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
     const BytePath up = path.parent();
     if (!up.empty() && up != path && !makePath(up, mode)) return false;

@@ -11,14 +11,14 @@ namespace lurkel {
 // environment is followed at once.
 class XdgDirs {
 public:
-    static BytePath home();        // $HOME
-    static BytePath dataHome();    // $XDG_DATA_HOME or ~/.local/share
-    static BytePath configHome();  // $XDG_CONFIG_HOME or ~/.config
-    static BytePath cacheHome();   // $XDG_CACHE_HOME or ~/.cache
-    static BytePath stateHome();   // $XDG_STATE_HOME or ~/.local/state
+    static BytePath home();                      // $HOME
+    static BytePath dataHome();                  // $XDG_DATA_HOME or ~/.local/share
+    static BytePath configHome();                // $XDG_CONFIG_HOME or ~/.config
+    static BytePath cacheHome();                 // $XDG_CACHE_HOME or ~/.cache
+    static BytePath stateHome();                 // $XDG_STATE_HOME or ~/.local/state
     static std::optional<BytePath> runtimeDir(); // $XDG_RUNTIME_DIR when set
-    static BytePathList configDirs(); // $XDG_CONFIG_DIRS or /etc/xdg
-    static BytePathList dataDirs();   // $XDG_DATA_DIRS or /usr/local/share:/usr/share
+    static BytePathList configDirs();            // $XDG_CONFIG_DIRS or /etc/xdg
+    static BytePathList dataDirs();              // $XDG_DATA_DIRS or /usr/local/share:/usr/share
     // A user directory of user-dirs.dirs ("DOWNLOAD", "DESKTOP", ...), or $HOME/<fallback>.
     static BytePath userDir(const char *name, const char *fallback);
     // $XDG_DATA_HOME/com.brendix.Lurkel-SII: the application's own support folder.

@@ -30,7 +30,7 @@ namespace {
 // unwinding belong to an older generation and can never report into the next one.
 
 std::atomic<bool> walkerRunFlag{true};
-std::atomic<int> activeWalkerCount{0};      // walkers at work, every generation
+std::atomic<int> activeWalkerCount{0}; // walkers at work, every generation
 std::atomic<std::int32_t> examinedEntryCount{0};
 std::atomic<std::uint64_t> scanGeneration{0};
 std::atomic<bool> diagnosticsEnabled{true};
@@ -48,7 +48,8 @@ struct FoldTable {
     unsigned char map[256];
     constexpr FoldTable() : map()
     {
-        for (int i = 0; i < 256; ++i) map[i] = static_cast<unsigned char>((i >= 'A' && i <= 'Z') ? i + 32 : i);
+        for (int i = 0; i < 256; ++i)
+            map[i] = static_cast<unsigned char>((i >= 'A' && i <= 'Z') ? i + 32 : i);
     }
 };
 constexpr FoldTable kFold;
@@ -59,8 +60,8 @@ struct Node {
     std::string path;
     std::size_t nameOffset = 0; // where the last component starts in path
     std::shared_ptr<Node> parent;
-    std::atomic<int> fd{-1};               // kept open for the children's openat
-    std::atomic<int> unopenedChildren{0};  // children not yet opened
+    std::atomic<int> fd{-1};              // kept open for the children's openat
+    std::atomic<int> unopenedChildren{0}; // children not yet opened
 
     Node() = default;
     Node(const Node &) = delete;
@@ -124,7 +125,8 @@ int openDeepPath(const std::string &path)
     int fd = ::open(path[0] == '/' ? "/" : ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     std::size_t start = 0;
     while (fd >= 0 && start < path.size()) {
-        while (start < path.size() && path[start] == '/') ++start;
+        while (start < path.size() && path[start] == '/')
+            ++start;
         if (start >= path.size()) break;
         std::size_t end = path.find('/', start);
         if (end == std::string::npos) end = path.size();
@@ -147,7 +149,6 @@ void releaseKeptDescriptor(Scan &scan, Node &node)
         scan.descriptorsKept.fetch_sub(1, std::memory_order_relaxed);
     }
 }
-
 
 // Opens a node relative to its parent when the parent's descriptor is kept, else by path.
 int openNode(Scan &scan, Node &node)
@@ -233,7 +234,8 @@ private:
         if (m_local.size() < 2 || m_scan.idleHint.load(std::memory_order_relaxed) == 0) return;
         const std::size_t give = m_local.size() / 2;
         std::lock_guard lock(m_scan.mutex);
-        for (std::size_t i = 0; i < give; ++i) m_scan.queue.push_back(std::move(m_local[i]));
+        for (std::size_t i = 0; i < give; ++i)
+            m_scan.queue.push_back(std::move(m_local[i]));
         m_local.erase(m_local.begin(), m_local.begin() + static_cast<std::ptrdiff_t>(give));
         m_scan.wake.notify_all();
     }
@@ -250,7 +252,8 @@ private:
     {
         if (!m_scan.running()) {
             // keep the parent's bookkeeping straight, then drop it
-            if (node->parent && node->parent->unopenedChildren.fetch_sub(1) == 1) releaseKeptDescriptor(m_scan, *node->parent);
+            if (node->parent && node->parent->unopenedChildren.fetch_sub(1) == 1)
+                releaseKeptDescriptor(m_scan, *node->parent);
             return;
         }
         const int fd = openNode(m_scan, *node);
@@ -288,7 +291,7 @@ private:
 
                 auto type = static_cast<unsigned char>(record[kDirentTypeOffset]);
                 if (type == DT_UNKNOWN) {
-                    struct stat st{};
+                    struct stat st {};
                     if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT) == 0) {
                         type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISLNK(st.st_mode) ? DT_LNK : DT_REG;
                     }
@@ -298,10 +301,12 @@ private:
                 // The cheapest test first: a name shorter than the text cannot hold it.
                 if (nameLength >= m_scan.patternLength) {
                     const std::size_t n = nameLength < 255 ? nameLength : 255;
-                    for (std::size_t i = 0; i < n; ++i) folded[i] = kFold.map[static_cast<unsigned char>(name[i])];
+                    for (std::size_t i = 0; i < n; ++i)
+                        folded[i] = kFold.map[static_cast<unsigned char>(name[i])];
                     if (::memmem(folded, n, m_scan.pattern, m_scan.patternLength) != nullptr) {
                         if (!m_scan.running()) break;
-                        m_scan.receiver.fileFound(nameView, folder, examinedEntryCount.load(std::memory_order_relaxed) + m_examined,
+                        m_scan.receiver.fileFound(nameView, folder,
+                                                  examinedEntryCount.load(std::memory_order_relaxed) + m_examined,
                                                   isDirectory, type == DT_LNK);
                     }
                 }
@@ -338,7 +343,8 @@ private:
         }
         // Walked depth first: the first child found is walked next.
         m_newNodes += children.size();
-        for (auto it = children.rbegin(); it != children.rend(); ++it) m_local.push_back(std::move(*it));
+        for (auto it = children.rbegin(); it != children.rend(); ++it)
+            m_local.push_back(std::move(*it));
     }
 
     Scan &m_scan;
@@ -368,7 +374,8 @@ int descriptorBudget()
 std::string normalizedRoot(const std::string &root)
 {
     std::string r = root;
-    while (r.size() > 1 && r.back() == '/') r.pop_back();
+    while (r.size() > 1 && r.back() == '/')
+        r.pop_back();
     return r;
 }
 
@@ -409,7 +416,9 @@ ScanSummary runScan(const std::string &root, std::string_view text, WalkerReceiv
             } catch (const std::system_error &) {
                 break; // fewer walkers; the walk still finishes
             }
-            threadMicros += std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - before).count();
+            threadMicros +=
+                std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - before)
+                    .count();
         }
         Walker(scan).run(rootNode);
     }
@@ -420,7 +429,8 @@ ScanSummary runScan(const std::string &root, std::string_view text, WalkerReceiv
         scan.queue.clear();
         scan.wake.notify_all();
     }
-    for (std::thread &t : helpers) t.join();
+    for (std::thread &t : helpers)
+        t.join();
     activeWalkerCount.fetch_sub(1);
     releaseKeptDescriptor(scan, *rootNode);
 
@@ -428,7 +438,8 @@ ScanSummary runScan(const std::string &root, std::string_view text, WalkerReceiv
     summary.directories = scan.directories.load();
     summary.cancelled = !scan.running();
     if (diagnostics()) {
-        const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started).count();
+        const auto micros =
+            std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started).count();
         std::printf("\nfiles = %d checked = %lld\n", summary.examined, static_cast<long long>(summary.directories));
         std::printf("seconds elapsed = %lld.%03lld\n", static_cast<long long>(micros / 1000000),
                     static_cast<long long>((micros / 1000) % 1000));

@@ -31,7 +31,7 @@ struct ScanSummary {
     std::int32_t examined = 0;    // entries examined (skipped ones included)
     std::int64_t directories = 0; // directories entered below the root
     bool cancelled = false;
-    bool refused = false;         // the text was empty or longer than kMaxPatternBytes
+    bool refused = false; // the text was empty or longer than kMaxPatternBytes
 };
 
 // Walks root and reports to receiver every entry whose ASCII-folded name contains text

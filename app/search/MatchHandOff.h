@@ -12,8 +12,7 @@ namespace lurkel {
 // lock), which schedules the consumer; the consumer's drain() takes everything pushed so
 // far, in the order pushed. Once every producer has returned, one last drain() gives the
 // rest, so a completion that drains first never runs ahead of an item.
-template <typename T>
-class MatchHandOff {
+template <typename T> class MatchHandOff {
 public:
     explicit MatchHandOff(std::function<void()> wake) : m_wake(std::move(wake)) {}
 

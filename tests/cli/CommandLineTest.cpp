@@ -1,5 +1,5 @@
-#include "ArgumentParser.h"
 #include "CommandLine.h"
+#include "ArgumentParser.h"
 #include "Interrupt.h"
 #include "Spawn.h"
 #include "TestEnvironment.h"

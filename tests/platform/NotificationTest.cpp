@@ -14,7 +14,8 @@ TEST(NotificationCenter, FiltersByNameAndObjectAndSurvivesRemovalWhilePosting)
     NotificationCenter center;
     QStringList seen;
     center.addObserver(QStringLiteral("A"), {}, [&](const Notification &n) { seen << n.name + n.object.toString(); });
-    center.addObserver(QStringLiteral("A"), QStringLiteral("x"), [&](const Notification &) { seen << QStringLiteral("Ax-only"); });
+    center.addObserver(QStringLiteral("A"), QStringLiteral("x"),
+                       [&](const Notification &) { seen << QStringLiteral("Ax-only"); });
     center.addObserver({}, {}, [&](const Notification &n) { seen << QStringLiteral("any:") + n.name; });
     NotificationCenter::Token second = 0;
     center.addObserver(QStringLiteral("B"), {}, [&](const Notification &) {
@@ -38,7 +39,8 @@ TEST(NotificationCenter, ContextDestructionRemovesObserver)
     int calls = 0;
     {
         QObject context;
-        center.addObserver(QStringLiteral("N"), {}, [&](const Notification &) { ++calls; }, &context);
+        center.addObserver(
+            QStringLiteral("N"), {}, [&](const Notification &) { ++calls; }, &context);
         center.post(QStringLiteral("N"));
     }
     center.post(QStringLiteral("N"));
@@ -50,12 +52,18 @@ TEST(MainQueue, DelayedCallsRunInOrderOnTheClockAndCancelStopsThem)
 {
     ManualClock clock;
     QStringList order;
-    MainQueue::after(300, [&]() { order << QStringLiteral("300"); }, clock);
-    DelayedCall cancelled = MainQueue::after(100, [&]() { order << QStringLiteral("cancelled"); }, clock);
-    MainQueue::after(100, [&]() {
-        order << QStringLiteral("100");
-        MainQueue::after(50, [&]() { order << QStringLiteral("150"); }, clock); // scheduled from a timer
-    }, clock);
+    MainQueue::after(
+        300, [&]() { order << QStringLiteral("300"); }, clock);
+    DelayedCall cancelled = MainQueue::after(
+        100, [&]() { order << QStringLiteral("cancelled"); }, clock);
+    MainQueue::after(
+        100,
+        [&]() {
+            order << QStringLiteral("100");
+            MainQueue::after(
+                50, [&]() { order << QStringLiteral("150"); }, clock); // scheduled from a timer
+        },
+        clock);
     EXPECT_TRUE(cancelled.isPending());
     cancelled.cancel();
     EXPECT_FALSE(cancelled.isPending());

@@ -1,6 +1,6 @@
+#include "UserDefaults.h"
 #include "Spawn.h"
 #include "TestEnvironment.h"
-#include "UserDefaults.h"
 #include "XdgDirs.h"
 
 #include <gtest/gtest.h>

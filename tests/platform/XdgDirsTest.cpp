@@ -1,5 +1,5 @@
-#include "TestEnvironment.h"
 #include "XdgDirs.h"
+#include "TestEnvironment.h"
 
 #include <gtest/gtest.h>
 

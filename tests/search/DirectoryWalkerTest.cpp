@@ -43,7 +43,8 @@ public:
     {
         std::lock_guard lock(mutex);
         std::set<std::string> out;
-        for (const Match &m : found) out.insert(m.folder + (m.folder == "/" ? "" : "/") + m.name);
+        for (const Match &m : found)
+            out.insert(m.folder + (m.folder == "/" ? "" : "/") + m.name);
         return out;
     }
 
@@ -131,16 +132,23 @@ TEST_F(WalkerTest, LinksAreReportedNeverFollowedAndLoopsEnd)
 TEST_F(WalkerTest, HostileNamesAreReportedByteExact)
 {
     const std::vector<std::string> names = {
-        "new\nline-hit", "quote's \"hit\"", "-leading-hit", "bad\xff\xfe-hit", "comma, space-hit", "$(hit)",
+        "new\nline-hit",
+        "quote's \"hit\"",
+        "-leading-hit",
+        "bad\xff\xfe-hit",
+        "comma, space-hit",
+        "$(hit)",
         std::string(251, 'a') + "-hit",
     };
-    for (const std::string &n : names) touch(root / n);
+    for (const std::string &n : names)
+        touch(root / n);
     mkdirs(root / "dir\nwith newline");
     touch(root / "dir\nwith newline" / "inner-hit");
     Collect c;
     walker::runScan(root.bytes(), "hit", c);
     std::set<std::string> want;
-    for (const std::string &n : names) want.insert(root.bytes() + "/" + n);
+    for (const std::string &n : names)
+        want.insert(root.bytes() + "/" + n);
     want.insert(root.bytes() + "/dir\nwith newline/inner-hit");
     EXPECT_EQ(c.paths(), want);
 }
@@ -222,7 +230,8 @@ TEST_F(WalkerTest, FoldersDeletedDuringTheWalk)
     std::once_flag once;
     c.onMatch = [&]() {
         std::call_once(once, [&]() {
-            for (int i = 0; i < 200; i += 2) removeTree(root / ("d" + std::to_string(i)));
+            for (int i = 0; i < 200; i += 2)
+                removeTree(root / ("d" + std::to_string(i)));
         });
     };
     const auto summary = walker::runScan(root.bytes(), "needle", c);
@@ -235,7 +244,8 @@ TEST_F(WalkerTest, CancelStopsTheScanAndTheNextOneIsClean)
 {
     for (int i = 0; i < 300; ++i) {
         mkdirs(root / ("d" + std::to_string(i)));
-        for (int k = 0; k < 20; ++k) touch(root / ("d" + std::to_string(i)) / ("old-" + std::to_string(k)));
+        for (int k = 0; k < 20; ++k)
+            touch(root / ("d" + std::to_string(i)) / ("old-" + std::to_string(k)));
     }
     Collect first;
     std::thread scan([&]() { walker::runScan(root.bytes(), "old", first); });
@@ -283,5 +293,6 @@ TEST_F(WalkerTest, SearchOfRootJoinsWithSingleSlashes)
     walker::runScan("/", unique, c);
     ASSERT_EQ(c.found.size(), 1u);
     EXPECT_EQ(c.found[0].folder, root.bytes());
-    for (const Match &m : c.found) EXPECT_EQ(m.folder.find("//"), std::string::npos);
+    for (const Match &m : c.found)
+        EXPECT_EQ(m.folder.find("//"), std::string::npos);
 }

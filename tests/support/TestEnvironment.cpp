@@ -32,7 +32,10 @@ void makeDir(const std::string &path)
 
 } // namespace
 
-BytePath TestEnvironment::root() { return BytePath(g_root); }
+BytePath TestEnvironment::root()
+{
+    return BytePath(g_root);
+}
 
 BytePath TestEnvironment::freshHome()
 {
@@ -118,7 +121,8 @@ std::string readFile(const BytePath &path)
     if (fd < 0) return out;
     char buf[65536];
     ssize_t n;
-    while ((n = ::read(fd, buf, sizeof buf)) > 0) out.append(buf, static_cast<std::size_t>(n));
+    while ((n = ::read(fd, buf, sizeof buf)) > 0)
+        out.append(buf, static_cast<std::size_t>(n));
     ::close(fd);
     return out;
 }
