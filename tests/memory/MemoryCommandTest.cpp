@@ -1,0 +1,97 @@
+#include "CommandLine.h"
+#include "Interrupt.h"
+#include "MemoryCommand.h"
+#include "MemoryStatistics.h"
+#include "MemoryTestSupport.h"
+#include "PurgeManager.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+using namespace lurkel;
+using namespace lurkel::cli;
+using namespace lurkel::test;
+
+namespace {
+
+class MemoryCommandTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const BytePath home = TestEnvironment::freshHome();
+        meminfo = home / "meminfo";
+        const std::uint64_t page = MemoryStatistics::pageSize();
+        writeMeminfo(meminfo, 4194304 * page, 3145728 * page);
+        options.meminfoPath = meminfo;
+        options.cgroupSources = {home / "none", home / "none"};
+        options.floorBytes = 3145728 * page + 1; // nothing can be mapped
+        options.pause = [this](std::chrono::milliseconds duration) {
+            if (onPause) onPause(duration);
+        };
+    }
+
+    int run(PurgeManager &manager, std::vector<std::string> args, bool terminal = false)
+    {
+        CommandLine commandLine;
+        MemoryCommand::registerIn(commandLine, {meminfo, &manager});
+        out.str({});
+        err.str({});
+        CommandIO io{out, err, terminal, terminal};
+        args.insert(args.begin(), "memory");
+        return commandLine.run(args, io);
+    }
+
+    BytePath meminfo;
+    PurgeManager::Options options;
+    std::function<void(std::chrono::milliseconds)> onPause;
+    std::ostringstream out;
+    std::ostringstream err;
+};
+
+TEST_F(MemoryCommandTest, FiguresAsThePanelShowsThem)
+{
+    PurgeManager manager(options);
+    EXPECT_EQ(run(manager, {}), kExitSuccess);
+    EXPECT_NE(out.str().find("Used percentage: 25%\n"), std::string::npos) << out.str();
+    if (MemoryStatistics::pageSize() == 4096) {
+        EXPECT_NE(out.str().find("Used:  4.00 GB (4294967296 bytes)\n"), std::string::npos) << out.str();
+        EXPECT_NE(out.str().find("Free:  12.0 GB (12884901888 bytes)\n"), std::string::npos) << out.str();
+        EXPECT_NE(out.str().find("Total: 16.0 GB (17179869184 bytes)\n"), std::string::npos) << out.str();
+    }
+    EXPECT_EQ(run(manager, {"extra"}), kExitUsage);
+    ASSERT_EQ(std::remove(meminfo.c_str()), 0);
+    EXPECT_EQ(run(manager, {}), kExitFailure);
+    EXPECT_NE(err.str().find("cannot read"), std::string::npos);
+}
+
+TEST_F(MemoryCommandTest, PurgeReportsZeroHonestlyAndDrawsProgressOnlyOnATerminal)
+{
+    PurgeManager manager(options);
+    EXPECT_EQ(run(manager, {"--purge"}), kExitSuccess);
+    EXPECT_NE(out.str().find("Freed: 0 bytes (0 bytes)\n"), std::string::npos) << out.str();
+    EXPECT_EQ(err.str().find('\r'), std::string::npos);
+
+    EXPECT_EQ(run(manager, {"--purge"}, true), kExitSuccess);
+    EXPECT_NE(err.str().find("\rFreeing memory ["), std::string::npos);
+    EXPECT_NE(err.str().find("] 100%\n"), std::string::npos) << err.str();
+}
+
+TEST_F(MemoryCommandTest, InterruptStopsThePurgeCleanly)
+{
+    writeMeminfo(meminfo, 512 * kMiB, 256 * kMiB);
+    options.floorBytes = 256 * kMiB - 15 * kMiB; // one block
+    onPause = [](std::chrono::milliseconds duration) {
+        if (duration == PurgeManager::kReleaseDelay) Interrupt::raiseForTesting();
+    };
+    PurgeManager manager(options);
+    const int status = run(manager, {"--purge"});
+    Interrupt::resetForTesting();
+    EXPECT_EQ(status, kExitInterrupted);
+    EXPECT_EQ(manager.lastReport().blocksAllocated, 1u);
+    EXPECT_EQ(manager.lastReport().freeMemoryPolls, 0);
+    EXPECT_NE(out.str().find("Freed: "), std::string::npos);
+    EXPECT_FALSE(manager.isPurging());
+}
+
+} // namespace

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "BytePath.h"
+#include "TestEnvironment.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <string>
+
+namespace lurkel::test {
+
+constexpr std::uint64_t kMiB = 1024 * 1024;
+constexpr std::uint64_t kGiB = 1024 * kMiB;
+
+// Replaces a meminfo file at once (a reader on another thread never sees half of it).
+inline void writeMeminfo(const BytePath &path, std::uint64_t totalBytes, std::uint64_t availableBytes)
+{
+    char text[512];
+    std::snprintf(text, sizeof text,
+                  "MemTotal:       %llu kB\nMemFree:        %llu kB\nMemAvailable:   %llu kB\n"
+                  "Buffers:          123456 kB\nCached:          4567890 kB\n",
+                  static_cast<unsigned long long>(totalBytes / 1024),
+                  static_cast<unsigned long long>(availableBytes / 2048),
+                  static_cast<unsigned long long>(availableBytes / 1024));
+    const BytePath temporary(path.bytes() + ".new");
+    writeFile(temporary, text);
+    std::rename(temporary.c_str(), path.c_str());
+}
+
+// Runs the event loop until done() holds or timeoutMs pass; false on timeout.
+inline bool waitUntil(const std::function<bool()> &done, int timeoutMs = 60000)
+{
+    bool timedOut = false;
+    QTimer limit;
+    limit.setSingleShot(true);
+    QObject::connect(&limit, &QTimer::timeout, [&timedOut] { timedOut = true; });
+    limit.start(timeoutMs);
+    while (!done() && !timedOut) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    return done();
+}
+
+// Handles what is already queued on the main thread (callbacks a test expects not to come).
+inline void drainMainQueue()
+{
+    bool drained = false;
+    QTimer::singleShot(0, [&drained] { drained = true; });
+    waitUntil([&drained] { return drained; });
+}
+
+} // namespace lurkel::test
