@@ -1,5 +1,8 @@
 #include "CommandLine.h"
 #include "Interrupt.h"
+#include "LoginCommand.h"
+#include "MemoryCommand.h"
+#include "SearchCommand.h"
 #include "VersionCommand.h"
 
 #include <QCoreApplication>
@@ -16,6 +19,9 @@ int main(int argc, char **argv)
     Interrupt::install();
 
     CommandLine commandLine;
+    SearchCommand::registerIn(commandLine);
+    MemoryCommand::registerIn(commandLine);
+    LoginCommand::registerIn(commandLine);
     VersionCommand::registerIn(commandLine);
 
     CommandIO io{std::cout, std::cerr, ::isatty(STDOUT_FILENO) != 0, ::isatty(STDERR_FILENO) != 0};

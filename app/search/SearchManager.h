@@ -1,0 +1,178 @@
+#pragma once
+
+#include "BytePath.h"
+#include "Error.h"
+#include "SearchItem.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+#include <QThreadPool>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lurkel {
+
+class HiddenStateCache;
+
+// What the results window does for the search manager. The manager holds it weakly and
+// calls it on the main thread.
+class SearchResultsListener {
+public:
+    virtual ~SearchResultsListener() = default;
+    // A new search has replaced both lists: take the new list objects and the template.
+    virtual void prepareForNewSearchResults() = 0;
+    // The walker has been started; called right after "SearchManagerDidStartSearchNotification"
+    // is posted, so a listener need not observe that notification as well.
+    virtual void searchStarted() = 0;
+    // The search has ended (run to the end or cancelled); every item it found is in the lists.
+    virtual void searchCompleted() = 0;
+    // A package's background size sum has ended: its fileSize now holds the sum (or stays 0
+    // when the package could not be read).
+    virtual void packageSizeArrived(const SearchItemPtr &) {}
+};
+
+// The owner of the one file search of the application: runs the directory walker on a
+// background thread, turns each match into a classified SearchItem and keeps the full and
+// the filtered result lists. Lists, masks and the listener belong to the main thread.
+//
+// Every search has its own generation: matches, completions and package sizes of a search
+// that a newer one replaced never reach the lists, whatever its walkers still do.
+class SearchManager : public QObject {
+    Q_OBJECT
+
+public:
+    // The application's manager, created on first use (on the main thread) and kept for the
+    // whole process.
+    static SearchManager &sharedManager();
+    static QString SearchManagerDidStartSearchNotification();
+    static QString openSearchResultDialogNotification();
+
+    // The application uses sharedManager(); separate managers serve tools and tests. Searches
+    // of all managers of the process take turns, as the walker runs one scan at a time.
+    explicit SearchManager(QObject *parent = nullptr);
+    ~SearchManager() override;
+
+    const QString &searchTemplate() const { return m_searchTemplate; }
+    // The template as bytes (UTF-8 when typed; a command line may pass other bytes).
+    const std::string &searchTemplateBytes() const { return m_searchTemplateBytes; }
+    void setSearchTemplate(const QString &text);
+    const BytePath &searchLocation() const { return m_searchLocation; }
+    void setSearchLocation(const BytePath &folder) { m_searchLocation = folder; }
+    std::weak_ptr<SearchResultsListener> searchResultDialog() const { return m_searchResultDialog; }
+    void setSearchResultDialog(std::weak_ptr<SearchResultsListener> listener)
+    {
+        m_searchResultDialog = std::move(listener);
+    }
+    // Category bits (SearchCategory) the filtered list shows; 3 (regular and hidden) at first.
+    unsigned filterMask() const { return m_filterMask; }
+    void setFilterMask(unsigned mask) { m_filterMask = mask; }
+    // Category bits the current search has found so far.
+    unsigned foundItemsMask() const { return m_foundItemsMask; }
+    // Monotonic seconds of the last cancelSearchByButton.
+    double startTime() const { return m_startTime.load(); }
+
+    // Starts a search of folder for text (main thread). An empty text or folder starts
+    // nothing and posts nothing; a text longer than walker::kMaxPatternBytes once lower-cased
+    // is refused the same way and the error says why. A running search is replaced.
+    std::optional<Error> performSearchWithTemplateAndFolder(const QString &text, const BytePath &folder);
+    std::optional<Error> performSearchWithTemplateBytesAndFolder(std::string_view text, const BytePath &folder);
+    std::optional<Error> performSearchWithDefaults();
+
+    // Stops the running search: the walkers stop and the completion still follows. Blocks
+    // until the walkers have stopped (at most about five seconds). Callable from any thread.
+    void cancelSearchByButton();
+    // Re-arms the walker. Every search does this itself just before its scan begins.
+    void resumeSearchIfStopped();
+    // Called when a cancelled scan ends; nothing to do.
+    void searchInterruptedObjC() {}
+    void openSearchResultDialog();
+    // Entries the walker has examined so far in the current (or last) scan.
+    std::int64_t totalFiles() const;
+    // From the start of a search until its completion has run (main thread).
+    bool isSearchRunning() const;
+
+    // The two lists. A listener keeps these very objects (until prepareForNewSearchResults)
+    // and may reorder or refill the filtered one on the main thread.
+    std::shared_ptr<SearchItemList> getSearchResultArray() const { return m_searchResultArray; }
+    std::shared_ptr<SearchItemList> getFilteredSearchResultArray() const { return m_filteredSearchResultArray; }
+    // Removes the filtered-list items at indexes (indexes past the end are ignored), and with
+    // every package among them the found items inside it, from both lists. Returns the
+    // removed items.
+    SearchItemList removeItemsWithIndexSet(const std::vector<std::size_t> &indexes);
+    // Empties the full list only.
+    void clearSearchResultsArray();
+    // Refills the filtered list (the same object) from the full list in report order.
+    void performSearchResultsFiltering();
+    // Package sums queued or running (main thread).
+    int pendingPackageSizeCount() const { return m_pendingPackageSizes; }
+
+    // Classification, callable from any thread. A failed query gives its neutral value.
+    //
+    // The item for a match: name in folder, with the kind the listing reported. Per-folder
+    // answers come from cache, so that a match costs about one lstat.
+    static SearchItemPtr createSearchItem(std::string_view name, std::string_view folder, bool isDirectory,
+                                          bool isSymlink, HiddenStateCache &cache);
+    static bool isFilePackage(const BytePath &path);
+    // Some folder above path (up to "/") is a package.
+    static bool isFilePackagedAtPath(const BytePath &path);
+    // Some folder above path (up to "/") is hidden.
+    static bool isFileInHiddenFolderAtPath(const BytePath &path);
+    static bool getFileTypeHidden(const BytePath &path);
+    static std::int64_t getFileSize(const BytePath &path);
+    static QDateTime getModificationDate(const BytePath &path);
+    // The sizes of everything below folder added up (folders with their own size, links not
+    // followed); nullopt when folder cannot be read or stop became true.
+    static std::optional<std::int64_t> sumFolderContents(const BytePath &folder,
+                                                         const std::atomic<bool> *stop = nullptr);
+    // Sums the package's contents on an idle-priority thread and sets the item's size on the
+    // main thread.
+    void getFolderSizeForSearchItem(const SearchItemPtr &item);
+
+    // The text as the walker gets it: lower-cased in full (Unicode); bytes that are not
+    // UTF-8 are kept as they are.
+    static std::string lowerCasedSearchText(std::string_view text);
+    // The refusal of a text that is too long, for the user.
+    static QString textTooLongMessage(std::size_t bytes);
+
+private:
+    struct SearchRun;
+    class RunReceiver;
+
+    void findFilesAtPathWithcompletionBlock(const std::shared_ptr<SearchRun> &run, std::function<void()> completion);
+    void fileFoundObjCWithFileAndPathAndTotalFilesCount(const std::shared_ptr<SearchRun> &run, std::string_view name,
+                                                        std::string_view folder, std::int32_t totalFilesCount,
+                                                        bool isDirectory, bool isSymlink);
+    void stopCurrentRun(bool supersede);
+    void drainRun(const std::shared_ptr<SearchRun> &run);
+    void finishRun(const std::shared_ptr<SearchRun> &run);
+    void appendItems(const SearchItemList &items);
+
+    std::atomic<double> m_startTime{0.0};
+    QString m_searchTemplate;
+    std::string m_searchTemplateBytes;
+    BytePath m_searchLocation;
+    std::weak_ptr<SearchResultsListener> m_searchResultDialog;
+    unsigned m_filterMask = kSearchCategoryRegular | kSearchCategoryHidden;
+    unsigned m_foundItemsMask = 0;
+    std::shared_ptr<SearchItemList> m_searchResultArray = std::make_shared<SearchItemList>();
+    std::shared_ptr<SearchItemList> m_filteredSearchResultArray = std::make_shared<SearchItemList>();
+    int m_pendingPackageSizes = 0;
+
+    // Written on the main thread under the mutex; read elsewhere under it.
+    mutable std::mutex m_runMutex;
+    std::shared_ptr<SearchRun> m_currentRun; // the current generation
+
+    QThreadPool m_searchQueue;
+    QThreadPool m_sizeQueue;
+};
+
+} // namespace lurkel

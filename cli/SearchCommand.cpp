@@ -1,0 +1,495 @@
+#include "SearchCommand.h"
+
+#include "ArgumentParser.h"
+#include "BytePath.h"
+#include "DirectoryWalker.h"
+#include "Interrupt.h"
+#include "SearchManager.h"
+#include "Settings.h"
+#include "XdgDirs.h"
+
+#include <QEventLoop>
+#include <QTimer>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <ostream>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace lurkel::cli {
+namespace {
+
+constexpr int kCounterIntervalMs = 100;
+
+struct Options {
+    bool nul = false;
+    bool json = false;
+    bool count = false;
+    unsigned mask = kSearchCategoryAll;
+    std::string text;
+    std::string pattern; // text as the walker gets it
+    BytePath folder;
+};
+
+int failure(CommandIO &io, const std::string &message)
+{
+    io.err << "lurkelctl: search: " << message << '\n';
+    io.err.flush();
+    return kExitFailure;
+}
+
+std::optional<unsigned> parseFilter(const std::string &list, std::string &error)
+{
+    unsigned mask = 0;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t comma = list.find(',', start);
+        const std::string word = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        if (word == "regular") {
+            mask |= kSearchCategoryRegular;
+        } else if (word == "hidden") {
+            mask |= kSearchCategoryHidden;
+        } else if (word == "package") {
+            mask |= kSearchCategoryPackageContents;
+        } else {
+            error = "unknown category in --filter: '" + word + "' (use regular, hidden, package)";
+            return std::nullopt;
+        }
+        if (comma == std::string::npos) return mask;
+        start = comma + 1;
+    }
+}
+
+// An absolute path without "." components, repeated or trailing separators. ".." stays as
+// it is: resolving it by text would be wrong across symbolic links.
+BytePath absoluteFolder(const std::string &argument)
+{
+    std::string path = argument;
+    if (path.empty() || path.front() != '/') {
+        char *cwd = ::getcwd(nullptr, 0);
+        path = std::string(cwd != nullptr ? cwd : "/") + "/" + path;
+        std::free(cwd);
+    }
+    std::string clean;
+    std::size_t i = 0;
+    while (i < path.size()) {
+        while (i < path.size() && path[i] == '/')
+            ++i;
+        const std::size_t end = std::min(path.find('/', i), path.size());
+        const std::string_view part(path.data() + i, end - i);
+        if (!part.empty() && part != ".") {
+            clean.push_back('/');
+            clean.append(part);
+        }
+        i = end;
+    }
+    return BytePath(clean.empty() ? std::string("/") : clean);
+}
+
+bool isFolder(const BytePath &path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+const char *categoryName(SearchCategory category)
+{
+    switch (category) {
+    case kSearchCategoryHidden:
+        return "hidden";
+    case kSearchCategoryPackageContents:
+        return "package";
+    default:
+        return "regular";
+    }
+}
+
+void writeJsonItem(std::ostream &out, const SearchItem &item)
+{
+    const auto boolean = [](bool value) { return value ? "true" : "false"; };
+    out << "{\"itemID\":" << item.itemID() << ",\"fileName\":" << SearchCommand::jsonValue(item.fileName())
+        << ",\"filePath\":" << SearchCommand::jsonValue(item.filePath().bytes())
+        << ",\"fullFileNameWithPath\":" << SearchCommand::jsonValue(item.fullFileNameWithPath().bytes())
+        << ",\"enclosingFolderName\":" << SearchCommand::jsonValue(item.enclosingFolderName()) << ",\"fileType\":"
+        << (item.fileType().isNull() ? std::string("null") : SearchCommand::jsonValue(item.fileType().toStdString()))
+        << ",\"fileSize\":" << item.fileSize() << ",\"lastUsedDate\":";
+    if (item.lastUsedDate().isValid()) {
+        out << '"' << item.lastUsedDate().toUTC().toString(Qt::ISODateWithMs).toStdString() << '"';
+    } else {
+        out << "null";
+    }
+    out << ",\"fileHidden\":" << boolean(item.fileHidden())
+        << ",\"fileInHiddenFolder\":" << boolean(item.fileInHiddenFolder())
+        << ",\"filePackage\":" << boolean(item.filePackage()) << ",\"fileInPackage\":" << boolean(item.fileInPackage())
+        << ",\"category\":\"" << categoryName(item.category()) << "\"}";
+}
+
+// "Found N / M" on standard error, only when a person watches it.
+class LiveCounter {
+public:
+    explicit LiveCounter(CommandIO &io) : m_io(io) {}
+    void show(std::int64_t found, std::int64_t examined)
+    {
+        if (!m_io.stderrIsTerminal) return;
+        m_io.err << "\rFound " << found << " / " << examined << std::flush;
+        m_shown = true;
+    }
+    void clear()
+    {
+        if (m_shown) m_io.err << "\r\033[K" << std::flush;
+        m_shown = false;
+    }
+
+private:
+    CommandIO &m_io;
+    bool m_shown = false;
+};
+
+// Ctrl-C calls its function on the interrupt watcher thread (or wherever the interrupt is
+// raised); once the guard is gone the function is never called again.
+class InterruptGuard {
+public:
+    explicit InterruptGuard(std::function<void()> fn) : m_state(std::make_shared<State>())
+    {
+        m_state->fn = std::move(fn);
+        m_token = Interrupt::onInterrupt([state = m_state]() {
+            std::lock_guard lock(state->mutex);
+            if (state->fn) state->fn();
+        });
+    }
+    ~InterruptGuard()
+    {
+        Interrupt::remove(m_token);
+        std::lock_guard lock(m_state->mutex);
+        m_state->fn = nullptr;
+    }
+    InterruptGuard(const InterruptGuard &) = delete;
+    InterruptGuard &operator=(const InterruptGuard &) = delete;
+
+private:
+    struct State {
+        std::mutex mutex;
+        std::function<void()> fn;
+    };
+    std::shared_ptr<State> m_state;
+    Interrupt::Token m_token = 0;
+};
+
+class CommandListener final : public SearchResultsListener {
+public:
+    void prepareForNewSearchResults() override {}
+    void searchStarted() override {}
+    void searchCompleted() override
+    {
+        completed = true;
+        if (changed) changed();
+    }
+    void packageSizeArrived(const SearchItemPtr &) override
+    {
+        if (changed) changed();
+    }
+
+    bool completed = false;
+    std::function<void()> changed;
+};
+
+// The search manager's search: classified items, printed as they arrive (paths) or at the
+// end once the package sizes are in (JSON).
+int runSearch(const Options &options, CommandIO &io)
+{
+    SearchManager manager;
+    manager.setFilterMask(options.mask);
+    auto listener = std::make_shared<CommandListener>();
+    manager.setSearchResultDialog(listener);
+
+    QEventLoop loop;
+    const auto done = [&]() {
+        return listener->completed &&
+               (!options.json || Interrupt::requested() || manager.pendingPackageSizeCount() == 0);
+    };
+    listener->changed = [&]() {
+        if (done()) loop.quit();
+    };
+
+    LiveCounter counter(io);
+    std::size_t printed = 0;
+    const auto printNewPaths = [&]() {
+        const auto list = manager.getFilteredSearchResultArray();
+        if (options.json || printed == list->size()) return;
+        if (io.stdoutIsTerminal) counter.clear(); // the paths go to the same screen
+        const char end = options.nul ? '\0' : '\n';
+        for (; printed < list->size(); ++printed) {
+            const BytePath path = (*list)[printed]->fullFileNameWithPath();
+            io.out.write(path.c_str(), static_cast<std::streamsize>(path.size()));
+            io.out.put(end);
+        }
+        io.out.flush();
+    };
+    QTimer tick;
+    tick.setInterval(kCounterIntervalMs);
+    QObject::connect(&tick, &QTimer::timeout, [&]() {
+        printNewPaths();
+        counter.show(static_cast<std::int64_t>(manager.getFilteredSearchResultArray()->size()), manager.totalFiles());
+    });
+
+    InterruptGuard guard([&]() {
+        manager.cancelSearchByButton();
+        QMetaObject::invokeMethod(
+            &loop,
+            [&]() {
+                if (done()) loop.quit();
+            },
+            Qt::QueuedConnection);
+    });
+
+    if (std::optional<Error> error = manager.performSearchWithTemplateBytesAndFolder(options.text, options.folder)) {
+        return failure(io, error->localizedDescription().toStdString());
+    }
+    if (Interrupt::requested()) manager.cancelSearchByButton();
+    if (!manager.isSearchRunning()) listener->completed = true;
+    tick.start();
+    if (!done()) loop.exec();
+    tick.stop();
+    counter.clear();
+
+    if (options.json) {
+        const auto list = manager.getFilteredSearchResultArray();
+        io.out << '[';
+        for (std::size_t i = 0; i < list->size(); ++i) {
+            io.out << (i == 0 ? "\n" : ",\n");
+            writeJsonItem(io.out, *(*list)[i]);
+        }
+        io.out << (list->empty() ? "]\n" : "\n]\n");
+    } else {
+        printNewPaths();
+    }
+    io.out.flush();
+    return Interrupt::requested() ? kExitInterrupted : kExitSuccess;
+}
+
+class CountingReceiver final : public walker::WalkerReceiver {
+public:
+    void fileFound(std::string_view, std::string_view, std::int32_t, bool, bool) override
+    {
+        count.fetch_add(1, std::memory_order_relaxed);
+    }
+    std::atomic<std::int64_t> count{0};
+};
+
+// The walker alone: matches are counted, not classified.
+int runCount(const Options &options, CommandIO &io)
+{
+    CountingReceiver receiver;
+    QEventLoop loop;
+    QObject context;
+    bool finished = false;
+    LiveCounter counter(io);
+    QTimer tick;
+    tick.setInterval(kCounterIntervalMs);
+    QObject::connect(&tick, &QTimer::timeout,
+                     [&]() { counter.show(receiver.count.load(), walker::scannedEntryCount()); });
+
+    walker::resumeScan();
+    InterruptGuard guard([]() { walker::cancelScan(); });
+    if (Interrupt::requested()) return kExitInterrupted;
+
+    std::thread scan([&]() {
+        walker::runScan(options.folder.bytes(), options.pattern, receiver);
+        QMetaObject::invokeMethod(
+            &context,
+            [&]() {
+                finished = true;
+                loop.quit();
+            },
+            Qt::QueuedConnection);
+    });
+    tick.start();
+    while (!finished)
+        loop.exec();
+    scan.join();
+    tick.stop();
+    counter.clear();
+
+    if (Interrupt::requested()) return kExitInterrupted;
+    io.out << receiver.count.load() << '\n';
+    io.out.flush();
+    return kExitSuccess;
+}
+
+} // namespace
+
+std::string SearchCommand::help()
+{
+    return "Prints the full path of every file and folder below FOLDER whose name contains TEXT,\n"
+           "one per line, in the order found. TEXT is lower-cased; names are compared with the\n"
+           "ASCII letters folded, so \"abc\" finds \"xAbCy.txt\" (other letters of a name match only\n"
+           "in lower case). Hidden files, hidden folders and package contents are searched too; symbolic\n"
+           "links are reported, never followed.\n"
+           "\n"
+           "FOLDER defaults to the search location chosen in Lurkel (\"KEY_SearchLocation\"), or\n"
+           "the home folder when none is stored or it no longer exists. A TEXT or FOLDER that\n"
+           "begins with \"-\" goes after \"--\".\n"
+           "\n"
+           "Options:\n"
+           "  -0             end each path with a NUL byte instead of a line feed (names may\n"
+           "                 contain line feeds; for xargs -0)\n"
+           "  --json         print a JSON array with every field of each result (see below)\n"
+           "  --filter LIST  only these categories, comma-separated: regular, hidden (hidden\n"
+           "                 itself or inside a hidden folder), package (inside a package);\n"
+           "                 default all three\n"
+           "  --count        only count the matches (every category) and print the number\n"
+           "\n"
+           "JSON: one object per result with itemID, fileName, filePath, fullFileNameWithPath,\n"
+           "enclosingFolderName, fileType, fileSize (-1 for a folder, the summed contents for a\n"
+           "package), lastUsedDate (UTC, ISO 8601, or null), fileHidden, fileInHiddenFolder,\n"
+           "filePackage, fileInPackage and category. File names are bytes: a name or path that\n"
+           "is not valid UTF-8 is written as an object {\"bytes_b64\": \"...\"} holding its bytes\n"
+           "in base64, instead of a string.\n"
+           "\n"
+           "On a terminal the count so far is shown on standard error as \"Found N / M\" (M =\n"
+           "entries examined). Ctrl-C stops the search; what was found until then is printed\n"
+           "(--count prints nothing) and the exit status is 130.\n"
+           "\n"
+           "Exit status: 0 success (also when nothing is found), 1 failure (no such folder,\n"
+           "empty or too long text), 2 usage error, 130 interrupted.\n";
+}
+
+std::string SearchCommand::jsonValue(std::string_view bytes)
+{
+    if (!isValidUtf8(bytes)) {
+        const QByteArray encoded = QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())).toBase64();
+        return "{\"bytes_b64\":\"" + encoded.toStdString() + "\"}";
+    }
+    std::string json = "\"";
+    for (const char c : bytes) {
+        const auto u = static_cast<unsigned char>(c);
+        switch (c) {
+        case '"':
+            json += "\\\"";
+            break;
+        case '\\':
+            json += "\\\\";
+            break;
+        case '\n':
+            json += "\\n";
+            break;
+        case '\r':
+            json += "\\r";
+            break;
+        case '\t':
+            json += "\\t";
+            break;
+        default:
+            if (u < 0x20) {
+                static const char hex[] = "0123456789abcdef";
+                json += "\\u00";
+                json.push_back(hex[u >> 4]);
+                json.push_back(hex[u & 0xF]);
+            } else {
+                json.push_back(c);
+            }
+        }
+    }
+    json.push_back('"');
+    return json;
+}
+
+std::string SearchCommand::quoteForMessage(std::string_view bytes)
+{
+    static const char hex[] = "0123456789abcdef";
+    const bool utf8 = isValidUtf8(bytes);
+    std::string quoted = "'";
+    for (const char c : bytes) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '\\' || c == '\'') {
+            quoted.push_back('\\');
+            quoted.push_back(c);
+        } else if (c == '\n') {
+            quoted += "\\n";
+        } else if (c == '\t') {
+            quoted += "\\t";
+        } else if (u < 0x20 || u == 0x7F || (u >= 0x80 && !utf8)) {
+            quoted += "\\x";
+            quoted.push_back(hex[u >> 4]);
+            quoted.push_back(hex[u & 0xF]);
+        } else {
+            quoted.push_back(c);
+        }
+    }
+    quoted.push_back('\'');
+    return quoted;
+}
+
+int SearchCommand::run(const CommandLine &commandLine, const std::vector<std::string> &args, CommandIO &io)
+{
+    walker::setDiagnosticsEnabled(false);
+
+    ArgumentParser parser;
+    parser.flag("-0").flag("--json").flag("--count").option("--filter");
+    if (!parser.parse(args)) return commandLine.usageError(io, "search: " + parser.error());
+    const std::vector<std::string> &positional = parser.positional();
+    if (positional.empty()) return commandLine.usageError(io, "search: TEXT is missing");
+    if (positional.size() > 2) return commandLine.usageError(io, "search: too many arguments");
+
+    Options options;
+    options.nul = parser.has("-0");
+    options.json = parser.has("--json");
+    options.count = parser.has("--count");
+    if (options.nul && options.json) return commandLine.usageError(io, "search: -0 and --json exclude each other");
+    if (options.count && (options.nul || options.json || parser.value("--filter"))) {
+        return commandLine.usageError(io, "search: --count takes no -0, --json or --filter");
+    }
+    if (const std::optional<std::string> filter = parser.value("--filter")) {
+        std::string error;
+        const std::optional<unsigned> mask = parseFilter(*filter, error);
+        if (!mask) return commandLine.usageError(io, "search: " + error);
+        options.mask = *mask;
+    }
+
+    options.text = positional[0];
+    options.pattern = SearchManager::lowerCasedSearchText(options.text);
+    if (options.pattern.empty()) return failure(io, "the search text is empty");
+    if (options.pattern.size() > walker::kMaxPatternBytes) {
+        return failure(io, "the search text is too long (" + std::to_string(options.pattern.size()) +
+                               " bytes in UTF-8; at most " + std::to_string(walker::kMaxPatternBytes) + ")");
+    }
+
+    if (positional.size() == 2) {
+        if (positional[1].empty()) return failure(io, "the folder is empty");
+        options.folder = absoluteFolder(positional[1]);
+        struct stat st {};
+        if (::stat(options.folder.c_str(), &st) != 0) {
+            if (errno == ENOENT || errno == ENOTDIR)
+                return failure(io, "no such folder: " + quoteForMessage(positional[1]));
+            return failure(io, "cannot read folder " + quoteForMessage(positional[1]) + ": " + std::strerror(errno));
+        }
+        if (!S_ISDIR(st.st_mode)) return failure(io, "not a folder: " + quoteForMessage(positional[1]));
+    } else {
+        const std::optional<BytePath> stored = Settings().getSearchLocation();
+        options.folder = stored && !stored->empty() && isFolder(*stored) ? *stored : XdgDirs::home();
+        if (!isFolder(options.folder)) {
+            return failure(io, "no such folder: " + quoteForMessage(options.folder.bytes()));
+        }
+    }
+
+    return options.count ? runCount(options, io) : runSearch(options, io);
+}
+
+void SearchCommand::registerIn(CommandLine &commandLine)
+{
+    const CommandLine *line = &commandLine;
+    commandLine.add(Command{
+        "search", "search [-0 | --json] [--filter LIST] [--count] TEXT [FOLDER]", "find files and folders by name",
+        help(),
+        [line](const std::vector<std::string> &args, CommandIO &io) { return SearchCommand::run(*line, args, io); }});
+}
+
+} // namespace lurkel::cli

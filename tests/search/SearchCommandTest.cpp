@@ -1,0 +1,249 @@
+#include "SearchCommand.h"
+#include "CommandLine.h"
+#include "Interrupt.h"
+#include "Settings.h"
+#include "Spawn.h"
+#include "TestEnvironment.h"
+#include "UserDefaults.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+#include <sstream>
+#include <sys/stat.h>
+
+using namespace lurkel;
+using namespace lurkel::cli;
+using namespace std::string_literals;
+
+namespace {
+
+void makeDir(const BytePath &path)
+{
+    ASSERT_EQ(::mkdir(path.c_str(), 0755), 0) << path.bytes();
+}
+
+SpawnResult lurkelctl(std::vector<std::string> args)
+{
+    args.insert(args.begin(), (test::TestEnvironment::buildDir() / "cli/lurkelctl").bytes());
+    return Spawn::run(SpawnRequest{args});
+}
+
+std::set<std::string> splitNul(const std::string &output)
+{
+    std::set<std::string> parts;
+    std::size_t start = 0;
+    for (std::size_t end; (end = output.find('\0', start)) != std::string::npos; start = end + 1) {
+        parts.insert(output.substr(start, end - start));
+    }
+    EXPECT_EQ(start, output.size()) << "every path ends with NUL";
+    return parts;
+}
+
+// Names a shell, a line reader or a comma splitter would get wrong.
+struct HostileTree {
+    BytePath root = test::TestEnvironment::root() / "hostile";
+    const std::string badName = "abc\xff\xfe"s;
+    std::vector<std::string> regular = {
+        "new\nline-abc", "quo\"te'abc", "-abc-dash", badName, "abc" + std::string(252, 'x'), "a, abc, b", "abc.app"};
+
+    HostileTree()
+    {
+        makeDir(root);
+        for (const std::string &name : regular) {
+            if (name != "abc.app") test::writeFile(root / name, "");
+        }
+        makeDir(root / "abc.app");
+        test::writeFile(root / "abc.app" / "abc-inner", "12345");
+        makeDir(root / "sub");
+        test::writeFile(root / "sub" / ".hid-abc", "");
+        test::writeFile(root / "nomatch.txt", "");
+    }
+    std::set<std::string> paths(bool withRegular, bool withHidden, bool withPackage) const
+    {
+        std::set<std::string> result;
+        if (withRegular) {
+            for (const std::string &name : regular)
+                result.insert((root / name).bytes());
+        }
+        if (withHidden) result.insert((root / "sub/.hid-abc").bytes());
+        if (withPackage) result.insert((root / "abc.app/abc-inner").bytes());
+        return result;
+    }
+};
+
+const HostileTree &hostileTree()
+{
+    static const HostileTree tree;
+    return tree;
+}
+
+QByteArray jsonBytes(const QJsonValue &value)
+{
+    if (value.isString()) return value.toString().toUtf8();
+    return QByteArray::fromBase64(value.toObject().value(QStringLiteral("bytes_b64")).toString().toLatin1());
+}
+
+struct InProcess {
+    int rc;
+    std::string out;
+};
+
+InProcess runInProcess(const std::vector<std::string> &args)
+{
+    CommandLine line;
+    SearchCommand::registerIn(line);
+    std::ostringstream out, err;
+    CommandIO io{out, err};
+    const int rc = line.run(args, io);
+    return {rc, out.str()};
+}
+
+} // namespace
+
+TEST(SearchCommand, HostileNamesComeOutByteExact)
+{
+    const HostileTree &tree = hostileTree();
+    const std::set<std::string> all = tree.paths(true, true, true);
+
+    const SpawnResult nul = lurkelctl({"search", "-0", "ABC", tree.root.bytes()});
+    ASSERT_EQ(nul.exitStatus, 0) << nul.standardError;
+    EXPECT_EQ(nul.standardError, "");
+    EXPECT_EQ(splitNul(nul.standardOutput), all);
+
+    const SpawnResult count = lurkelctl({"search", "--count", "ABC", tree.root.bytes()});
+    ASSERT_EQ(count.exitStatus, 0) << count.standardError;
+    EXPECT_EQ(count.standardOutput, std::to_string(all.size()) + "\n");
+
+    // a relative folder with "." components names the same paths
+    SpawnRequest relative{
+        {(test::TestEnvironment::buildDir() / "cli/lurkelctl").bytes(), "search", "-0", "abc", "./hostile/./"}};
+    relative.workingDirectory = test::TestEnvironment::root().bytes();
+    EXPECT_EQ(splitNul(Spawn::run(relative).standardOutput), all);
+
+    const std::pair<const char *, std::set<std::string>> filters[] = {
+        {"hidden", tree.paths(false, true, false)},
+        {"package", tree.paths(false, false, true)},
+        {"regular,hidden", tree.paths(true, true, false)},
+    };
+    for (const auto &[filter, expected] : filters) {
+        const SpawnResult r = lurkelctl({"search", "-0", "--filter", filter, "abc", tree.root.bytes()});
+        EXPECT_EQ(splitNul(r.standardOutput), expected) << filter;
+    }
+}
+
+TEST(SearchCommand, JsonCarriesEveryFieldAndForeignBytesAsBase64)
+{
+    const HostileTree &tree = hostileTree();
+    const SpawnResult r = lurkelctl({"search", "--json", "abc", tree.root.bytes()});
+    ASSERT_EQ(r.exitStatus, 0) << r.standardError;
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(r.standardOutput), &error);
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << r.standardOutput;
+    const QJsonArray items = doc.array();
+
+    std::set<std::string> paths;
+    int base64Names = 0;
+    for (const QJsonValue &value : items) {
+        const QJsonObject item = value.toObject();
+        const QByteArray name = jsonBytes(item.value(QStringLiteral("fileName")));
+        const QByteArray path = jsonBytes(item.value(QStringLiteral("fullFileNameWithPath")));
+        paths.insert(path.toStdString());
+        EXPECT_EQ(jsonBytes(item.value(QStringLiteral("filePath"))).toStdString() + "/" + name.toStdString(),
+                  path.toStdString());
+        if (item.value(QStringLiteral("fileName")).isObject()) {
+            ++base64Names;
+            EXPECT_EQ(name.toStdString(), tree.badName);
+        }
+        if (name == "abc.app") {
+            EXPECT_EQ(item.value(QStringLiteral("fileSize")).toInteger(), 5); // the sum has been awaited
+        }
+        if (name == "abc-inner") {
+            EXPECT_EQ(item.value(QStringLiteral("category")).toString(), QStringLiteral("package"));
+        }
+    }
+    EXPECT_EQ(base64Names, 1);
+    EXPECT_EQ(paths, tree.paths(true, true, true));
+
+    const SpawnResult help = lurkelctl({"search", "--help"});
+    EXPECT_NE(help.standardOutput.find("bytes_b64"), std::string::npos);
+}
+
+TEST(SearchCommand, ErrorsAreOneLineWithTheRightStatus)
+{
+    const std::string tree = hostileTree().root.bytes();
+    const struct {
+        std::vector<std::string> args;
+        int status;
+    } cases[] = {
+        {{"search", "abc", tree + "/missing\nfolder"}, 1},
+        {{"search", "abc", tree + "/nomatch.txt"}, 1},
+        {{"search", "", tree}, 1},
+        {{"search", std::string(1024, 'a'), tree}, 1},
+        {{"search"}, 2},
+        {{"search", "--filter", "bogus", "abc", tree}, 2},
+        {{"search", "-0", "--json", "abc", tree}, 2},
+        {{"search", "--count", "--filter", "hidden", "abc", tree}, 2},
+        {{"search", "a", "b", "c"}, 2},
+    };
+    for (const auto &c : cases) {
+        const SpawnResult r = lurkelctl(c.args);
+        EXPECT_EQ(r.exitStatus, c.status) << r.standardError;
+        EXPECT_EQ(r.standardOutput, "");
+        if (c.status == 1) {
+            EXPECT_EQ(std::count(r.standardError.begin(), r.standardError.end(), '\n'), 1) << r.standardError;
+        }
+    }
+}
+
+TEST(SearchCommand, FolderDefaultsToTheStoredSearchLocation)
+{
+    const HostileTree &tree = hostileTree();
+    Settings settings;
+    settings.saveSearchLocation(tree.root / "sub");
+    ASSERT_TRUE(settings.defaults().synchronize());
+    const SpawnResult r = lurkelctl({"search", "-0", "abc"});
+    EXPECT_EQ(r.exitStatus, 0) << r.standardError;
+    EXPECT_EQ(splitNul(r.standardOutput), tree.paths(false, true, false));
+    settings.defaults().removeObject(QStringLiteral("KEY_SearchLocation"));
+    settings.defaults().synchronize();
+}
+
+TEST(SearchCommand, CtrlCStopsWith130AndTheNextSearchRunsInFull)
+{
+    const BytePath big = test::TestEnvironment::root() / "many";
+    makeDir(big);
+    constexpr int kDirs = 30;
+    constexpr int kFiles = 50;
+    for (int d = 0; d < kDirs; ++d) {
+        const BytePath dir = big / ("d" + std::to_string(d));
+        makeDir(dir);
+        for (int i = 0; i < kFiles; ++i)
+            test::writeFile(dir / ("many-" + std::to_string(i)), "");
+    }
+    for (const std::string mode : {"-0", "--count"}) {
+        SCOPED_TRACE(mode);
+        // raised from the command's own event loop, while the walker runs
+        QTimer::singleShot(0, []() { Interrupt::raiseForTesting(); });
+        const InProcess interrupted = runInProcess({"search", mode, "many-", big.bytes()});
+        Interrupt::resetForTesting();
+        EXPECT_EQ(interrupted.rc, kExitInterrupted);
+        if (mode == "--count") {
+            EXPECT_EQ(interrupted.out, "");
+        }
+
+        const InProcess full = runInProcess({"search", mode, "many-", big.bytes()});
+        EXPECT_EQ(full.rc, kExitSuccess);
+        if (mode == "--count") {
+            EXPECT_EQ(full.out, std::to_string(kDirs * kFiles) + "\n");
+        } else {
+            EXPECT_EQ(splitNul(full.out).size(), static_cast<std::size_t>(kDirs * kFiles));
+        }
+    }
+}

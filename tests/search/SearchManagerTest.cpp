@@ -1,0 +1,351 @@
+#include "SearchManager.h"
+#include "NotificationCenter.h"
+#include "QtPrinters.h"
+#include "TestEnvironment.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <map>
+#include <sys/stat.h>
+
+using namespace lurkel;
+using namespace std::string_literals;
+
+namespace {
+
+void makeDir(const BytePath &path)
+{
+    ASSERT_EQ(::mkdir(path.c_str(), 0755), 0) << path.bytes();
+}
+
+BytePath freshFolder(const std::string &name)
+{
+    static int counter = 0;
+    const BytePath folder = test::TestEnvironment::root() / (name + "-" + std::to_string(++counter));
+    makeDir(folder);
+    return folder;
+}
+
+class FakeResultsWindow final : public SearchResultsListener {
+public:
+    explicit FakeResultsWindow(SearchManager &manager) : m_manager(manager) {}
+
+    void prepareForNewSearchResults() override {}
+    void searchStarted() override { ++started; }
+    void searchCompleted() override
+    {
+        ++completed;
+        itemsAtCompletion = m_manager.getSearchResultArray()->size();
+        quitWhenDone();
+    }
+    void packageSizeArrived(const SearchItemPtr &) override { quitWhenDone(); }
+
+    // Runs the event loop until done() holds, at most a minute.
+    bool waitUntil(std::function<bool()> done)
+    {
+        if (done()) return true;
+        m_done = done;
+        QTimer limit;
+        QObject::connect(&limit, &QTimer::timeout, &m_loop, &QEventLoop::quit);
+        limit.start(60000);
+        m_loop.exec();
+        m_done = nullptr;
+        return done();
+    }
+    bool waitForCompletion()
+    {
+        return waitUntil([this]() { return !m_manager.isSearchRunning(); });
+    }
+
+    int started = 0;
+    int completed = 0;
+    std::size_t itemsAtCompletion = 0;
+
+private:
+    void quitWhenDone()
+    {
+        if (m_done && m_done()) m_loop.quit();
+    }
+    SearchManager &m_manager;
+    QEventLoop m_loop;
+    std::function<bool()> m_done;
+};
+
+struct Fixture {
+    SearchManager manager;
+    std::shared_ptr<FakeResultsWindow> window = std::make_shared<FakeResultsWindow>(manager);
+    Fixture() { manager.setSearchResultDialog(window); }
+
+    SearchItemList search(const QString &text, const BytePath &folder, unsigned filterMask = kSearchCategoryAll)
+    {
+        manager.setFilterMask(filterMask);
+        EXPECT_FALSE(manager.performSearchWithTemplateAndFolder(text, folder).has_value());
+        EXPECT_TRUE(window->waitForCompletion());
+        return *manager.getSearchResultArray();
+    }
+};
+
+std::map<std::string, SearchItemPtr> byFullPath(const SearchItemList &items)
+{
+    std::map<std::string, SearchItemPtr> map;
+    for (const SearchItemPtr &item : items)
+        map[item->fullFileNameWithPath().bytes()] = item;
+    return map;
+}
+
+constexpr std::int64_t kAnySize = -2;
+
+// One match of every kind the classification tells apart, and what it must say about it.
+struct Expected {
+    std::string path;
+    char category;
+    const char *type;
+    std::int64_t size;
+};
+
+struct ClassificationTree {
+    BytePath root = freshFolder("classes");
+    BytePath app = root / "abcTool.app";
+    std::string badName = "abc\xff\xfe"s;
+    std::vector<Expected> matches = {
+        {"abc.txt", 'r', "public.data", 5},
+        {"xAbCy", 'r', "public.data", 0},
+        {"abcdir", 'r', "public.folder", -1},
+        {".secret/in-abc.txt", 'h', "public.data", 0},    // inside a hidden folder
+        {".abc-dotfile", 'h', "public.data", 0},          // hidden itself
+        {"listed/abc-listed.txt", 'h', "public.data", 0}, // its folder is named in .hidden
+        {"abcTool.app", 'r', "com.apple.package", kAnySize},
+        {"abcTool.app/Contents/.abc-dot", 'p', "public.data", 4}, // dot name, but inside a package
+        {"abcTool.app/Contents/abc-res", 'p', "public.data", 8},
+        {"abcTool.apple", 'r', "public.folder", -1},
+        {"abcTool.apple/abc-near", 'r', "public.data", 0},
+        {"target/abc-in-target", 'r', "public.data", 0}, // found once, not again through the link
+        {"abc-link", 'r', "public.symlink", 6},
+        {badName, 'r', "public.data", 3},
+    };
+
+    ClassificationTree()
+    {
+        for (const char *dir : {"abcdir", ".secret", "listed", "abcTool.app", "abcTool.app/Contents",
+                                "abcTool.app/Contents/sub", "abcTool.apple", "target"}) {
+            makeDir(root / dir);
+        }
+        for (const Expected &match : matches) {
+            if (match.size >= 0 && match.type == "public.data"s)
+                test::writeFile(root / match.path, std::string(match.size, 'x'));
+        }
+        test::writeFile(root / "other.txt", "");
+        test::writeFile(root / ".hidden", "listed\n");
+        EXPECT_EQ(::symlink("target", (root / "abc-link").c_str()), 0);
+        const timespec times[2] = {{kBadNameTime, 0}, {kBadNameTime, 0}};
+        EXPECT_EQ(::utimensat(AT_FDCWD, (root / badName).c_str(), times, AT_SYMLINK_NOFOLLOW), 0);
+    }
+    static constexpr std::int64_t kBadNameTime = 978307200; // 2001-01-01
+};
+
+bool testRootIsHidden()
+{
+    return SearchManager::isFileInHiddenFolderAtPath(test::TestEnvironment::root() / "x");
+}
+
+} // namespace
+
+TEST(SearchItem, DerivedPathsDisplayAndCategory)
+{
+    SearchItem item;
+    item.setFilePath("/Users/ann");
+    item.setFileName("notes.txt");
+    EXPECT_EQ(item.fullFileNameWithPath().bytes(), "/Users/ann/notes.txt");
+    EXPECT_EQ(item.enclosingFolderName(), "ann");
+    item.setFileName("bad\xff"s);
+    EXPECT_EQ(item.fileNameForDisplay(), QStringLiteral("bad\uFFFD"));
+
+    EXPECT_EQ(item.categoryCode(), 'r');
+    item.setFileInHiddenFolder(true);
+    EXPECT_EQ(item.category(), kSearchCategoryHidden);
+    item.setFileInPackage(true); // package contents come first
+    EXPECT_EQ(item.categoryCode(), 'p');
+
+    EXPECT_EQ(SearchManager::lowerCasedSearchText("A\xC3\x89\xFF"), "a\xC3\xA9\xFF"); // bytes that are not UTF-8 stay
+}
+
+TEST(SearchManager, ClassifiesEveryKindOfMatchAndFoldsAsciiOnly)
+{
+    if (testRootIsHidden()) GTEST_SKIP() << "the test folder lies inside a hidden folder";
+    ClassificationTree tree;
+    Fixture f;
+    const SearchItemList items = f.search(QStringLiteral("ABC"), tree.root);
+    ASSERT_EQ(items.size(), tree.matches.size());
+    for (std::size_t i = 0; i < items.size(); ++i)
+        EXPECT_EQ(items[i]->itemID(), i); // report order
+    EXPECT_EQ(f.window->itemsAtCompletion, items.size());
+    EXPECT_EQ(*f.manager.getFilteredSearchResultArray(), items);
+    EXPECT_EQ(f.manager.foundItemsMask(), 7u);
+
+    const auto found = byFullPath(items);
+    for (const Expected &match : tree.matches) {
+        SCOPED_TRACE(match.path);
+        const auto it = found.find((tree.root / match.path).bytes());
+        ASSERT_NE(it, found.end());
+        const SearchItem &item = *it->second;
+        EXPECT_EQ(item.categoryCode(), match.category);
+        EXPECT_EQ(item.fileType(), QLatin1String(match.type));
+        if (match.size != kAnySize) {
+            EXPECT_EQ(item.fileSize(), match.size);
+        }
+        const bool dotName = BytePath(match.path).fileName().front() == '.';
+        EXPECT_EQ(item.fileHidden(), match.category == 'h' && dotName);
+        EXPECT_EQ(item.fileInHiddenFolder(), match.category == 'h' && !dotName);
+    }
+    // a name that is not UTF-8 keeps its bytes, so its facts are those of the file itself
+    const SearchItemPtr bad = found.at((tree.root / tree.badName).bytes());
+    EXPECT_EQ(bad->fileName(), tree.badName);
+    EXPECT_EQ(bad->lastUsedDate().toSecsSinceEpoch(), ClassificationTree::kBadNameTime);
+
+    // the package's size is 0 until its background sum arrives (on the main thread), then the sum
+    const SearchItemPtr app = found.at(tree.app.bytes());
+    ASSERT_TRUE(f.window->waitUntil([&]() { return f.manager.pendingPackageSizeCount() == 0; }));
+    struct stat contents {
+    }, sub{};
+    ASSERT_EQ(::lstat((tree.app / "Contents").c_str(), &contents), 0);
+    ASSERT_EQ(::lstat((tree.app / "Contents/sub").c_str(), &sub), 0);
+    const std::int64_t sum = contents.st_size + sub.st_size + 4 + 8;
+    EXPECT_EQ(app->fileSize(), sum);
+    app->setFileSize(0);
+    f.manager.getFolderSizeForSearchItem(app);
+    EXPECT_EQ(app->fileSize(), 0);
+    ASSERT_TRUE(f.window->waitUntil([&]() { return f.manager.pendingPackageSizeCount() == 0; }));
+    EXPECT_EQ(app->fileSize(), sum);
+
+    // a capital outside ASCII is not folded: "É" finds é but not É
+    const BytePath accents = freshFolder("accents");
+    test::writeFile(accents / "\xC3\x89-upper", "");
+    test::writeFile(accents / "\xC3\xA9-lower", "");
+    const SearchItemList accented = f.search(QStringLiteral("\u00C9"), accents);
+    ASSERT_EQ(accented.size(), 1u);
+    EXPECT_EQ(accented[0]->fileName(), "\xC3\xA9-lower");
+}
+
+TEST(SearchManager, FilterMaskListsOnlyItsCategoriesAndRemovalTakesPackageContents)
+{
+    if (testRootIsHidden()) GTEST_SKIP() << "the test folder lies inside a hidden folder";
+    ClassificationTree tree;
+    Fixture f;
+    const SearchItemList all = f.search(QStringLiteral("abc"), tree.root, kSearchCategoryHidden);
+    EXPECT_EQ(f.manager.foundItemsMask(), 7u); // found everything, lists only the hidden
+    const auto filtered = f.manager.getFilteredSearchResultArray();
+    EXPECT_EQ(filtered->size(), 3u);
+    for (const SearchItemPtr &item : *filtered)
+        EXPECT_EQ(item->category(), kSearchCategoryHidden);
+
+    f.manager.setFilterMask(kSearchCategoryAll);
+    f.manager.performSearchResultsFiltering();
+    EXPECT_EQ(f.manager.getFilteredSearchResultArray(), filtered); // the same list object, refilled
+    EXPECT_EQ(*filtered, all);
+
+    // removing the package takes the items found inside it out of both lists, not its namesake's
+    const auto appAt = std::find_if(filtered->begin(), filtered->end(), [&](const SearchItemPtr &item) {
+        return item->fullFileNameWithPath() == tree.app;
+    });
+    ASSERT_NE(appAt, filtered->end());
+    const std::size_t appIndex = static_cast<std::size_t>(appAt - filtered->begin());
+    EXPECT_EQ(f.manager.removeItemsWithIndexSet({appIndex, filtered->size() + 5}).size(), 3u);
+    for (const auto &list : {f.manager.getSearchResultArray(), filtered}) {
+        EXPECT_EQ(list->size(), all.size() - 3);
+        for (const SearchItemPtr &item : *list) {
+            const std::string path = item->fullFileNameWithPath().bytes();
+            EXPECT_FALSE(path == tree.app.bytes() || path.rfind(tree.app.bytes() + "/", 0) == 0) << path;
+        }
+        EXPECT_EQ(byFullPath(*list).count((tree.root / "abcTool.apple/abc-near").bytes()), 1u);
+    }
+}
+
+TEST(SearchManager, NothingToSearchStartsNothingAndPostsNothing)
+{
+    const BytePath folder = freshFolder("quiet");
+    test::writeFile(folder / "abc", "");
+    Fixture f;
+    int posted = 0;
+    const auto countPosts = [&posted](const Notification &) { ++posted; };
+    auto &center = NotificationCenter::defaultCenter();
+    const auto t1 = center.addObserver(SearchManager::SearchManagerDidStartSearchNotification(), {}, countPosts);
+    const auto t2 = center.addObserver(SearchManager::openSearchResultDialogNotification(), {}, countPosts);
+
+    f.search(QStringLiteral("abc"), folder);
+    ASSERT_EQ(f.manager.getSearchResultArray()->size(), 1u);
+    EXPECT_EQ(posted, 2);
+    posted = 0;
+
+    // U+0130 takes 2 bytes but 3 once lower-cased: the limit applies to the lower-cased text
+    for (const auto &[text, where] :
+         {std::pair{QString(), folder}, std::pair{QStringLiteral("abc"), BytePath()},
+          std::pair{QString(1024, QLatin1Char('a')), folder}, std::pair{QString(400, QChar(0x130)), folder}}) {
+        const std::optional<Error> error = f.manager.performSearchWithTemplateAndFolder(text, where);
+        EXPECT_EQ(error.has_value(), text.size() > 100);
+        EXPECT_FALSE(f.manager.isSearchRunning());
+        EXPECT_TRUE(f.manager.getSearchResultArray()->empty()); // the old results are gone
+        EXPECT_EQ(f.manager.foundItemsMask(), 0u);
+    }
+    EXPECT_EQ(posted, 0);
+    EXPECT_EQ(f.window->started, 1);
+
+    f.search(QString(1023, QLatin1Char('a')), folder); // the longest text that fits runs
+    EXPECT_EQ(posted, 2);
+    EXPECT_EQ(f.window->completed, 2);
+    center.removeObserver(t1);
+    center.removeObserver(t2);
+}
+
+TEST(SearchManager, ReplacedOrCancelledSearchLeavesNothingInTheNextOne)
+{
+    const BytePath big = freshFolder("big");
+    constexpr std::size_t kMatches = 20 * 60;
+    for (int d = 0; d < 20; ++d) {
+        makeDir(big / ("d" + std::to_string(d)));
+        for (int i = 0; i < 60; ++i)
+            test::writeFile(big / ("d" + std::to_string(d)) / ("big-abc-" + std::to_string(i)), "");
+    }
+    const BytePath small = freshFolder("small");
+    for (const char *name : {"zzq1", "a-zzq", "ZZQ.txt"})
+        test::writeFile(small / name, "");
+
+    Fixture f;
+    f.search(QStringLiteral("big-abc"), big); // the completion comes after the last item
+    EXPECT_EQ(f.window->itemsAtCompletion, kMatches);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(f.manager.getSearchResultArray()->size(), kMatches);
+
+    for (const bool whileWalking : {true, false}) { // else while still queued
+        for (const bool pressStop : {true, false}) {
+            SCOPED_TRACE(std::string(whileWalking ? "walking" : "queued") + (pressStop ? ", stopped" : ""));
+            const int completedBefore = f.window->completed;
+            ASSERT_FALSE(f.manager.performSearchWithTemplateAndFolder(QStringLiteral("big-abc"), big).has_value());
+            // its first matches on the main thread show that the walkers are at work
+            while (whileWalking && f.manager.getSearchResultArray()->empty())
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            if (pressStop) f.manager.cancelSearchByButton();
+            const SearchItemList items = f.search(QStringLiteral("ZZQ"), small);
+            ASSERT_EQ(items.size(), 3u);
+            for (std::size_t i = 0; i < items.size(); ++i) {
+                EXPECT_EQ(items[i]->filePath(), small);
+                EXPECT_EQ(items[i]->itemID(), i);
+            }
+            EXPECT_EQ(f.window->completed, completedBefore + 1); // the replaced search never completes
+            QCoreApplication::processEvents();
+            EXPECT_EQ(f.manager.getSearchResultArray()->size(), 3u);
+        }
+    }
+
+    // a stop without a new search: the completion still comes, and the next search runs in full
+    ASSERT_FALSE(f.manager.performSearchWithTemplateAndFolder(QStringLiteral("big-abc"), big).has_value());
+    f.manager.cancelSearchByButton();
+    const int completedBefore = f.window->completed;
+    EXPECT_TRUE(f.window->waitForCompletion());
+    EXPECT_EQ(f.window->completed, completedBefore + 1);
+    EXPECT_EQ(f.search(QStringLiteral("big-abc"), big).size(), kMatches);
+}
