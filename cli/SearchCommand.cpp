@@ -277,10 +277,7 @@ int runSearch(const Options &options, CommandIO &io)
 
 class CountingReceiver final : public walker::WalkerReceiver {
 public:
-    void fileFound(std::string_view, std::string_view, std::int32_t, bool, bool) override
-    {
-        count.fetch_add(1, std::memory_order_relaxed);
-    }
+    void fileFound(const walker::FoundEntry &) override { count.fetch_add(1, std::memory_order_relaxed); }
     std::atomic<std::int64_t> count{0};
 };
 

@@ -1,5 +1,9 @@
 #include "FileAttributes.h"
 
+#include <climits>
+#include <cstring>
+#include <fcntl.h>
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -12,14 +16,13 @@ namespace {
 
 // Folders with these extensions are packages (bundles): one entry each, lower case.
 constexpr std::array<std::string_view, 21> kPackageExtensions = {
-    "app",          "bundle",       "framework", "plugin",      "kext",        "appex",   "xpc",
-    "prefpane",     "qlgenerator",  "mdimporter", "saver",      "wdgt",        "photoslibrary",
-    "musiclibrary", "rtfd",         "pages",     "numbers",     "key",         "xcodeproj",
-    "xcworkspace",  "playground",
+    "app",      "bundle",      "framework",  "plugin", "kext",      "appex",         "xpc",
+    "prefpane", "qlgenerator", "mdimporter", "saver",  "wdgt",      "photoslibrary", "musiclibrary",
+    "rtfd",     "pages",       "numbers",    "key",    "xcodeproj", "xcworkspace",   "playground",
 };
 
-constexpr std::size_t kShortestPackageExtension = 3;  // app, key, xpc
-constexpr std::size_t kLongestPackageExtension = 13;  // photoslibrary
+constexpr std::size_t kShortestPackageExtension = 3; // app, key, xpc
+constexpr std::size_t kLongestPackageExtension = 13; // photoslibrary
 
 char asciiLower(char c)
 {
@@ -30,14 +33,14 @@ char asciiLower(char c)
 std::string withoutTrailingSlashes(const BytePath &path)
 {
     std::string bytes = path.bytes();
-    while (bytes.size() > 1 && bytes.back() == '/') bytes.pop_back();
+    while (bytes.size() > 1 && bytes.back() == '/')
+        bytes.pop_back();
     return bytes;
 }
 
 // Calls fn(line) for every line of a ".hidden" file's content: split on "\n", no trimming,
 // the final newline optional, empty lines skipped (no name is empty). Stops when fn says so.
-template <typename Fn>
-void forEachHiddenLine(std::string_view content, Fn &&fn)
+template <typename Fn> void forEachHiddenLine(std::string_view content, Fn &&fn)
 {
     while (!content.empty()) {
         const auto nl = content.find('\n');
@@ -55,11 +58,10 @@ QDateTime FileStat::modificationDate() const
     return QDateTime::fromMSecsSinceEpoch(mtimeSec * 1000 + mtimeNsec / 1000000);
 }
 
-std::optional<FileStat> FileAttributes::lstat(const BytePath &path)
+namespace {
+
+FileStat fromStat(const struct stat &st)
 {
-    if (path.empty()) return std::nullopt;
-    struct stat st{};
-    if (::lstat(withoutTrailingSlashes(path).c_str(), &st) != 0) return std::nullopt;
     FileStat result;
     result.isDirectory = S_ISDIR(st.st_mode);
     result.isSymlink = S_ISLNK(st.st_mode);
@@ -68,6 +70,29 @@ std::optional<FileStat> FileAttributes::lstat(const BytePath &path)
     result.mtimeSec = static_cast<std::int64_t>(st.st_mtim.tv_sec);
     result.mtimeNsec = static_cast<std::int64_t>(st.st_mtim.tv_nsec);
     return result;
+}
+
+} // namespace
+
+std::optional<FileStat> FileAttributes::lstat(const BytePath &path)
+{
+    if (path.empty()) return std::nullopt;
+    struct stat st {};
+    if (::lstat(withoutTrailingSlashes(path).c_str(), &st) != 0) return std::nullopt;
+    return fromStat(st);
+}
+
+std::optional<FileStat> FileAttributes::lstatAt(int directoryFd, std::string_view name)
+{
+    char buffer[NAME_MAX + 1];
+    if (directoryFd < 0 || name.empty() || name.size() > NAME_MAX || name.find('/') != std::string_view::npos) {
+        return std::nullopt;
+    }
+    std::memcpy(buffer, name.data(), name.size());
+    buffer[name.size()] = '\0';
+    struct stat st {};
+    if (::fstatat(directoryFd, buffer, &st, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT) != 0) return std::nullopt;
+    return fromStat(st);
 }
 
 std::span<const std::string_view> FileAttributes::packageExtensions()
@@ -83,7 +108,8 @@ bool FileAttributes::hasPackageExtension(std::string_view name)
     const std::string_view ext = name.substr(dot + 1);
     if (ext.size() < kShortestPackageExtension || ext.size() > kLongestPackageExtension) return false;
     char lower[kLongestPackageExtension];
-    for (std::size_t i = 0; i < ext.size(); ++i) lower[i] = asciiLower(ext[i]);
+    for (std::size_t i = 0; i < ext.size(); ++i)
+        lower[i] = asciiLower(ext[i]);
     const std::string_view folded(lower, ext.size());
     for (const std::string_view candidate : kPackageExtensions) {
         if (candidate == folded) return true;
@@ -124,7 +150,7 @@ std::optional<std::string> FileAttributes::readHiddenFile(const BytePath &folder
         fd = ::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) return std::nullopt;
-    struct stat st{};
+    struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         return std::nullopt;

@@ -36,6 +36,9 @@ public:
     // The entry itself, never what a link points to (trailing separators are ignored, so
     // "link/" is still the link). nullopt when it cannot be read.
     static std::optional<FileStat> lstat(const BytePath &path);
+    // The same for an entry of an open directory: no path lookup, no length limit on the
+    // directory's own path.
+    static std::optional<FileStat> lstatAt(int directoryFd, std::string_view name);
 
     // The package extensions, lower case: the one table every part of the program uses.
     static std::span<const std::string_view> packageExtensions();

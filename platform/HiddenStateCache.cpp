@@ -2,6 +2,7 @@
 
 #include "FileAttributes.h"
 
+#include <atomic>
 #include <utility>
 #include <vector>
 
@@ -10,7 +11,8 @@ namespace {
 
 std::string_view trimTrailingSlashes(std::string_view path)
 {
-    while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+    while (path.size() > 1 && path.back() == '/')
+        path.remove_suffix(1);
     return path;
 }
 
@@ -38,21 +40,62 @@ bool isTop(std::string_view path)
 
 } // namespace
 
-bool HiddenStateCache::isListedHidden(std::string_view folder, std::string_view name)
+namespace {
+
+std::atomic<std::uint64_t> g_nextSerial{1};
+
+} // namespace
+
+HiddenStateCache::HiddenStateCache() : m_serial(g_nextSerial.fetch_add(1)) {}
+
+const HiddenStateCache::NameSet &HiddenStateCache::hiddenNamesOf(std::string_view folder)
 {
-    if (name.empty()) return false;
     folder = trimTrailingSlashes(folder);
     {
         const std::lock_guard lock(m_mutex);
-        if (const auto it = m_hiddenLists.find(folder); it != m_hiddenLists.end()) return it->second.contains(name);
+        if (const auto it = m_hiddenLists.find(folder); it != m_hiddenLists.end()) return it->second;
     }
     NameSet names;
     if (const auto content = FileAttributes::readHiddenFile(BytePath(folder))) {
-        for (auto &line : FileAttributes::splitHiddenList(*content)) names.insert(std::move(line));
+        for (auto &line : FileAttributes::splitHiddenList(*content))
+            names.insert(std::move(line));
     }
     const std::lock_guard lock(m_mutex);
-    const auto [it, inserted] = m_hiddenLists.try_emplace(std::string(folder), std::move(names));
-    return it->second.contains(name);
+    // the map's nodes stay where they are until clear(), so the reference stays good
+    return m_hiddenLists.try_emplace(std::string(folder), std::move(names)).first->second;
+}
+
+bool HiddenStateCache::isListedHidden(std::string_view folder, std::string_view name)
+{
+    if (name.empty()) return false;
+    return hiddenNamesOf(folder).contains(name);
+}
+
+HiddenStateCache::FolderFacts HiddenStateCache::folderFacts(std::string_view folder)
+{
+    struct Memo {
+        std::uint64_t serial = 0;
+        std::string folder;
+        FolderFacts facts;
+    };
+    thread_local Memo memo;
+    const std::uint64_t serial = m_serial.load(std::memory_order_relaxed);
+    if (memo.serial == serial && memo.folder == folder) return memo.facts;
+    FolderFacts facts;
+    facts.inPackage = isInPackage(folder);
+    facts.inHiddenFolder = isInHiddenFolder(folder);
+    facts.hiddenNames = &hiddenNamesOf(folder);
+    memo.serial = serial;
+    memo.folder.assign(folder);
+    memo.facts = facts;
+    return facts;
+}
+
+bool HiddenStateCache::isHidden(const FolderFacts &facts, std::string_view name)
+{
+    if (name.empty()) return false;
+    if (name.front() == '.') return true;
+    return facts.hiddenNames != nullptr && static_cast<const NameSet *>(facts.hiddenNames)->contains(name);
 }
 
 bool HiddenStateCache::isHidden(std::string_view folder, std::string_view name)
@@ -97,7 +140,8 @@ bool HiddenStateCache::anyFolderUpwards(StringMap<bool> &memo, std::string_view 
         decided.emplace_back(*it, answer);
     }
     const std::lock_guard lock(m_mutex);
-    for (const auto &[path, value] : decided) memo.try_emplace(std::string(path), value);
+    for (const auto &[path, value] : decided)
+        memo.try_emplace(std::string(path), value);
     return answer;
 }
 
@@ -114,6 +158,7 @@ bool HiddenStateCache::isInPackage(std::string_view folder)
 void HiddenStateCache::clear()
 {
     const std::lock_guard lock(m_mutex);
+    m_serial.store(g_nextSerial.fetch_add(1));
     m_hiddenLists.clear();
     m_inHidden.clear();
     m_inPackage.clear();

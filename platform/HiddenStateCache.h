@@ -2,6 +2,8 @@
 
 #include "BytePath.h"
 
+#include <atomic>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -30,13 +32,26 @@ public:
     bool isInPackage(std::string_view folder);
     void clear();
 
+    // All three answers for one folder at once. A walker reports the matches of a folder one
+    // after the other, so each thread keeps the last folder's answers and asks the shared
+    // maps (and their lock) only when the folder changes.
+    struct FolderFacts {
+        bool inPackage = false;
+        bool inHiddenFolder = false;
+        const void *hiddenNames = nullptr; // the folder's ".hidden" names (opaque)
+    };
+    FolderFacts folderFacts(std::string_view folder);
+    // The entry name of a folder described by facts is hidden (dot name or listed).
+    static bool isHidden(const FolderFacts &facts, std::string_view name);
+
+    HiddenStateCache();
+
 private:
     struct StringHash {
         using is_transparent = void;
         std::size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>{}(s); }
     };
-    template <typename Value>
-    using StringMap = std::unordered_map<std::string, Value, StringHash, std::equal_to<>>;
+    template <typename Value> using StringMap = std::unordered_map<std::string, Value, StringHash, std::equal_to<>>;
     using NameSet = std::unordered_set<std::string, StringHash, std::equal_to<>>;
     using FolderTest = bool (HiddenStateCache::*)(std::string_view folder);
 
@@ -46,6 +61,9 @@ private:
     // Some folder from folder up to "/" passes test; answers are memoised in memo.
     bool anyFolderUpwards(StringMap<bool> &memo, std::string_view folder, FolderTest test);
 
+    const NameSet &hiddenNamesOf(std::string_view folder);
+
+    std::atomic<std::uint64_t> m_serial; // tells the threads' memos of this cache (and of a clear()) apart
     std::mutex m_mutex;
     StringMap<NameSet> m_hiddenLists;
     StringMap<bool> m_inHidden;

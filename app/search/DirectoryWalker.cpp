@@ -305,9 +305,9 @@ private:
                         folded[i] = kFold.map[static_cast<unsigned char>(name[i])];
                     if (::memmem(folded, n, m_scan.pattern, m_scan.patternLength) != nullptr) {
                         if (!m_scan.running()) break;
-                        m_scan.receiver.fileFound(nameView, folder,
-                                                  examinedEntryCount.load(std::memory_order_relaxed) + m_examined,
-                                                  isDirectory, type == DT_LNK);
+                        m_scan.receiver.fileFound(FoundEntry{
+                            nameView, folder, examinedEntryCount.load(std::memory_order_relaxed) + m_examined,
+                            isDirectory, type == DT_LNK, fd});
                     }
                 }
 

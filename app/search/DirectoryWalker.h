@@ -9,15 +9,21 @@
 // over process-wide state: one scan at a time in the process. No Qt in here.
 namespace lurkel::walker {
 
+// One matching entry, as the listing gave it. Valid only during the call.
+struct FoundEntry {
+    std::string_view name;   // the entry as listed (raw bytes)
+    std::string_view folder; // full path of the directory that holds it, no doubled separators
+    std::int32_t examined;   // the running count of entries examined
+    bool isDirectory;        // from the listing itself (a link to a folder is not one)
+    bool isSymlink;
+    int directoryFd; // the open directory being listed: stat the entry relative to it
+};
+
 // Where matches go. Called on the walker threads, several at once.
 class WalkerReceiver {
 public:
     virtual ~WalkerReceiver() = default;
-    // name: the entry as listed (raw bytes); folder: the full path of the directory that
-    // holds it, joined without doubled separators; examined: the running entry count.
-    // isDirectory / isSymlink come from the listing itself (no extra call).
-    virtual void fileFound(std::string_view name, std::string_view folder, std::int32_t examined, bool isDirectory,
-                           bool isSymlink) = 0;
+    virtual void fileFound(const FoundEntry &entry) = 0;
     // A cancelled scan has ended.
     virtual void searchInterrupted() {}
 };

@@ -5,6 +5,7 @@
 #include "FileAttributes.h"
 #include "HiddenStateCache.h"
 #include "Log.h"
+#include "MainQueue.h"
 #include "MatchHandOff.h"
 #include "NotificationCenter.h"
 
@@ -20,6 +21,9 @@
 
 namespace lurkel {
 namespace {
+
+// How long matches gather on their way to the main thread.
+constexpr std::int64_t kBatchIntervalMs = 15;
 
 // The walker keeps process-wide state: the scans of all managers take turns.
 std::mutex &processScanMutex()
@@ -133,6 +137,7 @@ struct SearchManager::SearchRun {
     bool finished = false;               // its completion has run (main thread)
     MatchHandOff<SearchItemPtr> handOff; // walker threads -> main thread, in batches
     std::uint64_t itemsCounter = 0;      // next itemID (main thread)
+    std::atomic<std::int64_t> lastDrainMs{std::numeric_limits<std::int64_t>::min() / 2}; // clock time of the last drain
     std::function<void()> completion;
 };
 
@@ -140,10 +145,9 @@ class SearchManager::RunReceiver final : public walker::WalkerReceiver {
 public:
     RunReceiver(SearchManager &manager, std::shared_ptr<SearchRun> run) : m_manager(manager), m_run(std::move(run)) {}
 
-    void fileFound(std::string_view name, std::string_view folder, std::int32_t examined, bool isDirectory,
-                   bool isSymlink) override
+    void fileFound(const walker::FoundEntry &entry) override
     {
-        m_manager.fileFoundObjCWithFileAndPathAndTotalFilesCount(m_run, name, folder, examined, isDirectory, isSymlink);
+        m_manager.fileFoundObjCWithFileAndPathAndTotalFilesCount(m_run, entry);
     }
     void searchInterrupted() override { m_manager.searchInterruptedObjC(); }
 
@@ -252,13 +256,21 @@ std::optional<Error> SearchManager::performSearchWithTemplateBytesAndFolder(std:
         return Error::app(message);
     }
 
-    // The first match of a batch queues one drain on the main thread; the drain takes every
-    // match handed off until it runs.
+    // The first match of a batch schedules one drain on the main thread; the drain takes
+    // every match handed off until it runs. Drains come at most every kBatchIntervalMs (the
+    // first match shows at once): waking the main thread per match would cost more than the
+    // search itself.
     auto self = std::make_shared<std::weak_ptr<SearchRun>>();
     auto run = std::make_shared<SearchRun>([this, self]() {
         if (std::shared_ptr<SearchRun> current = self->lock()) {
-            QMetaObject::invokeMethod(
-                this, [this, current]() { drainRun(current); }, Qt::QueuedConnection);
+            const std::int64_t now = Clock::instance().nowMs();
+            const std::int64_t due = current->lastDrainMs.load(std::memory_order_relaxed) + kBatchIntervalMs;
+            const auto drain = [this, current]() { drainRun(current); };
+            if (due <= now) {
+                MainQueue::async(drain);
+            } else {
+                MainQueue::after(due - now, drain);
+            }
         }
     });
     *self = run;
@@ -319,15 +331,15 @@ void SearchManager::findFilesAtPathWithcompletionBlock(const std::shared_ptr<Sea
 }
 
 void SearchManager::fileFoundObjCWithFileAndPathAndTotalFilesCount(const std::shared_ptr<SearchRun> &run,
-                                                                   std::string_view name, std::string_view folder,
-                                                                   std::int32_t, bool isDirectory, bool isSymlink)
+                                                                   const walker::FoundEntry &entry)
 {
     if (run->superseded.load(std::memory_order_relaxed)) return;
-    run->handOff.push(createSearchItem(name, folder, isDirectory, isSymlink, run->cache));
+    run->handOff.push(createSearchItem(entry, run->cache));
 }
 
 void SearchManager::drainRun(const std::shared_ptr<SearchRun> &run)
 {
+    run->lastDrainMs.store(Clock::instance().nowMs(), std::memory_order_relaxed);
     SearchItemList batch = run->handOff.drain();
     if (run != m_currentRun || run->superseded || run->finished) return;
     for (const SearchItemPtr &item : batch)
@@ -423,18 +435,29 @@ void SearchManager::performSearchResultsFiltering()
 SearchItemPtr SearchManager::createSearchItem(std::string_view name, std::string_view folder, bool isDirectory,
                                               bool isSymlink, HiddenStateCache &cache)
 {
+    return createSearchItem(walker::FoundEntry{name, folder, 0, isDirectory, isSymlink, -1}, cache);
+}
+
+SearchItemPtr SearchManager::createSearchItem(const walker::FoundEntry &entry, HiddenStateCache &cache)
+{
+    const std::string_view name = entry.name;
+    const std::string_view folder = entry.folder;
+    const bool isDirectory = entry.isDirectory;
+    const bool isSymlink = entry.isSymlink;
     auto item = std::make_shared<SearchItem>();
     item->setFileName(std::string(name));
     item->setFilePath(BytePath(folder));
     const char *type = FileAttributes::typeIdentifierFor(name, isDirectory, isSymlink);
     item->setFileType(type != nullptr ? QString::fromLatin1(type) : QString());
 
-    const std::optional<FileStat> stat = FileAttributes::lstat(item->fullFileNameWithPath());
+    const std::optional<FileStat> stat = entry.directoryFd >= 0 ? FileAttributes::lstatAt(entry.directoryFd, name)
+                                                                : FileAttributes::lstat(item->fullFileNameWithPath());
     if (stat) item->setLastUsedDate(modificationDateOf(*stat));
+    const HiddenStateCache::FolderFacts facts = cache.folderFacts(folder);
 
     const bool package = FileAttributes::isPackageEntry(name, isDirectory, isSymlink);
     item->setFilePackage(package);
-    item->setFileInPackage(cache.isInPackage(folder));
+    item->setFileInPackage(facts.inPackage);
     if (package) {
         item->setFileSize(0); // the background sum replaces it
     } else if (item->fileType() == QLatin1String(FileAttributes::kTypeFolder)) {
@@ -442,8 +465,8 @@ SearchItemPtr SearchManager::createSearchItem(std::string_view name, std::string
     } else {
         item->setFileSize(stat ? stat->apparentSize : 0);
     }
-    item->setFileHidden(item->fileInPackage() ? false : cache.isHidden(folder, name));
-    item->setFileInHiddenFolder(cache.isInHiddenFolder(folder));
+    item->setFileHidden(item->fileInPackage() ? false : HiddenStateCache::isHidden(facts, name));
+    item->setFileInHiddenFolder(facts.inHiddenFolder);
     return item;
 }
 

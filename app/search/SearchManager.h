@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BytePath.h"
+#include "DirectoryWalker.h"
 #include "Error.h"
 #include "SearchItem.h"
 
@@ -121,6 +122,8 @@ public:
     // answers come from cache, so that a match costs about one lstat.
     static SearchItemPtr createSearchItem(std::string_view name, std::string_view folder, bool isDirectory,
                                           bool isSymlink, HiddenStateCache &cache);
+    // The same for an entry as the walker reports it: stat relative to its open directory.
+    static SearchItemPtr createSearchItem(const walker::FoundEntry &entry, HiddenStateCache &cache);
     static bool isFilePackage(const BytePath &path);
     // Some folder above path (up to "/") is a package.
     static bool isFilePackagedAtPath(const BytePath &path);
@@ -148,9 +151,8 @@ private:
     class RunReceiver;
 
     void findFilesAtPathWithcompletionBlock(const std::shared_ptr<SearchRun> &run, std::function<void()> completion);
-    void fileFoundObjCWithFileAndPathAndTotalFilesCount(const std::shared_ptr<SearchRun> &run, std::string_view name,
-                                                        std::string_view folder, std::int32_t totalFilesCount,
-                                                        bool isDirectory, bool isSymlink);
+    void fileFoundObjCWithFileAndPathAndTotalFilesCount(const std::shared_ptr<SearchRun> &run,
+                                                        const walker::FoundEntry &entry);
     void stopCurrentRun(bool supersede);
     void drainRun(const std::shared_ptr<SearchRun> &run);
     void finishRun(const std::shared_ptr<SearchRun> &run);

@@ -30,10 +30,10 @@ struct Match {
 
 class Collect : public walker::WalkerReceiver {
 public:
-    void fileFound(std::string_view name, std::string_view folder, std::int32_t, bool isDir, bool isLink) override
+    void fileFound(const walker::FoundEntry &e) override
     {
         std::lock_guard lock(mutex);
-        found.push_back({std::string(folder), std::string(name), isDir, isLink});
+        found.push_back({std::string(e.folder), std::string(e.name), e.isDirectory, e.isSymlink});
         if (onMatch) onMatch();
         seen.notify_all();
     }

@@ -16,8 +16,9 @@ namespace {
 
 class Collect final : public lurkel::walker::WalkerReceiver {
 public:
-    void fileFound(std::string_view name, std::string_view folder, std::int32_t, bool, bool) override
+    void fileFound(const lurkel::walker::FoundEntry &e) override
     {
+        const std::string_view name = e.name, folder = e.folder;
         std::lock_guard lock(mutex);
         std::string full(folder);
         if (full.back() != '/') full.push_back('/');
