@@ -21,19 +21,6 @@ extern char **environ;
 
 namespace lurkel::test {
 
-bool waitUntil(const std::function<bool()> &done, int timeoutMs)
-{
-    const QDeadlineTimer deadline(timeoutMs);
-    QTimer wake; // ends the last wait at the deadline
-    wake.setSingleShot(true);
-    wake.start(timeoutMs);
-    while (!done()) {
-        if (deadline.hasExpired()) return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    return true;
-}
-
 void waitForBusDelivery()
 {
     DistributedNotificationCenter center;
@@ -62,7 +49,8 @@ HelperProcess::HelperProcess(const std::string &program, const std::vector<std::
         return;
     }
     std::vector<char *> argv{const_cast<char *>(program.c_str())};
-    for (const std::string &arg : args) argv.push_back(const_cast<char *>(arg.c_str()));
+    for (const std::string &arg : args)
+        argv.push_back(const_cast<char *>(arg.c_str()));
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);

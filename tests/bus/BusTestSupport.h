@@ -1,5 +1,7 @@
 #pragma once
 
+#include "EventWait.h"
+
 #include <functional>
 #include <optional>
 #include <string>
@@ -26,14 +28,10 @@ inline std::string fromHex(std::string_view hex)
 {
     auto value = [](char c) { return c <= '9' ? c - '0' : c - 'a' + 10; };
     std::string out;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) out += static_cast<char>(value(hex[i]) * 16 + value(hex[i + 1]));
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+        out += static_cast<char>(value(hex[i]) * 16 + value(hex[i + 1]));
     return out;
 }
-
-inline constexpr int kWaitMs = 20000;
-
-// Runs the event loop until done() holds or timeoutMs pass; false on timeout.
-bool waitUntil(const std::function<bool()> &done, int timeoutMs = kWaitMs);
 
 // Qt holds back what a new session connection receives until the event loop has run once,
 // and may then deliver the held messages after newer ones. Tests that check the order of

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "EventWait.h"
+
 #include "BytePath.h"
 #include "TestEnvironment.h"
 
@@ -30,26 +32,6 @@ inline void writeMeminfo(const BytePath &path, std::uint64_t totalBytes, std::ui
     const BytePath temporary(path.bytes() + ".new");
     writeFile(temporary, text);
     std::rename(temporary.c_str(), path.c_str());
-}
-
-// Runs the event loop until done() holds or timeoutMs pass; false on timeout.
-inline bool waitUntil(const std::function<bool()> &done, int timeoutMs = 60000)
-{
-    bool timedOut = false;
-    QTimer limit;
-    limit.setSingleShot(true);
-    QObject::connect(&limit, &QTimer::timeout, [&timedOut] { timedOut = true; });
-    limit.start(timeoutMs);
-    while (!done() && !timedOut) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    return done();
-}
-
-// Handles what is already queued on the main thread (callbacks a test expects not to come).
-inline void drainMainQueue()
-{
-    bool drained = false;
-    QTimer::singleShot(0, [&drained] { drained = true; });
-    waitUntil([&drained] { return drained; });
 }
 
 } // namespace lurkel::test

@@ -1,0 +1,102 @@
+#include "AppDelegate.h"
+
+#include "DistributedNotificationCenter.h"
+#include "Identity.h"
+#include "Log.h"
+#include "RunAtLoginManager.h"
+#include "RunningApplications.h"
+
+#include <QCoreApplication>
+
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <spawn.h>
+#include <string>
+#include <unistd.h>
+
+extern char **environ; // NOLINT(readability-redundant-declaration)
+
+namespace lurkel {
+
+AppDelegate::AppDelegate(QObject *parent) : QObject(parent) {}
+
+bool AppDelegate::applicationDidFinishLaunching()
+{
+    const QString application = QString::fromLatin1(Identity::kBundleIdentifier);
+    auto &center = DistributedNotificationCenter::defaultCenter();
+    const bool alone = !center.isConnected();
+
+    if (RunningApplications::isRunning(application)) {
+        qCInfo(lcLogin, "%s already runs: nothing to start", Identity::kBundleIdentifier);
+        killApp();
+        return false;
+    }
+
+    center.addObserver(
+        QString::fromLatin1(RunAtLoginManager::kTerminateHelperNotificationName), application,
+        [this](const Notification &) { killApp(); }, this);
+
+    // The result is not acted on: without lurkel the launcher waits until some copy of it
+    // says "TERMINATEHELPER", or the session ends.
+    launchApplication(applicationProgramPath());
+
+    if (alone) {
+        // Without a session bus nothing could ever tell the launcher to quit.
+        qCInfo(lcLogin, "no session bus: the launcher ends after starting %s", Identity::kBundleIdentifier);
+        killApp();
+        return false;
+    }
+    return true;
+}
+
+void AppDelegate::killApp()
+{
+    m_terminating = true;
+    QCoreApplication::quit();
+}
+
+void AppDelegate::applicationWillTerminate() {}
+
+BytePath AppDelegate::applicationProgramPath()
+{
+    std::string self(PATH_MAX, '\0');
+    const ssize_t n = ::readlink("/proc/self/exe", self.data(), self.size());
+    if (n <= 0 || static_cast<std::size_t>(n) >= self.size()) return BytePath("lurkel");
+    self.resize(static_cast<std::size_t>(n));
+    return BytePath(std::move(self)).parent() / "lurkel";
+}
+
+bool AppDelegate::launchApplication(const BytePath &program)
+{
+    // lurkel outlives the launcher: it gets a session of its own, the default signal
+    // handling, and no standard input; its output goes where the launcher's goes (the
+    // session's journal). Children are not waited for (SA_NOCLDWAIT in main).
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    sigset_t signals;
+    sigemptyset(&signals);
+    posix_spawnattr_setsigmask(&attr, &signals);
+    sigfillset(&signals);
+    posix_spawnattr_setsigdefault(&attr, &signals);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSID);
+
+    char *argv[] = {const_cast<char *>(program.c_str()), nullptr};
+    pid_t pid = -1;
+    const int rc = ::posix_spawn(&pid, program.c_str(), &actions, &attr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attr);
+    if (rc != 0) {
+        logFailure(lcLogin, "launchApplication", Error::posix(rc, program.displayString()));
+        return false;
+    }
+    qCInfo(lcLogin, "started %s (pid %d)", qUtf8Printable(program.displayString()), static_cast<int>(pid));
+    return true;
+}
+
+} // namespace lurkel
