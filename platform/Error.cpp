@@ -13,7 +13,7 @@ Error Error::app(const QString &description)
 
 Error Error::posix(int errnum, const QString &what)
 {
-    const QString text = what + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errnum));
+    QString text = what + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errnum));
     return Error{QStringLiteral("NSPOSIXErrorDomain"), errnum, {{kDescriptionKey, text}}};
 }
 

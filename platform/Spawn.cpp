@@ -144,11 +144,13 @@ SpawnResult Spawn::run(const SpawnRequest &request, SpawnCancel *cancel)
     posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
 
     std::vector<char *> argv;
+    argv.reserve(request.argv.size() + 1);
     for (const auto &a : request.argv)
         argv.push_back(const_cast<char *>(a.c_str()));
     argv.push_back(nullptr);
     std::vector<std::string> envStrings = buildEnvironment(request);
     std::vector<char *> envp;
+    envp.reserve(envStrings.size() + 1);
     for (auto &e : envStrings)
         envp.push_back(e.data());
     envp.push_back(nullptr);

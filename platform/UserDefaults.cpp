@@ -112,7 +112,7 @@ QVariant decodeValue(const QJsonValue &value)
         return value.toString();
     case QJsonValue::Array: {
         QVariantList list;
-        for (const QJsonValue &item : value.toArray())
+        for (const auto &item : value.toArray())
             list.append(decodeValue(item));
         return list;
     }

@@ -35,7 +35,7 @@ std::atomic<std::int32_t> examinedEntryCount{0};
 std::atomic<std::uint64_t> scanGeneration{0};
 std::atomic<bool> diagnosticsEnabled{true};
 
-constexpr std::size_t kListingBufferBytes = 64 * 1024;
+constexpr std::size_t kListingBufferBytes = std::size_t{64} * 1024;
 
 // The kernel's linux_dirent64 record: d_ino (8), d_off (8), d_reclen (2), d_type (1), then
 // the NUL-terminated name.
