@@ -1,0 +1,66 @@
+// lurkel-pluginkit: elects or ignores Lurkel's file-manager integration and reports the
+// election, taking the plug-in tool's command lines:
+//   lurkel-pluginkit -m [-A] [-v] -i ID      prints "+    ID(VERSION)" (elected) or
+//                                            "-    ID(VERSION)" (ignored); nothing for an
+//                                            unknown ID
+//   lurkel-pluginkit -e use|ignore -i ID     records the election
+#include "Identity.h"
+#include "PluginElection.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+int usage()
+{
+    std::fprintf(stderr, "usage: lurkel-pluginkit -m [-A] [-v] -i IDENTIFIER\n"
+                         "       lurkel-pluginkit -e use|ignore -i IDENTIFIER\n");
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    using lurkel::PluginElection;
+    bool match = false;
+    std::string election;
+    std::string identifier;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "-m") {
+            match = true;
+        } else if (arg == "-A" || arg == "-v" || arg == "-D") {
+            // all versions, verbose, duplicates: one version is installed, nothing changes
+        } else if (arg == "-e" && i + 1 < argc) {
+            election = argv[++i];
+        } else if (arg == "-i" && i + 1 < argc) {
+            identifier = argv[++i];
+        } else {
+            return usage();
+        }
+    }
+    if (identifier.empty() || match == !election.empty()) return usage();
+    const QString id = QString::fromUtf8(identifier.c_str());
+
+    if (match) {
+        if (!PluginElection::isKnownIdentifier(id)) return 0; // nothing matches
+        const char mark = PluginElection::electionFor(id) == PluginElection::Choice::Use ? '+' : '-';
+        std::printf("%c    %s(%s)\n", mark, identifier.c_str(), lurkel::Identity::kShortVersion);
+        return 0;
+    }
+    if (election != "use" && election != "ignore") return usage();
+    if (!PluginElection::isKnownIdentifier(id)) {
+        std::fprintf(stderr, "lurkel-pluginkit: no such plug-in: %s\n", identifier.c_str());
+        return 1;
+    }
+    const auto error = PluginElection::setElection(id, election == "use" ? PluginElection::Choice::Use
+                                                                         : PluginElection::Choice::Ignore);
+    if (error) {
+        std::fprintf(stderr, "lurkel-pluginkit: %s\n", qUtf8Printable(error->localizedDescription()));
+        return 1;
+    }
+    return 0;
+}
