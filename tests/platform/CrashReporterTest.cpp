@@ -1,0 +1,49 @@
+#include "Spawn.h"
+#include "TestEnvironment.h"
+#include "XdgDirs.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <dirent.h>
+
+using namespace lurkel;
+
+namespace {
+
+std::vector<std::string> reports()
+{
+    std::vector<std::string> names;
+    const BytePath folder = XdgDirs::appStateDir() / "crashes";
+    if (DIR *d = ::opendir(folder.c_str())) {
+        while (dirent *e = ::readdir(d))
+            if (e->d_name[0] != '.') names.push_back(test::readFile(folder / e->d_name));
+        ::closedir(d);
+    }
+    return names;
+}
+
+} // namespace
+
+TEST(CrashReporter, WritesAReportAndStillDiesOfTheSignal)
+{
+    test::TestEnvironment::freshHome();
+    const std::string child = (test::TestEnvironment::buildDir() / "tests/platform/lurkel_crash_child").bytes();
+    const SpawnResult segv = Spawn::run({{child, "segv"}});
+    EXPECT_EQ(segv.signal, SIGSEGV);
+    const SpawnResult abrt = Spawn::run({{child, "abort"}});
+    EXPECT_EQ(abrt.signal, SIGABRT);
+    EXPECT_EQ(Spawn::run({{child, "fine"}}).exitStatus, 0);
+
+    const std::vector<std::string> found = reports();
+    ASSERT_EQ(found.size(), 2u);
+    bool sawSegv = false, sawAbrt = false;
+    for (const std::string &text : found) {
+        EXPECT_EQ(text.rfind("lurkel-crash-child 1.0.0 (build ", 0), 0u) << text;
+        EXPECT_NE(text.find("backtrace:\n"), std::string::npos);
+        sawSegv = sawSegv || text.find("(SEGV)") != std::string::npos;
+        sawAbrt = sawAbrt || text.find("(ABRT)") != std::string::npos;
+    }
+    EXPECT_TRUE(sawSegv);
+    EXPECT_TRUE(sawAbrt);
+}
