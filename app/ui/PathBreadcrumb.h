@@ -1,0 +1,60 @@
+#pragma once
+
+#include "BytePath.h"
+
+#include <QString>
+#include <QWidget>
+
+#include <vector>
+
+class QHBoxLayout;
+
+namespace lurkel {
+
+class TrackingButton;
+
+// A path bar: the folders of a path from the root down, each a button, with chevrons in
+// between. A click on a component reports that component's full path, as bytes, so a
+// folder whose name is not valid UTF-8 still names the right folder. Components give way
+// (their titles shorten) when the bar is narrower than the path.
+class PathBreadcrumb : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit PathBreadcrumb(QWidget *parent = nullptr);
+
+    const BytePath &path() const { return m_path; }
+    // Empty components (doubled or trailing separators) are skipped; a relative path has no
+    // root component.
+    void setPath(const BytePath &path);
+
+    // The title of the root component ("/" unless set, e.g. the volume name).
+    QString rootTitle() const { return m_rootTitle; }
+    void setRootTitle(const QString &title);
+
+    int count() const { return static_cast<int>(m_components.size()); }
+    // The full path a component stands for; empty past the end.
+    BytePath pathAt(int index) const;
+    QString titleAt(int index) const;
+    TrackingButton *buttonAt(int index) const;
+
+Q_SIGNALS:
+    void componentClicked(const lurkel::BytePath &path);
+
+private:
+    struct Component {
+        BytePath path;
+        QString title;
+        TrackingButton *button = nullptr;
+    };
+
+    void rebuild();
+
+    BytePath m_path;
+    QString m_rootTitle;
+    std::vector<Component> m_components;
+    std::vector<QWidget *> m_separators;
+    QHBoxLayout *m_layout = nullptr;
+};
+
+} // namespace lurkel
