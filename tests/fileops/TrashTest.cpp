@@ -1,0 +1,173 @@
+#include "Trash.h"
+#include "FileAttributes.h"
+#include "FileOpsSupport.h"
+#include "TestEnvironment.h"
+#include "XdgDirs.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <ctime>
+#include <regex>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace lurkel;
+using namespace lurkel::test;
+using namespace std::string_literals;
+
+namespace {
+
+bool exists(const BytePath &path)
+{
+    return FileAttributes::lstat(path).has_value();
+}
+
+std::string localNow()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    ::localtime_r(&now, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
+    return text;
+}
+
+// Checks the info file of a trashed item as a reader of the freedesktop format would, and
+// answers the original path it records.
+std::string recordedPath(const ItemOutcome &outcome, const std::string &earliest, const std::string &latest)
+{
+    const BytePath info =
+        outcome.destination.parent().parent() / "info" / (std::string(outcome.destination.fileName()) + ".trashinfo");
+    const std::string text = readFile(info);
+    std::smatch m;
+    const std::regex format(
+        "\\[Trash Info\\]\nPath=([A-Za-z0-9._~/%-]+)\nDeletionDate=(\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d)\n");
+    EXPECT_TRUE(std::regex_match(text, m, format)) << text;
+    if (m.size() != 3) return {};
+    EXPECT_GE(m[2].str(), earliest);
+    EXPECT_LE(m[2].str(), latest);
+    return QByteArray::fromPercentEncoding(QByteArray::fromStdString(m[1].str())).toStdString();
+}
+
+} // namespace
+
+TEST(Trash, HostileNamesGoToTheHomeTrashWithValidInfoFiles)
+{
+    const BytePath home = TestEnvironment::freshHome();
+    const BytePath dir = makeDir(home / "dir");
+    std::vector<std::string> names = hostileNames();
+    names.push_back(std::string(250, 'L'));
+    for (const std::string &name : names)
+        writeFile(dir / name, name + "\0\xff"s);
+    makeDir(dir / "folder");
+    writeFile(dir / "folder/inner", "inner");
+    ASSERT_TRUE(XdgDirs::makePath(Trash::homeTrash() / "files"));
+    writeFile(Trash::homeTrash() / "files/with space", "an entry without info file");
+    names.push_back("folder");
+
+    const std::string earliest = localNow();
+    for (const std::string &name : names) {
+        const std::string content = readFile(dir / name);
+        const ItemOutcome outcome = Trash::moveToTrash(dir / name);
+        ASSERT_TRUE(outcome.done()) << name << ": " << outcome.error->localizedDescription().toStdString();
+        EXPECT_EQ(outcome.destination.parent(), Trash::homeTrash() / "files");
+        EXPECT_FALSE(exists(dir / name));
+        EXPECT_EQ(recordedPath(outcome, earliest, localNow()), (dir / name).bytes());
+        EXPECT_LE(outcome.destination.fileName().size() + 10, std::size_t{NAME_MAX});
+        if (name != "folder") {
+            EXPECT_EQ(readFile(outcome.destination), content);
+        }
+    }
+    EXPECT_EQ(readFile(Trash::homeTrash() / "files/with space"), "an entry without info file");
+    EXPECT_TRUE(exists(Trash::homeTrash() / "files/with space 2"));
+    EXPECT_EQ(readFile(Trash::homeTrash() / "files/folder/inner"), "inner");
+
+    writeFile(dir / "folder", "a second item of that name");
+    const ItemOutcome second = Trash::moveToTrash(dir / "folder");
+    EXPECT_EQ(second.destination, Trash::homeTrash() / "files/folder 2");
+    EXPECT_EQ(readFile(second.destination), "a second item of that name");
+}
+
+TEST(Trash, RefusesTheTrashAndWhatHoldsIt)
+{
+    const BytePath home = TestEnvironment::freshHome();
+    writeFile(home / "x", "x");
+    ASSERT_TRUE(Trash::moveToTrash(home / "x").done());
+    const Snapshot before = snapshot(home);
+    for (const BytePath &path : {Trash::homeTrash() / "files/x", Trash::homeTrash() / "files", Trash::homeTrash(),
+                                 Trash::homeTrash().parent(), home, home / "missing"}) {
+        EXPECT_FALSE(Trash::moveToTrash(path).done()) << path.bytes();
+    }
+    EXPECT_EQ(snapshot(home), before);
+}
+
+TEST(Trash, TopFolderTrashIsChosenAsTheRulesSay)
+{
+    const BytePath home = TestEnvironment::freshHome();
+    const std::string uid = std::to_string(::geteuid());
+    const auto trashIn = [](const BytePath &top) {
+        auto found = Trash::trashDirectoryInTopDir(top);
+        return std::holds_alternative<BytePath>(found) ? std::get<BytePath>(found) : BytePath();
+    };
+
+    const BytePath plain = makeDir(home / "plain");
+    EXPECT_EQ(trashIn(plain), plain / (".Trash-" + uid));
+    struct stat st {};
+    ASSERT_EQ(::stat((plain / (".Trash-" + uid)).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_TRUE(exists(plain / (".Trash-" + uid) / "files") && exists(plain / (".Trash-" + uid) / "info"));
+
+    const BytePath sticky = makeDir(home / "sticky");
+    makeDir(sticky / ".Trash", 01777);
+    EXPECT_EQ(trashIn(sticky), sticky / ".Trash" / uid);
+
+    const BytePath notSticky = makeDir(home / "not-sticky");
+    makeDir(notSticky / ".Trash", 0777);
+    EXPECT_EQ(trashIn(notSticky), notSticky / (".Trash-" + uid));
+
+    const BytePath linked = makeDir(home / "linked");
+    ASSERT_EQ(::symlink((sticky / ".Trash").c_str(), (linked / ".Trash").c_str()), 0);
+    EXPECT_EQ(trashIn(linked), linked / (".Trash-" + uid));
+
+    const BytePath occupied = makeDir(home / "occupied");
+    writeFile(occupied / (".Trash-" + uid), "not a folder");
+    EXPECT_EQ(trashIn(occupied), BytePath()) << "never a trash that is not a folder of ours";
+
+    if (runningAsRoot()) { // a uid folder that belongs to someone else is not used
+        const BytePath foreign = makeDir(home / "foreign");
+        makeDir(foreign / ".Trash", 01777);
+        makeDir(foreign / ".Trash" / uid, 0700);
+        ASSERT_EQ(::chown((foreign / ".Trash" / uid).c_str(), 65534, 65534), 0);
+        EXPECT_EQ(trashIn(foreign), foreign / (".Trash-" + uid));
+    }
+}
+
+TEST(Trash, AnotherFileSystemGetsTheTrashAtItsTop)
+{
+    TestEnvironment::freshHome();
+    const OtherFileSystem other;
+    if (other.path().empty()) GTEST_SKIP() << "no second file system (tmpfs /dev/shm) to trash on";
+    const BytePath top("/dev/shm");
+    const std::string uid = std::to_string(::geteuid());
+    struct stat shared {};
+    const bool sharedTrash =
+        ::lstat("/dev/shm/.Trash", &shared) == 0 && S_ISDIR(shared.st_mode) && (shared.st_mode & S_ISVTX) != 0;
+    const BytePath expectedTrash = sharedTrash ? top / ".Trash" / uid : top / (".Trash-" + uid);
+    const bool trashExisted = exists(expectedTrash);
+
+    const std::string name = "a b\xff";
+    writeFile(other.path() / name, "on tmpfs");
+    const std::string earliest = localNow();
+    const ItemOutcome outcome = Trash::moveToTrash(other.path() / name);
+    ASSERT_TRUE(outcome.done()) << outcome.error->localizedDescription().toStdString();
+    EXPECT_EQ(outcome.destination.parent(), expectedTrash / "files");
+    EXPECT_EQ(readFile(outcome.destination), "on tmpfs");
+    EXPECT_EQ(recordedPath(outcome, earliest, localNow()), std::string(other.path().fileName()) + "/" + name)
+        << "relative to the top of the file system";
+    EXPECT_FALSE(exists(Trash::homeTrash() / "files")) << "nothing went to the home trash";
+
+    ::unlink(outcome.destination.c_str());
+    ::unlink((expectedTrash / "info" / (std::string(outcome.destination.fileName()) + ".trashinfo")).c_str());
+    if (!trashExisted) removeTree(expectedTrash);
+}
