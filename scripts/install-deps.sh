@@ -11,7 +11,9 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-qpa-plugins libgl-dev
   # tests
   googletest libgtest-dev libgmock-dev
-  dbus dbus-daemon dbus-bin util-linux
+  dbus dbus-daemon dbus-bin util-linux desktop-file-utils
+  # the file-manager scripts' tests: gsettings, glib-compile-schemas and the schemas they switch
+  libglib2.0-bin libgtk-4-common libgtk-3-common nemo-data caja-common
   # looking at the program as a user would
   xvfb xauth x11-utils xdotool
 )

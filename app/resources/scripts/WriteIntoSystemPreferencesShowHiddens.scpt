@@ -1,0 +1,9 @@
+#!/bin/sh
+# Lurkel: stores "show hidden files" as every present file manager's lasting preference,
+# without touching running file managers. Fails when no file manager is installed.
+set -u
+. "${0%/*}/FileManagers.sh"
+
+lk_require_file_manager || exit 3
+lk_apply 1 "" || exit 1
+exit 0

@@ -1,0 +1,372 @@
+#include "ScriptsManager.h"
+
+#include "ApplicationActivity.h"
+#include "DiskAccessRestoreManager.h"
+#include "Identity.h"
+#include "Log.h"
+#include "MainQueue.h"
+#include "Spawn.h"
+#include "XdgDirs.h"
+
+#include <QFile>
+
+#include <array>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <mutex>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+// Q_INIT_RESOURCE must be used outside of any namespace.
+static void initLurkelScriptsResource()
+{
+    Q_INIT_RESOURCE(LurkelScripts);
+}
+
+namespace lurkel {
+
+void initScriptResources()
+{
+    static std::once_flag once;
+    std::call_once(once, initLurkelScriptsResource);
+}
+
+namespace {
+
+// An error of the application's own domain, code -1, without user info.
+Error bareAppError()
+{
+    return Error{QString::fromLatin1(Identity::kBundleIdentifier), -1, {}};
+}
+
+bool isValidScriptName(const QString &name)
+{
+    return !name.isEmpty() && !name.startsWith(QLatin1Char('.')) && !name.contains(QLatin1Char('/')) &&
+           !name.contains(QChar(0));
+}
+
+QString resourcePathForName(const QString &name)
+{
+    return QStringLiteral(":/scripts/%1.%2").arg(name, QLatin1String(ScriptsManager::kScriptExtension));
+}
+
+// The lurkelctl beside the running program; a developer running from the build tree, where
+// the programs live in different folders, names it in the LURKELCTL variable.
+BytePath lurkelctlBesideThisProgram()
+{
+    if (const char *given = std::getenv(ScriptsManager::kLurkelctlVariable); given != nullptr && given[0] == '/') {
+        return BytePath(given);
+    }
+    std::array<char, PATH_MAX> buffer{};
+    const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
+    if (n <= 0) return BytePath("lurkelctl");
+    return BytePath(std::string(buffer.data(), static_cast<std::size_t>(n))).parent() / "lurkelctl";
+}
+
+QString display(const BytePath &path)
+{
+    return path.displayString();
+}
+
+ScriptResult splitLines(const std::string &output)
+{
+    ScriptResult lines;
+    std::size_t start = 0;
+    while (start < output.size()) {
+        const std::size_t end = output.find('\n', start);
+        if (end == std::string::npos) {
+            lines.push_back(output.substr(start));
+            break;
+        }
+        lines.push_back(output.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+// Who may have changed a folder on the way to a script: only we (or root for the system's
+// folders above ours); a folder that others may write needs the sticky bit, so that nobody
+// can replace what is ours inside it.
+std::optional<Error> checkAncestorsCanBeTrusted(const BytePath &resolvedFolder)
+{
+    BytePath folder = resolvedFolder.parent();
+    while (!folder.empty()) {
+        struct stat st {};
+        if (::stat(folder.c_str(), &st) != 0) return Error::posix(errno, display(folder));
+        if (st.st_uid != ::geteuid() && st.st_uid != 0) {
+            return Error::app(QStringLiteral("The folder %1 belongs to another user.").arg(display(folder)));
+        }
+        if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0 && (st.st_mode & S_ISVTX) == 0) {
+            return Error::app(QStringLiteral("Other users may write into the folder %1.").arg(display(folder)));
+        }
+        if (folder.bytes() == "/") break;
+        folder = folder.parent();
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+struct ScriptsManager::Shared {
+    std::atomic<int> focusCounter{0};
+    ApplicationActivity *activity = nullptr; // main thread only
+};
+
+ScriptsManager &ScriptsManager::sharedManager()
+{
+    static ScriptsManager instance(DiskAccessRestoreManager::sharedManager());
+    return instance;
+}
+
+ScriptsManager::ScriptsManager(DiskAccessRestoreManager &access, BytePath lurkelctl)
+    : m_access(&access), m_lurkelctl(lurkelctl.empty() ? lurkelctlBesideThisProgram() : std::move(lurkelctl)),
+      m_shared(std::make_shared<Shared>())
+{
+    initScriptResources();
+    // Every run holds a thread while its script runs; refresh and relaunch scripts may
+    // overlap with a state read, so leave room for several.
+    m_pool.setMaxThreadCount(8);
+}
+
+ScriptsManager::~ScriptsManager()
+{
+    m_pool.waitForDone();
+}
+
+void ScriptsManager::setApplicationActivity(ApplicationActivity *activity)
+{
+    m_shared->activity = activity;
+}
+
+int ScriptsManager::mightLoseFocusBecauseOfScriptCounter() const
+{
+    return m_shared->focusCounter.load();
+}
+
+bool ScriptsManager::doScriptWithNameChangesFocus(const QString &name)
+{
+    return name == QLatin1String(kFocusScriptName);
+}
+
+BytePath ScriptsManager::scriptFilePathWithNameError(const QString &name, std::optional<Error> &error) const
+{
+    error.reset();
+    if (!isValidScriptName(name)) {
+        error = Error::app(QStringLiteral("Not a script name: \"%1\"").arg(name));
+        return {};
+    }
+    const BytePath folder = XdgDirs::appScriptsDir();
+    errno = 0;
+    if (!XdgDirs::makePath(folder, 0700)) {
+        const int errnum = errno;
+        if (errnum != 0) {
+            error = Error::posix(errnum, display(folder));
+        } else {
+            error = Error::app(QString::fromLatin1(kNoFolderDescription));
+        }
+        return {};
+    }
+    return folder / (name + QLatin1Char('.') + QLatin1String(kScriptExtension)).toUtf8().toStdString();
+}
+
+bool ScriptsManager::doesScriptWithNameExistInScriptsFolder(const QString &name) const
+{
+    std::optional<Error> error;
+    const BytePath path = scriptFilePathWithNameError(name, error);
+    struct stat st {};
+    return !error && ::stat(path.c_str(), &st) == 0;
+}
+
+bool ScriptsManager::doesScriptWithNameExistInBundle(const QString &name)
+{
+    initScriptResources();
+    return isValidScriptName(name) && QFile::exists(resourcePathForName(name));
+}
+
+std::optional<Error> ScriptsManager::installScriptWithName(const QString &name, const BytePath &path)
+{
+    initScriptResources();
+    QFile resource(resourcePathForName(name));
+    if (!isValidScriptName(name) || !resource.open(QIODevice::ReadOnly)) return bareAppError();
+    const QByteArray text = resource.readAll();
+
+    // Write a private temporary copy beside it, then link it into place: the name is
+    // either ours complete or someone else's, never half written and never replaced.
+    std::string temporary = (path.parent() / ".install-XXXXXX").bytes();
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0) return Error::posix(errno, display(path.parent()));
+    auto fail = [&temporary, &path](int errnum) {
+        ::unlink(temporary.c_str());
+        return Error::posix(errnum, display(path));
+    };
+    qsizetype done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(fd, text.constData() + done, static_cast<std::size_t>(text.size() - done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            const int errnum = n < 0 ? errno : EIO;
+            ::close(fd);
+            return fail(errnum);
+        }
+        done += n;
+    }
+    if (::fchmod(fd, 0700) != 0 || ::fsync(fd) != 0) {
+        const int errnum = errno;
+        ::close(fd);
+        return fail(errnum);
+    }
+    if (::close(fd) != 0) return fail(errno);
+
+    if (::link(temporary.c_str(), path.c_str()) != 0) {
+        const int linkErr = errno;
+        if (linkErr == EEXIST) {
+            ::unlink(temporary.c_str());
+            return std::nullopt;
+        }
+        // File systems without hard links: a rename that refuses to replace.
+        if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) != 0) {
+            const int errnum = errno;
+            if (errnum == EEXIST) {
+                ::unlink(temporary.c_str());
+                return std::nullopt;
+            }
+            return fail(errnum);
+        }
+        return std::nullopt;
+    }
+    ::unlink(temporary.c_str());
+    return std::nullopt;
+}
+
+std::optional<Error> ScriptsManager::checkScriptCanBeTrusted(const BytePath &path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return Error::posix(errno, display(path));
+    struct stat st {};
+    const int statResult = ::fstat(fd, &st);
+    ::close(fd);
+    if (statResult != 0) return Error::posix(errno, display(path));
+    if (!S_ISREG(st.st_mode)) return Error::app(QStringLiteral("%1 is not a regular file.").arg(display(path)));
+    if (st.st_uid != ::geteuid()) {
+        return Error::app(QStringLiteral("The script %1 belongs to another user; it is not run.").arg(display(path)));
+    }
+    if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+        return Error::app(QStringLiteral("Other users may change the script %1 (mode %2); it is not run.")
+                              .arg(display(path))
+                              .arg(st.st_mode & 07777, 4, 8, QLatin1Char('0')));
+    }
+
+    char *resolved = ::realpath(path.parent().c_str(), nullptr);
+    if (resolved == nullptr) return Error::posix(errno, display(path.parent()));
+    const BytePath folder(resolved);
+    std::free(resolved);
+    if (::stat(folder.c_str(), &st) != 0) return Error::posix(errno, display(folder));
+    if (st.st_uid != ::geteuid() || (st.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+        return Error::app(
+            QStringLiteral("Other users may change the scripts in %1; the script is not run.").arg(display(folder)));
+    }
+    return checkAncestorsCanBeTrusted(folder);
+}
+
+void ScriptsManager::executeAppleScriptCompletion(const QString &name, ScriptCompletion completion)
+{
+    execute(name, {}, std::move(completion));
+}
+
+void ScriptsManager::executeAppleScriptHandlerCompletion(const QString &name, const std::string &handler,
+                                                         const BytePathList &arguments, ScriptCompletion completion)
+{
+    std::vector<std::string> argv;
+    argv.reserve(arguments.size() + 1);
+    argv.push_back(handler);
+    for (const BytePath &argument : arguments)
+        argv.push_back(argument.bytes());
+    execute(name, std::move(argv), std::move(completion));
+}
+
+void ScriptsManager::execute(const QString &name, std::vector<std::string> arguments, ScriptCompletion completion)
+{
+    auto failNow = [&completion](const Error &error) {
+        if (completion) completion(std::nullopt, error);
+    };
+    std::optional<Error> error;
+    const BytePath path = scriptFilePathWithNameError(name, error);
+    if (error) return failNow(*error);
+
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        if (!m_access->isUserFolderAccessible()) {
+            qCWarning(lcVisibility, "script %s is not installed and the user folder is not accessible",
+                      qUtf8Printable(name));
+            return failNow(bareAppError());
+        }
+        if (!doesScriptWithNameExistInBundle(name)) {
+            qCWarning(lcVisibility, "no script resource %s", qUtf8Printable(name));
+            return failNow(bareAppError());
+        }
+        if (auto installError = installScriptWithName(name, path)) return failNow(*installError);
+    }
+
+    const bool takesFocus = doScriptWithNameChangesFocus(name);
+    bool wasActive = false;
+    if (takesFocus) {
+        m_shared->focusCounter.fetch_add(1);
+        wasActive = m_shared->activity != nullptr && m_shared->activity->isActive();
+    }
+    std::shared_ptr<Shared> shared = m_shared;
+    std::function<void()> onEnd;
+    if (takesFocus) {
+        onEnd = [shared, wasActive]() {
+            shared->focusCounter.fetch_sub(1);
+            if (wasActive) {
+                MainQueue::async([shared]() {
+                    if (shared->activity != nullptr) shared->activity->activateIgnoringOtherApps();
+                });
+            }
+        };
+    }
+    runInstalledScript(path, std::move(arguments), std::move(completion), std::move(onEnd));
+}
+
+void ScriptsManager::runInstalledScript(const BytePath &path, std::vector<std::string> arguments,
+                                        ScriptCompletion completion, std::function<void()> onEnd)
+{
+    SpawnRequest request;
+    request.argv.reserve(arguments.size() + 2);
+    request.argv.emplace_back("/bin/sh");
+    request.argv.push_back(path.bytes());
+    for (std::string &argument : arguments)
+        request.argv.push_back(std::move(argument));
+    request.environment.emplace_back(kLurkelctlVariable, m_lurkelctl.bytes());
+    // Whatever the script starts (a relaunched file manager) must not keep a folder of ours busy.
+    request.workingDirectory = std::string("/");
+
+    m_pool.start([path, request = std::move(request), completion = std::move(completion), onEnd = std::move(onEnd)]() {
+        std::optional<ScriptResult> result;
+        std::optional<Error> error = checkScriptCanBeTrusted(path);
+        if (!error) {
+            const SpawnResult run = Spawn::run(request);
+            if (run.succeeded()) {
+                result = splitLines(run.standardOutput);
+            } else {
+                error = run.error ? *run.error : Error::app(run.failureDescription());
+            }
+        }
+        if (error) logFailure(lcVisibility, std::string(path.fileName()).c_str(), *error);
+        if (onEnd) onEnd();
+        if (completion) {
+            MainQueue::async(
+                [completion, result = std::move(result), error = std::move(error)]() { completion(result, error); });
+        }
+    });
+}
+
+void ScriptsManager::waitForRunningScripts()
+{
+    m_pool.waitForDone();
+}
+
+} // namespace lurkel

@@ -1,0 +1,119 @@
+#pragma once
+
+#include "BytePath.h"
+#include "Error.h"
+
+#include <QString>
+#include <QThreadPool>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace lurkel {
+
+class ApplicationActivity;
+class DiskAccessRestoreManager;
+
+// What a script answered: its standard output, one item per line (bytes as written).
+using ScriptResult = std::vector<std::string>;
+// Gets the script's result (nullopt when it failed or never ran) and its error (nullopt on
+// success).
+using ScriptCompletion =
+    std::function<void(const std::optional<ScriptResult> &result, const std::optional<Error> &error)>;
+
+// Makes the ship's script resources (":/scripts/NAME.scpt") available. The runner calls it
+// itself; a program that reads the resources another way calls it once first.
+void initScriptResources();
+
+// The runner of Lurkel's file-manager scripts: POSIX shell scripts shipped as resources
+// (":/scripts/NAME.scpt") and run by name from the Application Scripts folder
+// ($XDG_DATA_HOME/com.brendix.Lurkel-SII/Scripts/NAME.scpt).
+//
+// A missing script is installed from the resources (mode 0700) when the user folder is
+// accessible; an installed copy is never replaced, so a user's own edit stays. A script is
+// run as "/bin/sh PATH [HANDLER ARG...]" (posix_spawn on bytes) with LURKELCTL in its
+// environment, on a thread pool; its end is reported on the main thread. Exit status 0 is
+// success, anything else an error "<standard error, trimmed> (exit N)". An installed script
+// that someone else could have written (not ours, group- or other-writable, or in a folder
+// that is) is not run: that is reported as an error.
+//
+// "SwitchHiddenFilesVisibility2" may take the keyboard focus away (it may relaunch file
+// managers): while one runs, mightLoseFocusBecauseOfScript() is true, and if the
+// application was active when it started it is activated again when it ends.
+//
+// Runs are started on the main thread; several may be in flight at once.
+class ScriptsManager {
+public:
+    static inline constexpr const char kFocusScriptName[] = "SwitchHiddenFilesVisibility2";
+    static inline constexpr const char kScriptExtension[] = "scpt";
+    static inline constexpr const char kLurkelctlVariable[] = "LURKELCTL";
+    static inline constexpr const char kNoFolderDescription[] = "Can not get folder with NSUserDomainMask.";
+
+    // The application's runner (shared folder-access manager, lurkelctl beside the running
+    // program), created on first use.
+    static ScriptsManager &sharedManager();
+
+    // lurkelctl: the program handed to scripts as $LURKELCTL; empty means the lurkelctl
+    // beside the running program (or the absolute path in this process's own $LURKELCTL).
+    explicit ScriptsManager(DiskAccessRestoreManager &access, BytePath lurkelctl = {});
+    // Waits for the scripts still running.
+    ~ScriptsManager();
+    ScriptsManager(const ScriptsManager &) = delete;
+    ScriptsManager &operator=(const ScriptsManager &) = delete;
+
+    // Not owned; set by the GUI on the main thread. Without one the application counts as
+    // inactive.
+    void setApplicationActivity(ApplicationActivity *activity);
+
+    // Runs the named script without arguments. Failures found before the script starts
+    // are reported before this returns; the end of a started script later, on the main
+    // thread.
+    void executeAppleScriptCompletion(const QString &name, ScriptCompletion completion = {});
+    // The same with a handler call: "/bin/sh PATH HANDLER ARG...".
+    void executeAppleScriptHandlerCompletion(const QString &name, const std::string &handler,
+                                             const BytePathList &arguments, ScriptCompletion completion = {});
+
+    // The installed copy's path (the folder is created, 0700, when missing); on failure the
+    // empty path and the error.
+    BytePath scriptFilePathWithNameError(const QString &name, std::optional<Error> &error) const;
+    bool doesScriptWithNameExistInScriptsFolder(const QString &name) const;
+    static bool doesScriptWithNameExistInBundle(const QString &name);
+    static bool doScriptWithNameChangesFocus(const QString &name);
+
+    bool mightLoseFocusBecauseOfScript() const { return mightLoseFocusBecauseOfScriptCounter() != 0; }
+    int mightLoseFocusBecauseOfScriptCounter() const;
+
+    DiskAccessRestoreManager &diskAccess() const { return *m_access; }
+    const BytePath &lurkelctlPath() const { return m_lurkelctl; }
+
+    // The pieces shared with the file-manager communicator.
+    //
+    // Copies the resource to path without ever replacing a file there (a copy that appears
+    // meanwhile counts as installed); nullopt on success.
+    static std::optional<Error> installScriptWithName(const QString &name, const BytePath &path);
+    // nullopt when only this user can have written the script and its folders.
+    static std::optional<Error> checkScriptCanBeTrusted(const BytePath &path);
+    // Runs an installed script on the pool: trust check, then "/bin/sh path arguments...".
+    // onEnd runs on the pool thread as soon as the script has ended (or was refused);
+    // the completion follows on the main thread.
+    void runInstalledScript(const BytePath &path, std::vector<std::string> arguments, ScriptCompletion completion,
+                            std::function<void()> onEnd = {});
+    // Blocks until every started script has ended (their completions may still be queued).
+    void waitForRunningScripts();
+
+private:
+    struct Shared;
+
+    void execute(const QString &name, std::vector<std::string> arguments, ScriptCompletion completion);
+
+    DiskAccessRestoreManager *m_access;
+    BytePath m_lurkelctl;
+    std::shared_ptr<Shared> m_shared;
+    QThreadPool m_pool;
+};
+
+} // namespace lurkel

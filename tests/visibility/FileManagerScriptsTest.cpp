@@ -1,0 +1,356 @@
+// The shipped file-manager scripts, run by the script runner (/bin/sh is dash on Debian)
+// against fake file managers, real gsettings with the keyfile back end, and key files.
+#include "ScriptTestSupport.h"
+#include "TestEnvironment.h"
+#include "XdgDirs.h"
+
+#include <QElapsedTimer>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <set>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace lurkel::test {
+namespace {
+
+constexpr char kGtk4[] = "org.gtk.gtk4.Settings.FileChooser";
+constexpr char kGtk3[] = "org.gtk.Settings.FileChooser";
+constexpr char kNemo[] = "org.nemo.preferences";
+constexpr char kCaja[] = "org.mate.caja.preferences";
+
+constexpr char kShownLine[] = ".hidden-files-shown";
+
+BytePath configHome()
+{
+    return XdgDirs::configHome();
+}
+BytePath dolphinProps()
+{
+    return XdgDirs::dataHome() / "dolphin/view_properties/global/.directory";
+}
+BytePath pcmanfmQtConf()
+{
+    return configHome() / "pcmanfm-qt/default/settings.conf";
+}
+BytePath pcmanfmConf()
+{
+    return configHome() / "pcmanfm/default/pcmanfm.conf";
+}
+
+bool hasLine(const BytePath &file, const std::string &line)
+{
+    const std::string text = "\n" + readFile(file) + "\n";
+    return text.find("\n" + line + "\n") != std::string::npos;
+}
+
+// What the file manager's own setting says now: "shown", "hidden" or "unset".
+std::string stored(const FakeDesktop &desktop, const std::string &fm)
+{
+    auto fromBool = [](const std::string &value) {
+        return value == "true" ? "shown" : value == "false" ? "hidden" : "unset: " + value;
+    };
+    if (fm == "nautilus") return fromBool(desktop.gsettingsGet(kGtk4, "show-hidden"));
+    if (fm == "nemo") return fromBool(desktop.gsettingsGet(kNemo, "show-hidden-files"));
+    if (fm == "caja") return fromBool(desktop.gsettingsGet(kCaja, "show-hidden-files"));
+    if (fm == "thunar") return fromBool(desktop.xfconfValue());
+    if (fm == "dolphin") {
+        return hasLine(dolphinProps(), "HiddenFilesShown=true")    ? "shown"
+               : hasLine(dolphinProps(), "HiddenFilesShown=false") ? "hidden"
+                                                                   : "unset";
+    }
+    if (fm == "pcmanfm-qt") {
+        return hasLine(pcmanfmQtConf(), "ShowHidden=true")    ? "shown"
+               : hasLine(pcmanfmQtConf(), "ShowHidden=false") ? "hidden"
+                                                              : "unset";
+    }
+    if (fm == "pcmanfm") {
+        return hasLine(pcmanfmConf(), "show_hidden=1")   ? "shown"
+               : hasLine(pcmanfmConf(), "show_hidden=0") ? "hidden"
+                                                         : "unset";
+    }
+    return "unknown file manager";
+}
+
+std::string check(FakeDesktop &desktop)
+{
+    const RunOutcome outcome =
+        runScript(*desktop.scripts.runner, QStringLiteral("CheckHiddenFilesFisibilityByAskingFinder"));
+    EXPECT_TRUE(outcome.ok()) << outcome.errorText().toStdString();
+    return outcome.output();
+}
+
+void run(FakeDesktop &desktop, const char *script)
+{
+    const RunOutcome outcome = runScript(*desktop.scripts.runner, QString::fromLatin1(script));
+    EXPECT_TRUE(outcome.ok()) << script << ": " << outcome.errorText().toStdString();
+}
+
+class EachFileManager : public ::testing::TestWithParam<const char *> {};
+
+TEST_P(EachFileManager, SwitchesAndReadsItsOwnSetting)
+{
+    const std::string fm = GetParam();
+    FakeDesktop desktop;
+    desktop.addFileManager(fm);
+
+    EXPECT_EQ(check(desktop), "");
+    run(desktop, "SwitchHiddenFilesVisibility2");
+    EXPECT_EQ(stored(desktop, fm), "shown");
+    EXPECT_EQ(desktop.gsettingsGet(kGtk3, "show-hidden"), "true"); // file dialogs follow
+    EXPECT_EQ(check(desktop), kShownLine);
+
+    run(desktop, "SwitchHiddenFilesVisibility2");
+    EXPECT_EQ(stored(desktop, fm), "hidden");
+    EXPECT_EQ(desktop.gsettingsGet(kGtk4, "show-hidden"), "false");
+    EXPECT_EQ(check(desktop), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(FileManagers, EachFileManager,
+                         ::testing::Values("nautilus", "nemo", "caja", "thunar", "dolphin", "pcmanfm-qt", "pcmanfm"),
+                         [](const auto &param) {
+                             std::string name = param.param;
+                             std::replace(name.begin(), name.end(), '-', '_');
+                             return name;
+                         });
+
+TEST(FileManagerScripts, TheDefaultFileManagerDecidesAndAllAreKeptInStep)
+{
+    FakeDesktop desktop;
+    const std::vector<std::string> present = {"nautilus", "nemo", "thunar", "dolphin", "pcmanfm-qt"};
+    for (const std::string &fm : present)
+        desktop.addFileManager(fm);
+    desktop.setDefaultFileManager("nemo.desktop");
+    // They have drifted apart: Nautilus shows hidden files, the default (Nemo) does not.
+    desktop.gsettingsSet(kGtk4, "show-hidden", "true");
+    desktop.gsettingsSet(kNemo, "show-hidden-files", "false");
+    XdgDirs::makePath(dolphinProps().parent());
+    writeFile(dolphinProps(), "[Dolphin]\nVersion=4\nViewMode=1\n\n[Settings]\nHiddenFilesShown=false\n");
+    EXPECT_EQ(check(desktop), "");
+
+    run(desktop, "SwitchHiddenFilesVisibility2");
+    for (const std::string &fm : present)
+        EXPECT_EQ(stored(desktop, fm), "shown") << fm;
+    EXPECT_EQ(desktop.gsettingsGet(kGtk3, "show-hidden"), "true");
+    EXPECT_TRUE(hasLine(dolphinProps(), "ViewMode=1")) << readFile(dolphinProps()); // the rest is kept
+
+    // Another default: its own state counts.
+    desktop.setDefaultFileManager("org.kde.dolphin.desktop");
+    writeFile(dolphinProps(), "[Settings]\nHiddenFilesShown=false\n");
+    EXPECT_EQ(check(desktop), "");
+    run(desktop, "SwitchHiddenFilesVisibility2");
+    for (const std::string &fm : present)
+        EXPECT_EQ(stored(desktop, fm), "shown") << fm;
+    run(desktop, "SwitchHiddenFilesVisibility2");
+    for (const std::string &fm : present)
+        EXPECT_EQ(stored(desktop, fm), "hidden") << fm;
+
+    // A default that is not installed: the first present one in the fixed order counts.
+    desktop.setDefaultFileManager("caja-folder-handler.desktop");
+    desktop.gsettingsSet(kGtk4, "show-hidden", "true");
+    EXPECT_EQ(check(desktop), kShownLine);
+}
+
+TEST(FileManagerScripts, RelaunchVariantsQuitAndRestartTheFileManagersThatDoNotFollow)
+{
+    FakeDesktop desktop;
+    for (const char *fm : {"nautilus", "nemo", "pcmanfm-qt", "thunar"})
+        desktop.addFileManager(fm);
+    XdgDirs::makePath(pcmanfmQtConf().parent());
+    writeFile(pcmanfmQtConf(), "[FolderView]\nShowHidden=false\n");
+    desktop.startFileManager("nautilus", {"--gapplication-service"});
+    desktop.startFileManager("nemo", {"--no-default-window"});
+    desktop.startFileManager("pcmanfm-qt", {"--desktop", "--profile=lx qt"});
+    desktop.startFileManager("thunar", {"--daemon"}, ":another-session");
+
+    run(desktop, "ShowHiddensAndRelaunchFinder");
+    // Quit, written while they were gone (PCManFM-Qt saved its old setting on quitting), started again.
+    const std::string nemoOnce = "start --no-default-window\nquit\nstopped\n";
+    EXPECT_TRUE(desktop.waitForLog("nemo", nemoOnce + "start --no-default-window\n")) << desktop.log("nemo");
+    const std::string qtOnce = "start --desktop --profile=lx qt\nquit\nstopped\n";
+    EXPECT_TRUE(desktop.waitForLog("pcmanfm-qt", qtOnce + "start --desktop --profile=lx qt\n"))
+        << desktop.log("pcmanfm-qt");
+    for (const char *fm : {"nautilus", "nemo", "pcmanfm-qt", "thunar"})
+        EXPECT_EQ(stored(desktop, fm), "shown") << fm;
+    // Nautilus follows the setting live: left alone. Thunar runs on another display only:
+    // not ours to restart.
+    EXPECT_EQ(desktop.log("nautilus"), "start --gapplication-service\n");
+    EXPECT_EQ(desktop.log("thunar"), "start --daemon\n");
+
+    run(desktop, "HideHiddensAndRelaunchFinder");
+    EXPECT_TRUE(desktop.waitForLog("nemo", nemoOnce + nemoOnce + "start --no-default-window\n")) << desktop.log("nemo");
+    EXPECT_TRUE(desktop.waitForLog("pcmanfm-qt", qtOnce + qtOnce + "start --desktop --profile=lx qt\n"));
+    for (const char *fm : {"nautilus", "nemo", "pcmanfm-qt", "thunar"})
+        EXPECT_EQ(stored(desktop, fm), "hidden") << fm;
+    EXPECT_EQ(check(desktop), "");
+}
+
+TEST(FileManagerScripts, ThePlainSwitchRestartsOnlyFileManagersThatWouldUndoIt)
+{
+    FakeDesktop desktop;
+    desktop.addFileManager("nemo");
+    desktop.addFileManager("pcmanfm");
+    desktop.setDefaultFileManager("pcmanfm.desktop");
+    desktop.startFileManager("nemo", {});
+    desktop.startFileManager("pcmanfm", {"--desktop"});
+
+    run(desktop, "SwitchHiddenFilesVisibility2");
+    EXPECT_TRUE(desktop.waitForLog("pcmanfm", "start --desktop\nstopped\nstart --desktop\n")) << desktop.log("pcmanfm");
+    EXPECT_EQ(stored(desktop, "pcmanfm"), "shown") << readFile(pcmanfmConf());
+    EXPECT_EQ(stored(desktop, "nemo"), "shown");
+    EXPECT_EQ(desktop.log("nemo"), "start\n");
+    EXPECT_EQ(check(desktop), kShownLine);
+}
+
+TEST(FileManagerScripts, WriteIntoScriptsStoreTheStateWithoutTouchingRunningFileManagers)
+{
+    FakeDesktop desktop;
+    for (const char *fm : {"nemo", "pcmanfm-qt", "pcmanfm"})
+        desktop.addFileManager(fm);
+    desktop.startFileManager("nemo", {});
+    desktop.startFileManager("pcmanfm-qt", {});
+    // PCManFM has no file of the user's yet: the system's is the starting point.
+    const BytePath systemConf = BytePath(std::getenv("XDG_CONFIG_DIRS")) / "pcmanfm/default/pcmanfm.conf";
+    XdgDirs::makePath(systemConf.parent());
+    writeFile(systemConf, "[config]\nbm_open_method=0\n\n[ui]\nshow_hidden=0\nalways_show_tabs=1\n");
+
+    run(desktop, "WriteIntoSystemPreferencesShowHiddens");
+    for (const char *fm : {"nemo", "pcmanfm-qt", "pcmanfm"})
+        EXPECT_EQ(stored(desktop, fm), "shown") << fm;
+    EXPECT_EQ(readFile(pcmanfmConf()), "[config]\nbm_open_method=0\n\n[ui]\nshow_hidden=1\nalways_show_tabs=1\n");
+    EXPECT_EQ(readFile(systemConf).find("show_hidden=0"), std::string("[config]\nbm_open_method=0\n\n[ui]\n").size());
+
+    run(desktop, "WriteIntoSystemPreferencesHideHiddens");
+    for (const char *fm : {"nemo", "pcmanfm-qt", "pcmanfm"})
+        EXPECT_EQ(stored(desktop, fm), "hidden") << fm;
+    EXPECT_EQ(desktop.log("nemo"), "start\n");
+    EXPECT_EQ(desktop.log("pcmanfm-qt"), "start\n");
+}
+
+TEST(FileManagerScripts, WithoutAnyFileManagerEveryVisibilityScriptFailsAndWritesNothing)
+{
+    FakeDesktop desktop; // every schema installed, no file manager
+    for (const char *script : {"SwitchHiddenFilesVisibility2", "CheckHiddenFilesFisibilityByAskingFinder",
+                               "ShowHiddensAndRelaunchFinder", "HideHiddensAndRelaunchFinder",
+                               "WriteIntoSystemPreferencesShowHiddens", "WriteIntoSystemPreferencesHideHiddens"}) {
+        const RunOutcome outcome = runScript(*desktop.scripts.runner, QString::fromLatin1(script));
+        ASSERT_TRUE(outcome.finished) << script;
+        EXPECT_TRUE(outcome.error) << script;
+        EXPECT_TRUE(
+            outcome.errorText().startsWith(QStringLiteral("%1: no file manager found").arg(QLatin1String(script))))
+            << outcome.errorText().toStdString();
+        EXPECT_TRUE(outcome.errorText().endsWith(QStringLiteral("(exit 3)")));
+    }
+    EXPECT_EQ(::access((configHome() / "glib-2.0/settings/keyfile").c_str(), F_OK), -1);
+    EXPECT_EQ(desktop.gsettingsGet(kGtk4, "show-hidden"), "false");
+}
+
+TEST(FileManagerScripts, GsettingsIsUsedOnlyWhereTheSchemaIsInstalled)
+{
+    {
+        // Nemo without its schema: the switch fails and says why.
+        FakeDesktop desktop(FakeDesktop::Gtk4 | FakeDesktop::Gtk3);
+        desktop.addFileManager("nemo");
+        const RunOutcome outcome = runScript(*desktop.scripts.runner, QStringLiteral("SwitchHiddenFilesVisibility2"));
+        EXPECT_TRUE(outcome.errorText().contains(QLatin1String(kNemo))) << outcome.errorText().toStdString();
+        EXPECT_TRUE(outcome.errorText().endsWith(QStringLiteral("(exit 1)")));
+    }
+    {
+        // Thunar alone, no GTK schema at all: nothing to do with gsettings, and no failure.
+        FakeDesktop desktop(0);
+        desktop.addFileManager("thunar");
+        run(desktop, "SwitchHiddenFilesVisibility2");
+        EXPECT_EQ(stored(desktop, "thunar"), "shown");
+        EXPECT_EQ(::access((configHome() / "glib-2.0/settings/keyfile").c_str(), F_OK), -1);
+    }
+    {
+        // Nautilus reads GTK 4's key from 43.1 on and GTK 3's before.
+        FakeDesktop desktop(FakeDesktop::Gtk4 | FakeDesktop::Gtk3);
+        desktop.addFileManager("nautilus");
+        desktop.gsettingsSet(kGtk3, "show-hidden", "true");
+        EXPECT_EQ(check(desktop), "");
+        ::setenv("FAKE_NAUTILUS_VERSION", "43.0", 1);
+        EXPECT_EQ(check(desktop), kShownLine);
+        ::setenv("FAKE_NAUTILUS_VERSION", "3.38.2", 1);
+        EXPECT_EQ(check(desktop), kShownLine);
+    }
+    {
+        FakeDesktop desktop(FakeDesktop::Gtk3);
+        desktop.addFileManager("nautilus");
+        desktop.gsettingsSet(kGtk3, "show-hidden", "true");
+        EXPECT_EQ(check(desktop), kShownLine);
+        run(desktop, "SwitchHiddenFilesVisibility2");
+        EXPECT_EQ(desktop.gsettingsGet(kGtk3, "show-hidden"), "false");
+    }
+}
+
+// The names of the folder's items that got an attribute-change event, until all expected
+// ones have or the guard has passed.
+std::set<std::string> attributeEvents(int fd, const std::set<std::string> &expected)
+{
+    std::set<std::string> seen;
+    QElapsedTimer clock;
+    clock.start();
+    while (!std::includes(seen.begin(), seen.end(), expected.begin(), expected.end()) && clock.elapsed() < 20000) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 20000 - static_cast<int>(clock.elapsed())) <= 0) break;
+        alignas(inotify_event) char buffer[8192];
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        for (ssize_t at = 0; at < n;) {
+            const auto *event = reinterpret_cast<const inotify_event *>(buffer + at);
+            if ((event->mask & IN_ATTRIB) != 0 && event->len > 0) seen.insert(std::string(event->name));
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
+    }
+    return seen;
+}
+
+TEST(FileManagerScripts, RefreshSendsAttributeEventsThatKeepTheItemsTimes)
+{
+    FakeDesktop desktop; // LURKEL_REFRESH_DELAY=0
+    const BytePath folder = desktop.scripts.home / "folder";
+    ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+    const std::vector<std::string> names = {".dot", "-rf", "line\nfeed", "$(touch pwned)", "\xff bytes", "a, b"};
+    const timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+    BytePathList items;
+    for (const std::string &name : names) {
+        writeFile(folder / name, "x");
+        ASSERT_EQ(::utimensat(AT_FDCWD, (folder / name).c_str(), old, 0), 0);
+        items.push_back(folder / name);
+    }
+    ASSERT_EQ(::symlink("nowhere", (folder / "dangling").c_str()), 0);
+    ASSERT_EQ(::utimensat(AT_FDCWD, (folder / "dangling").c_str(), old, AT_SYMLINK_NOFOLLOW), 0);
+    items.push_back(folder / "dangling");
+    items.push_back(folder / "missing");
+    items.emplace_back("relative");
+
+    const int fd = ::inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    ASSERT_GE(::inotify_add_watch(fd, folder.c_str(), IN_ATTRIB), 0);
+    const RunOutcome outcome =
+        runScriptHandler(*desktop.scripts.runner, QStringLiteral("UpdateFinderFolderRepresentation"), "refresh", items);
+    ASSERT_TRUE(outcome.ok()) << outcome.errorText().toStdString();
+
+    std::set<std::string> expected(names.begin(), names.end());
+    expected.insert("dangling");
+    EXPECT_EQ(attributeEvents(fd, expected), expected);
+    ::close(fd);
+    for (const std::string &name : {names[0], names[2], std::string("dangling")}) {
+        struct stat st {};
+        ASSERT_EQ(::lstat((folder / name).c_str(), &st), 0);
+        EXPECT_EQ(st.st_mtim.tv_sec, old[1].tv_sec) << name;
+    }
+    EXPECT_EQ(::access((folder / "missing").c_str(), F_OK), -1);
+    EXPECT_EQ(::access((folder / "pwned").c_str(), F_OK), -1);
+
+    const RunOutcome wrong = runScriptHandler(
+        *desktop.scripts.runner, QStringLiteral("UpdateFinderFolderRepresentation"), "copy_to_folder", {folder});
+    EXPECT_TRUE(wrong.errorText().endsWith(QStringLiteral("(exit 2)")));
+}
+
+} // namespace
+} // namespace lurkel::test

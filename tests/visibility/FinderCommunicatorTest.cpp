@@ -1,0 +1,162 @@
+// Copy, move and Trash through the handler scripts: installation, the calling convention on
+// bytes, and what comes back.
+#include "FinderCommunicator.h"
+#include "ScriptTestSupport.h"
+#include "TestEnvironment.h"
+#include "XdgDirs.h"
+
+#include <QCoreApplication>
+
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <set>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace lurkel::test {
+namespace {
+
+// Names that break careless scripts: blanks, line feeds, quotes, command substitution, a
+// leading dash, bytes that are not UTF-8, and the ", " that joins paths elsewhere.
+const std::vector<std::string> kHostileNames = {
+    "two  spaces",      "line\nfeed", "it's \"quoted\"",    "$(touch pwned)",
+    "`touch pwned`",    "-rf",        "\xff\xfe not utf-8", "a, b",
+    " lead and trail ", "*",
+};
+
+struct Done {
+    bool called = false;
+    bool success = false;
+    std::optional<Error> error;
+};
+
+FinderCommunicator::Completion recordInto(Done &done)
+{
+    return [&done](bool success, const std::optional<Error> &error) {
+        done.called = true;
+        done.success = success;
+        done.error = error;
+    };
+}
+
+TEST(FinderCommunicator, InstallsItsScriptsAndInstallsThemAgainWhenDeleted)
+{
+    ScriptHome env;
+    FinderCommunicator communicator(*env.runner, *env.access);
+    EXPECT_FALSE(communicator.copyFilesScriptURL());
+    ASSERT_TRUE(communicator.checkCopyFilesScript());
+    ASSERT_TRUE(communicator.checkMoveFilesScript());
+    ASSERT_TRUE(communicator.checkRemoveFilesScript());
+    const BytePath copy = env.scriptPath(FinderCommunicator::kCopyScriptName);
+    EXPECT_EQ(communicator.copyFilesScriptURL(), copy);
+    EXPECT_EQ(communicator.removeFilesScriptURL(), env.scriptPath(FinderCommunicator::kRemoveScriptName));
+
+    ASSERT_EQ(::unlink(copy.c_str()), 0);
+    ASSERT_TRUE(communicator.checkCopyFilesScript());
+    EXPECT_EQ(::access(copy.c_str(), R_OK), 0);
+
+    // Without access to the user folder a deleted script stays missing: no start, no completion.
+    ScriptHome locked(BytePath("/nonexistent/lurkel-test-home"));
+    FinderCommunicator lockedOut(*locked.runner, *locked.access);
+    Done done;
+    EXPECT_FALSE(lockedOut.doRemoveFilesWithCompletion({BytePath("/tmp/x")}, recordInto(done)));
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(done.called);
+    EXPECT_FALSE(lockedOut.checkMoveFilesScript());
+}
+
+TEST(FinderCommunicator, AnEmptyListStillCallsTheHandler)
+{
+    ScriptHome env;
+    FinderCommunicator communicator(*env.runner, *env.access);
+    // The shipped script has nothing to hand on and succeeds without lurkelctl.
+    Done shipped;
+    ASSERT_TRUE(communicator.doRemoveFilesWithCompletion({}, recordInto(shipped)));
+    ASSERT_TRUE(runEventsUntil([&shipped] { return shipped.called; }));
+    EXPECT_TRUE(shipped.success);
+
+    // A user's own script sees the handler call with no paths.
+    env.installOwnScript(FinderCommunicator::kRemoveScriptName,
+                         "#!/bin/sh\nprintf '%s|' \"$#\" \"$@\" > '" + (env.home / "call").bytes() + "'\n");
+    Done own;
+    ASSERT_TRUE(communicator.doRemoveFilesWithCompletion({}, recordInto(own)));
+    ASSERT_TRUE(runEventsUntil([&own] { return own.called; }));
+    EXPECT_EQ(readFile(env.home / "call"), "1|remove|");
+}
+
+std::set<std::string> namesIn(const BytePath &folder)
+{
+    std::set<std::string> names;
+    if (DIR *dir = ::opendir(folder.c_str())) {
+        while (const dirent *entry = ::readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (name != "." && name != "..") names.insert(name);
+        }
+        ::closedir(dir);
+    }
+    return names;
+}
+
+TEST(FinderCommunicator, CopiesMovesAndTrashesHostileNamesThroughLurkelctl)
+{
+    ScriptHome env;
+    const BytePath lurkelctl = TestEnvironment::buildDir() / "cli/lurkelctl";
+    ASSERT_EQ(::access(lurkelctl.c_str(), X_OK), 0) << "build lurkelctl first";
+    ASSERT_EQ(::symlink(lurkelctl.c_str(), env.lurkelctl().c_str()), 0);
+    FinderCommunicator communicator(*env.runner, *env.access);
+
+    const BytePath source = env.home / "source";
+    const BytePath copies = env.home / "-copies, here\n";
+    const BytePath moved = env.home / "moved $(x)";
+    for (const BytePath &folder : {source, copies, moved})
+        ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+    BytePathList items;
+    for (const std::string &name : kHostileNames) {
+        writeFile(source / name, name);
+        items.push_back(source / name);
+    }
+    const std::set<std::string> all(kHostileNames.begin(), kHostileNames.end());
+    auto runToEnd = [&communicator](auto operation, const BytePathList &paths) {
+        Done done;
+        EXPECT_TRUE((communicator.*operation)(paths, recordInto(done)));
+        EXPECT_TRUE(runEventsUntil([&done] { return done.called; }));
+        EXPECT_TRUE(done.success) << (done.error ? done.error->localizedDescription().toStdString() : "");
+    };
+
+    BytePathList copyArguments = items;
+    copyArguments.insert(copyArguments.begin(), copies);
+    runToEnd(&FinderCommunicator::doCopyFilesWithCompletion, copyArguments);
+    EXPECT_EQ(namesIn(copies), all);
+    for (const std::string &name : kHostileNames)
+        EXPECT_EQ(readFile(copies / name), name);
+    EXPECT_EQ(namesIn(source), all);
+
+    BytePathList moveArguments = items;
+    moveArguments.insert(moveArguments.begin(), moved);
+    runToEnd(&FinderCommunicator::doMoveFilesWithCompletion, moveArguments);
+    EXPECT_EQ(namesIn(moved), all);
+    EXPECT_TRUE(namesIn(source).empty());
+
+    BytePathList trashArguments;
+    for (const std::string &name : kHostileNames)
+        trashArguments.push_back(moved / name);
+    runToEnd(&FinderCommunicator::doRemoveFilesWithCompletion, trashArguments);
+    EXPECT_TRUE(namesIn(moved).empty());
+    EXPECT_EQ(namesIn(XdgDirs::dataHome() / "Trash/files"), all);
+    EXPECT_EQ(namesIn(XdgDirs::dataHome() / "Trash/info").size(), all.size());
+    EXPECT_EQ(::access((env.home / "pwned").c_str(), F_OK), -1);
+
+    // What lurkelctl could not do arrives as the completion's error, in its own words.
+    Done failed;
+    ASSERT_TRUE(communicator.doCopyFilesWithCompletion({copies, source / "gone"}, recordInto(failed)));
+    ASSERT_TRUE(runEventsUntil([&failed] { return failed.called; }));
+    EXPECT_FALSE(failed.success);
+    ASSERT_TRUE(failed.error);
+    const QString text = failed.error->localizedDescription();
+    EXPECT_TRUE(text.startsWith(QStringLiteral("lurkelctl: copy: "))) << text.toStdString();
+    EXPECT_TRUE(text.endsWith(QStringLiteral("(exit 1)"))) << text.toStdString();
+}
+
+} // namespace
+} // namespace lurkel::test
