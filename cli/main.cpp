@@ -1,4 +1,6 @@
 #include "CommandLine.h"
+#include "FileCommands.h"
+#include "HiddenCommand.h"
 #include "Interrupt.h"
 #include "LoginCommand.h"
 #include "MemoryCommand.h"
@@ -20,6 +22,8 @@ int main(int argc, char **argv)
 
     CommandLine commandLine;
     SearchCommand::registerIn(commandLine);
+    FileCommands::registerIn(commandLine);
+    HiddenCommand::registerIn(commandLine);
     MemoryCommand::registerIn(commandLine);
     LoginCommand::registerIn(commandLine);
     VersionCommand::registerIn(commandLine);

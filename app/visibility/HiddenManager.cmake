@@ -38,3 +38,16 @@ if(LURKEL_WITH_WIDGETS)
 endif()
 
 # ---- The hidden manager and the visibility restorer: their target goes here. ----
+# The hidden manager (the file manager's show-hidden state, read and switched through the
+# scripts) and the visibility restorer that makes a single-switch toggle last.
+add_library(lurkel_hidden_manager STATIC
+  HiddenManager.cpp
+  HiddenManager.h
+  HiddenManagerListener.h
+  VisibilityRestorerAtLaunch.cpp
+  VisibilityRestorerAtLaunch.h
+)
+target_include_directories(lurkel_hidden_manager PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(lurkel_hidden_manager PUBLIC lurkel_visibility lurkel_visibility_texts lurkel_promo
+                                                   lurkel_settings lurkel_util lurkel_platform Qt6::Core)
+lurkel_target(lurkel_hidden_manager)
