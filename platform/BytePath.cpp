@@ -25,38 +25,40 @@ bool BytePath::isValidUtf8() const
     return lurkel::isValidUtf8(m_bytes);
 }
 
+std::size_t utf8SequenceLength(std::string_view bytes, std::size_t at)
+{
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(bytes[k]); };
+    const unsigned char c = byte(at);
+    if (c < 0x80) return 1;
+    std::size_t len = 0;
+    unsigned lo = 0x80;
+    unsigned hi = 0xBF;
+    if (c >= 0xC2 && c <= 0xDF) {
+        len = 2;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        len = 3;
+        if (c == 0xE0) lo = 0xA0;
+        if (c == 0xED) hi = 0x9F; // no UTF-16 surrogates
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        len = 4;
+        if (c == 0xF0) lo = 0x90;
+        if (c == 0xF4) hi = 0x8F; // nothing past U+10FFFF
+    } else {
+        return 0;
+    }
+    if (at + len > bytes.size()) return 0;
+    if (byte(at + 1) < lo || byte(at + 1) > hi) return 0;
+    for (std::size_t k = 2; k < len; ++k) {
+        if ((byte(at + k) & 0xC0) != 0x80) return 0;
+    }
+    return len;
+}
+
 bool isValidUtf8(std::string_view bytes)
 {
-    const auto *s = reinterpret_cast<const unsigned char *>(bytes.data());
-    const std::size_t n = bytes.size();
-    std::size_t i = 0;
-    while (i < n) {
-        const unsigned char c = s[i];
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        std::size_t len = 0;
-        unsigned lo = 0x80;
-        unsigned hi = 0xBF;
-        if (c >= 0xC2 && c <= 0xDF) {
-            len = 2;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            len = 3;
-            if (c == 0xE0) lo = 0xA0;
-            if (c == 0xED) hi = 0x9F; // no UTF-16 surrogates
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            len = 4;
-            if (c == 0xF0) lo = 0x90;
-            if (c == 0xF4) hi = 0x8F; // nothing past U+10FFFF
-        } else {
-            return false;
-        }
-        if (i + len > n) return false;
-        if (s[i + 1] < lo || s[i + 1] > hi) return false;
-        for (std::size_t k = 2; k < len; ++k) {
-            if ((s[i + k] & 0xC0) != 0x80) return false;
-        }
+    for (std::size_t i = 0; i < bytes.size();) {
+        const std::size_t len = utf8SequenceLength(bytes, i);
+        if (len == 0) return false;
         i += len;
     }
     return true;

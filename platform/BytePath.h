@@ -54,6 +54,8 @@ private:
 
 // True when the bytes form valid UTF-8 (no overlongs, no surrogates, nothing past U+10FFFF).
 bool isValidUtf8(std::string_view bytes);
+// The length of the valid UTF-8 sequence that starts at bytes[at], or 0 when none does.
+std::size_t utf8SequenceLength(std::string_view bytes, std::size_t at);
 
 using BytePathList = std::vector<BytePath>;
 

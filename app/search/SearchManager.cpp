@@ -36,36 +36,6 @@ std::mutex &processScanMutex()
 // descriptor open).
 constexpr int kMaxSumDepth = 512;
 
-// The length of the valid UTF-8 sequence at s[i], or 0 when the byte there starts none.
-std::size_t utf8SequenceLength(std::string_view s, std::size_t i)
-{
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
-    const unsigned char c = byte(i);
-    if (c < 0x80) return 1;
-    std::size_t len = 0;
-    unsigned lo = 0x80;
-    unsigned hi = 0xBF;
-    if (c >= 0xC2 && c <= 0xDF) {
-        len = 2;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        len = 3;
-        if (c == 0xE0) lo = 0xA0;
-        if (c == 0xED) hi = 0x9F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        len = 4;
-        if (c == 0xF0) lo = 0x90;
-        if (c == 0xF4) hi = 0x8F;
-    } else {
-        return 0;
-    }
-    if (i + len > s.size()) return 0;
-    if (byte(i + 1) < lo || byte(i + 1) > hi) return 0;
-    for (std::size_t k = 2; k < len; ++k) {
-        if ((byte(i + k) & 0xC0) != 0x80) return 0;
-    }
-    return len;
-}
-
 std::string lowerUtf8(std::string_view valid)
 {
     const QByteArray lower = QString::fromUtf8(valid.data(), static_cast<qsizetype>(valid.size())).toLower().toUtf8();
