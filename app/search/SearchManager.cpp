@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -35,6 +36,21 @@ std::mutex &processScanMutex()
 // A folder nested deeper than this below a package is not summed (each level holds a
 // descriptor open).
 constexpr int kMaxSumDepth = 512;
+
+// The type identifiers as shared strings: every item of a kind points at the same text.
+QString sharedTypeText(const char *type)
+{
+    static const QString folder = QString::fromLatin1(FileAttributes::kTypeFolder);
+    static const QString package = QString::fromLatin1(FileAttributes::kTypePackage);
+    static const QString symlink = QString::fromLatin1(FileAttributes::kTypeSymlink);
+    static const QString data = QString::fromLatin1(FileAttributes::kTypeData);
+    if (type == nullptr) return {};
+    if (std::strcmp(type, FileAttributes::kTypeFolder) == 0) return folder;
+    if (std::strcmp(type, FileAttributes::kTypePackage) == 0) return package;
+    if (std::strcmp(type, FileAttributes::kTypeSymlink) == 0) return symlink;
+    if (std::strcmp(type, FileAttributes::kTypeData) == 0) return data;
+    return QString::fromLatin1(type);
+}
 
 std::string lowerUtf8(std::string_view valid)
 {
@@ -418,7 +434,7 @@ SearchItemPtr SearchManager::createSearchItem(const walker::FoundEntry &entry, H
     item->setFileName(std::string(name));
     item->setFilePath(BytePath(folder));
     const char *type = FileAttributes::typeIdentifierFor(name, isDirectory, isSymlink);
-    item->setFileType(type != nullptr ? QString::fromLatin1(type) : QString());
+    item->setFileType(sharedTypeText(type));
 
     const std::optional<FileStat> stat = entry.directoryFd >= 0 ? FileAttributes::lstatAt(entry.directoryFd, name)
                                                                 : FileAttributes::lstat(item->fullFileNameWithPath());
