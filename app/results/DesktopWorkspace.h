@@ -1,0 +1,62 @@
+#pragma once
+
+#include "BytePath.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+namespace lurkel {
+
+// The desktop's side of the results window: the file manager shows items and their
+// properties through org.freedesktop.FileManager1 on the session bus, and files open with
+// their default application through xdg-open. Paths stay bytes: the URIs are their
+// percent-encoded bytes, and xdg-open is spawned on a byte argument vector.
+//
+// The file manager is asked asynchronously with a short timeout. Without the service (no
+// bus, no file manager that offers it, an error or no answer in time), the folders that
+// hold the items open with xdg-open instead, without selection.
+class DesktopWorkspace : public QObject {
+    Q_OBJECT
+
+public:
+    static inline constexpr const char kFileManagerService[] = "org.freedesktop.FileManager1";
+    static inline constexpr const char kFileManagerPath[] = "/org/freedesktop/FileManager1";
+    static inline constexpr const char kFileManagerInterface[] = "org.freedesktop.FileManager1";
+    static inline constexpr int kFileManagerTimeoutMs = 3000;
+    // At most this many folders open when the file manager cannot select the items.
+    static inline constexpr int kMaxFallbackFolders = 8;
+
+    // The application's workspace, created on first use on the main thread.
+    static DesktopWorkspace &shared();
+
+    explicit DesktopWorkspace(QObject *parent = nullptr);
+
+    // ShowItems: file manager windows that select the items.
+    void activateFileViewerSelectingURLs(const BytePathList &paths);
+    // ShowItemProperties: the file manager's properties window of the items.
+    void showItemProperties(const BytePathList &paths);
+    // Opens a file or folder with its default application.
+    void openFile(const BytePath &path);
+
+    // "file://" URIs of the paths' bytes.
+    static QStringList fileUris(const BytePathList &paths);
+    // The distinct folders that hold the paths, in first-seen order, at most
+    // kMaxFallbackFolders.
+    static BytePathList containingFolders(const BytePathList &paths);
+
+Q_SIGNALS:
+    // The file manager answered a call (ok) or the call failed and the folders were opened
+    // instead (not ok).
+    void fileManagerCallFinished(const QString &method, bool ok);
+    // xdg-open has ended for the URI (ok: exit status 0).
+    void openerFinished(const QByteArray &uri, bool ok);
+
+private:
+    void callFileManager(const QString &method, const BytePathList &paths);
+    void openContainingFolders(const BytePathList &paths);
+    void spawnOpener(const QByteArray &uri);
+};
+
+} // namespace lurkel

@@ -1,0 +1,637 @@
+// The results window driven as a user drives it: keys, clicks, sheets; real searches of a
+// temporary home and the real file-manager scripts.
+#include "ResultsWindowTestSupport.h"
+
+#include "EventWait.h"
+#include "FileNameCellView.h"
+#include "MyTableView.h"
+#include "PathBreadcrumb.h"
+#include "ProgressSpinner.h"
+#include "QtPrinters.h"
+#include "ResultFileOperations.h"
+#include "SearchResultsTableModel.h"
+#include "Settings.h"
+#include "SettingsKeys.h"
+#include "StatusItemToolTip.h"
+#include "TestEnvironment.h"
+#include "TrackingButton.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+namespace lurkel::test {
+namespace {
+
+using Names = std::vector<std::string>;
+
+bool exists(const BytePath &path)
+{
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+QString uri(const BytePath &path)
+{
+    return QString::fromLatin1(path.toFileUri());
+}
+
+void pressKey(ResultsHarness &h, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    QTest::keyClick(h.window->tableView(), key, modifiers);
+}
+
+// Clicks a column title of the table.
+void clickHeader(ResultsHarness &h, int column)
+{
+    QHeaderView *header = h.window->tableView()->horizontalHeader();
+    const QPoint at(header->sectionViewportPosition(column) + header->sectionSize(column) / 2, header->height() / 2);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
+}
+
+QPoint cellCenter(ResultsHarness &h, int row, int column = 0)
+{
+    MyTableView *table = h.window->tableView();
+    return table->visualRect(table->model()->index(row, column)).center();
+}
+
+// Holds the search manager's completion of a search back until the test has acted: the
+// completion is the first call queued to the manager object once the walker has ended.
+class CompletionGate : public QObject {
+public:
+    explicit CompletionGate(SearchManager &manager, std::function<void()> beforeCompletion)
+        : m_manager(manager), m_before(std::move(beforeCompletion))
+    {
+        manager.installEventFilter(this);
+    }
+    ~CompletionGate() override { m_manager.removeEventFilter(this); }
+    bool passed() const { return !m_before; }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::MetaCall && m_before) {
+            auto before = std::move(m_before);
+            m_before = nullptr;
+            before();
+        }
+        return false;
+    }
+
+private:
+    SearchManager &m_manager;
+    std::function<void()> m_before;
+};
+
+// The tray's tool tip as the main controller shows it.
+class ToolTips final : public StatusItemToolTip {
+public:
+    void updateStatusItemWithToolTip(const QString &toolTip) override { shown << toolTip; }
+    QStringList shown;
+};
+
+TEST(ResultsWindow, FollowsTheSearchAndGrowsTheTableOnTheSecondTick)
+{
+    ResultsHarness h;
+    ToolTips toolTips;
+    h.window->setPurgeController(&toolTips);
+    for (const char *name : {"tick-1.txt", "tick-2.txt", "tick-3.txt"})
+        h.makeFile(std::string("T/") + name);
+
+    h.manager.performSearchWithTemplateAndFolder(QStringLiteral("tick"), h.home / "T");
+    EXPECT_EQ(toolTips.shown.value(0), QStringLiteral("Lurkel\nSearching \"tick\"\nfor \"T\""));
+    EXPECT_EQ(h.window->windowTitle(), QStringLiteral("Lurkel - Searching files"));
+    EXPECT_FALSE(h.window->stopSearchButton()->isHidden());
+    EXPECT_TRUE(h.window->searchIndicator()->isAnimating());
+    EXPECT_FALSE(h.window->filterButton(kSearchCategoryRegular)->isEnabled());
+    EXPECT_FALSE(h.window->copyActionButton()->isEnabled());
+
+    // Before the search ends: what was found shows only at the next tick.
+    CompletionGate gate(h.manager, [&h]() {
+        const std::size_t found = h.manager.getFilteredSearchResultArray()->size();
+        ASSERT_GT(found, 0u);
+        EXPECT_EQ(h.window->rowsAdded(), 0u);
+        h.clock.advance(999);
+        EXPECT_EQ(h.window->rowsAdded(), 0u);
+        h.clock.advance(1);
+        EXPECT_EQ(h.window->rowsAdded(), found);
+        EXPECT_EQ(h.window->tableView()->selectedRow(), 0);
+        EXPECT_TRUE(h.window->searchStatLabel()->text().startsWith(QStringLiteral("Found %1 / ").arg(found)));
+        EXPECT_FALSE(h.window->copyActionButton()->isEnabled()); // not while searching
+    });
+    ASSERT_TRUE(h.waitForSearchEnd());
+    EXPECT_TRUE(gate.passed());
+    EXPECT_EQ(h.shownNames().size(), 3u);
+    EXPECT_EQ(toolTips.shown.value(1), QStringLiteral("Lurkel\n3 files found by \"tick\"\nfor \"T\""));
+    EXPECT_EQ(h.window->windowTitle(), QStringLiteral("Lurkel - Search results for \"tick\", found 3"));
+    EXPECT_TRUE(h.window->stopSearchButton()->isHidden());
+    EXPECT_FALSE(h.window->searchIndicator()->isAnimating());
+    EXPECT_FALSE(h.window->isTimerRunning());
+    EXPECT_TRUE(h.window->filterButton(kSearchCategoryRegular)->isEnabled());
+    EXPECT_TRUE(h.window->copyActionButton()->isEnabled());
+
+    h.search(QStringLiteral("nothing-like-this"), h.home / "T");
+    EXPECT_EQ(toolTips.shown.value(3), QStringLiteral("Lurkel\nNo file found by \"nothing-like-this\"\nfor \"T\""));
+    EXPECT_EQ(h.window->nothingFoundStatLabel()->text(), QStringLiteral("Nothing found for \"nothing-like-this\""));
+    EXPECT_FALSE(h.window->nothingFoundStatLabel()->isHidden());
+    EXPECT_FALSE(h.window->copyActionButton()->isEnabled());
+}
+
+TEST(ResultsWindow, EveryKeyReachesItsAction)
+{
+    FileManagerService fileManager;
+    ASSERT_TRUE(fileManager.isRegistered());
+    ResultsHarness h;
+    h.makeFile("Notes/keys-alpha.txt", "alpha");
+    h.makeFile("Notes/keys-beta\xff.txt", "beta");
+    h.makeFile("Other/keys-gamma.txt", "gamma");
+    h.search(QStringLiteral("keys"), h.home);
+    ASSERT_EQ(h.shownNames().size(), 3u);
+    const BytePath alpha = h.home / "Notes/keys-alpha.txt";
+    const BytePath beta = h.home / "Notes/keys-beta\xff.txt";
+    h.selectNames({"keys-alpha.txt"});
+    h.window->tableView()->setFocus();
+
+    // Return opens the selected row with its application.
+    pressKey(h, Qt::Key_Return);
+    ASSERT_TRUE(h.waitForOpenedCount(1));
+    EXPECT_EQ(h.openedUris().back(), alpha.toFileUri().toStdString());
+
+    // Space toggles the preview of the selected row.
+    pressKey(h, Qt::Key_Space);
+    EXPECT_TRUE(h.quickLook.isPreviewPanelVisible());
+    ASSERT_EQ(h.quickLook.fileQLItems().size(), 1u);
+    EXPECT_EQ(h.quickLook.fileQLItems().front()->mfilePath(), alpha);
+    pressKey(h, Qt::Key_Space);
+    EXPECT_FALSE(h.quickLook.isPreviewPanelVisible());
+
+    // Ctrl+Return shows the items in the file manager, Ctrl+I their properties.
+    h.selectNames({"keys-alpha.txt", "keys-beta\xff.txt"});
+    pressKey(h, Qt::Key_Return, Qt::ControlModifier);
+    ASSERT_TRUE(waitUntil([&] { return fileManager.calls.size() == 1; }));
+    EXPECT_EQ(fileManager.calls[0].method, QStringLiteral("ShowItems"));
+    QStringList expected{uri(alpha), uri(beta)};
+    QStringList got = fileManager.calls[0].uris;
+    std::sort(expected.begin(), expected.end());
+    std::sort(got.begin(), got.end());
+    EXPECT_EQ(got, expected);
+    pressKey(h, Qt::Key_I, Qt::ControlModifier);
+    ASSERT_TRUE(waitUntil([&] { return fileManager.calls.size() == 2; }));
+    EXPECT_EQ(fileManager.calls[1].method, QStringLiteral("ShowItemProperties"));
+
+    // Ctrl+C: the names one per line in row order; Ctrl+Alt+C: the paths, with a URI list
+    // made from the bytes.
+    const bool alphaFirst = h.rowOf("keys-alpha.txt") < h.rowOf("keys-beta\xff.txt");
+    const QString betaShown = BytePath("keys-beta\xff.txt").displayString();
+    pressKey(h, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), alphaFirst ? QStringLiteral("keys-alpha.txt\n") + betaShown
+                                                            : betaShown + QStringLiteral("\nkeys-alpha.txt"));
+    pressKey(h, Qt::Key_C, Qt::ControlModifier | Qt::AltModifier);
+    const QMimeData *clip = QApplication::clipboard()->mimeData();
+    ASSERT_NE(clip, nullptr);
+    EXPECT_TRUE(clip->text().contains(alpha.displayString()));
+    const QByteArray uris = clip->data(QStringLiteral("text/uri-list"));
+    EXPECT_TRUE(uris.contains(beta.toFileUri() + "\r\n")) << uris.toStdString();
+    EXPECT_TRUE(uris.contains("keys-beta%FF.txt"));
+
+    // Ctrl+D and Ctrl+Right ask for the destination with their prompt.
+    for (const auto &[key, prompt] : {std::pair{Qt::Key_D, "Copy"}, std::pair{Qt::Key_Right, "Move"}}) {
+        pressKey(h, key, Qt::ControlModifier);
+        QFileDialog *chooser = waitForFileDialog(h.window.get());
+        ASSERT_NE(chooser, nullptr) << prompt;
+        EXPECT_EQ(chooser->labelText(QFileDialog::Accept), QLatin1String(prompt));
+        EXPECT_EQ(chooser->windowTitle(), QStringLiteral("Select Destination Folder"));
+        chooser->reject();
+        ASSERT_TRUE(waitUntil([&] { return !chooser->isVisible(); }));
+    }
+
+    // Ctrl+Backspace and the plain Delete key ask before anything goes to the Trash.
+    for (const auto &[key, modifiers] : {std::pair{Qt::Key_Backspace, Qt::KeyboardModifiers(Qt::ControlModifier)},
+                                         std::pair{Qt::Key_Delete, Qt::KeyboardModifiers(Qt::NoModifier)}}) {
+        pressKey(h, key, modifiers);
+        QMessageBox *sheet =
+            waitForMessageBox(h.window.get(), QStringLiteral("Are you sure you want to remove selected files?"));
+        ASSERT_NE(sheet, nullptr);
+        EXPECT_EQ(sheet->informativeText(), QStringLiteral("All selected files will be removed to Trash."));
+        EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
+        clickButton(sheet, QStringLiteral("No"));
+    }
+    drainMainQueue();
+    EXPECT_TRUE(exists(alpha));
+    EXPECT_TRUE(exists(beta));
+    EXPECT_EQ(h.shownNames().size(), 3u);
+}
+
+TEST(ResultsWindow, SortsPerKeyThenFilteringGoesBackToReportOrderKeepingTheSelection)
+{
+    ResultsHarness h;
+    for (const char *name : {"sortme-b.txt", "sortme-C.txt", "sortme-a.txt", ".sortme-hidden"})
+        h.makeFile(std::string("S/") + name, name);
+    h.makeFolder("S/sortme-folder");
+    h.search(QStringLiteral("sortme"), h.home);
+    ASSERT_EQ(h.shownNames().size(), 5u);
+
+    // Plain byte order: capitals before small letters, dot first.
+    clickHeader(h, SearchResultsTableModel::NameColumn);
+    EXPECT_EQ(h.shownNames(),
+              (Names{".sortme-hidden", "sortme-C.txt", "sortme-a.txt", "sortme-b.txt", "sortme-folder"}));
+    clickHeader(h, SearchResultsTableModel::NameColumn);
+    EXPECT_EQ(h.shownNames(),
+              (Names{"sortme-folder", "sortme-b.txt", "sortme-a.txt", "sortme-C.txt", ".sortme-hidden"}));
+    EXPECT_EQ(h.window->tableView()->horizontalHeader()->sortIndicatorOrder(), Qt::DescendingOrder);
+
+    // Each key keeps its own direction: the first size sort is ascending, folders last.
+    clickHeader(h, SearchResultsTableModel::SizeColumn);
+    EXPECT_EQ(h.shownNames().back(), "sortme-folder");
+    clickHeader(h, SearchResultsTableModel::SizeColumn);
+    EXPECT_EQ(h.shownNames().front(), "sortme-folder");
+
+    h.selectNames({"sortme-a.txt", "sortme-folder"});
+    // Hidden items off: the rest in the order the search reported them, same items selected.
+    QTest::mouseClick(h.window->filterButton(kSearchCategoryHidden), Qt::LeftButton);
+    EXPECT_EQ(h.window->filterMask(), unsigned(kSearchCategoryRegular));
+    EXPECT_EQ(h.manager.filterMask(), unsigned(kSearchCategoryRegular));
+    Names reportOrder;
+    for (const SearchItemPtr &item : *h.manager.getSearchResultArray()) {
+        if (item->category() == kSearchCategoryRegular) reportOrder.push_back(item->fileName());
+    }
+    EXPECT_EQ(h.shownNames(), reportOrder);
+    Names selected;
+    for (const SearchItemPtr &item : h.window->itemsActedOn())
+        selected.push_back(item->fileName());
+    std::sort(selected.begin(), selected.end());
+    EXPECT_EQ(selected, (Names{"sortme-a.txt", "sortme-folder"}));
+    EXPECT_TRUE(h.window->copyActionButton()->isEnabled());
+}
+
+TEST(ResultsWindow, HiddenFilesFoundSheetAndItsSuppressionForAStoppedSearch)
+{
+    ResultsHarness h;
+    h.makeFile("H/.zeta-one", "1");
+    h.makeFile("H/.zeta-two", "2");
+    QTest::mouseClick(h.window->filterButton(kSearchCategoryHidden), Qt::LeftButton);
+    ASSERT_EQ(h.window->filterMask(), unsigned(kSearchCategoryRegular));
+
+    // The user starts another search while the first is still on (its completion is held
+    // until then): the first one's end asks nothing.
+    h.manager.performSearchWithTemplateAndFolder(QStringLiteral("zeta"), h.home);
+    ASSERT_TRUE(h.window->isSearchOn());
+    CompletionGate gate(h.manager, [&h]() {
+        ASSERT_TRUE(h.window->isSearchOn());
+        QTest::keyClick(h.window->searchBar(), Qt::Key_Return);
+        QMessageBox *confirm =
+            waitForMessageBox(h.window.get(), QStringLiteral("Are you sure you want to start new search?"));
+        clickButton(confirm, QStringLiteral("Start"));
+        EXPECT_TRUE(h.window->lastSearchStoppedForNew());
+    });
+    ASSERT_TRUE(h.waitForSearchEnd());
+    EXPECT_TRUE(gate.passed());
+    EXPECT_EQ(h.window->windowTitle(), QStringLiteral("Lurkel - Search results for \"zeta\", found 2"));
+    drainMainQueue();
+    EXPECT_FALSE(messageBoxShown(h.window.get(), QStringLiteral("Hidden files found")));
+
+    // The new search, run to its end, asks; "Yes" shows hidden files only.
+    h.clock.advance(100);
+    ASSERT_TRUE(h.window->isSearchOn());
+    ASSERT_TRUE(h.waitForSearchEnd());
+    EXPECT_TRUE(h.shownNames().empty());
+    QMessageBox *sheet = waitForMessageBox(h.window.get(), QStringLiteral("Hidden files found"));
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(sheet->informativeText(), QStringLiteral("Would you like to display hidden files?"));
+    clickButton(sheet, QStringLiteral("Yes"));
+    EXPECT_EQ(h.window->filterMask(), unsigned(kSearchCategoryHidden));
+    EXPECT_EQ(h.manager.filterMask(), unsigned(kSearchCategoryHidden));
+    EXPECT_FALSE(h.window->filterButton(kSearchCategoryRegular)->isChecked());
+    EXPECT_TRUE(h.window->filterButton(kSearchCategoryHidden)->isChecked());
+    EXPECT_EQ(h.shownNames().size(), 2u);
+}
+
+TEST(ResultsWindow, DoNotShowAgainWithCancelKeepsTheSearchAndStopsAsking)
+{
+    ResultsHarness h;
+    h.makeFile("D/quest-one.txt");
+    h.manager.performSearchWithTemplateAndFolder(QStringLiteral("quest"), h.home);
+    ASSERT_TRUE(h.window->isSearchOn());
+
+    h.window->searchBar()->setText(QStringLiteral("other"));
+    QTest::keyClick(h.window->searchBar(), Qt::Key_Return);
+    QMessageBox *confirm =
+        waitForMessageBox(h.window.get(), QStringLiteral("Are you sure you want to start new search?"));
+    ASSERT_NE(confirm, nullptr);
+    EXPECT_EQ(confirm->informativeText(),
+              QStringLiteral("Current search will be cancelled and new search will be started."));
+    ASSERT_NE(confirm->checkBox(), nullptr);
+    EXPECT_EQ(confirm->checkBox()->text(), QStringLiteral("Do not show again"));
+    QTest::mouseClick(confirm->checkBox(), Qt::LeftButton);
+    clickButton(confirm, QStringLiteral("Cancel"));
+
+    EXPECT_EQ(h.window->searchBar()->text(), QStringLiteral("quest"));
+    EXPECT_FALSE(h.window->lastSearchStoppedForNew());
+    EXPECT_TRUE(
+        Settings(*h.defaults).getBoolValueForKeyWithDefaultValue(SettingsKeys::kDontShowNewSearchAlertDialog, false));
+    ASSERT_TRUE(h.waitForSearchEnd());
+    h.clock.advance(1000);
+    EXPECT_EQ(h.manager.searchTemplate(), QStringLiteral("quest"));
+    EXPECT_FALSE(h.window->isSearchOn());
+
+    // Later: a new search while one runs starts without the question.
+    h.manager.performSearchWithTemplateAndFolder(QStringLiteral("quest"), h.home);
+    h.window->searchBar()->setText(QStringLiteral("one"));
+    QTest::keyClick(h.window->searchBar(), Qt::Key_Return);
+    EXPECT_FALSE(messageBoxShown(h.window.get()));
+    EXPECT_TRUE(h.window->lastSearchStoppedForNew());
+    ASSERT_TRUE(h.waitForSearchEnd());
+    h.clock.advance(100);
+    EXPECT_EQ(h.manager.searchTemplate(), QStringLiteral("one"));
+    ASSERT_TRUE(h.waitForSearchEnd());
+    EXPECT_EQ(h.shownNames(), (Names{"quest-one.txt"}));
+}
+
+TEST(ResultsWindow, RightClickOnAnUnselectedRowActsOnTheSelectionPlusThatRow)
+{
+    ResultsHarness h;
+    for (const char *name : {"ctx-1.txt", "ctx-2.txt", "ctx-3.txt"})
+        h.makeFile(std::string("C/") + name);
+    h.search(QStringLiteral("ctx"), h.home);
+    clickHeader(h, SearchResultsTableModel::NameColumn);
+    ASSERT_EQ(h.shownNames(), (Names{"ctx-1.txt", "ctx-2.txt", "ctx-3.txt"}));
+    h.selectNames({"ctx-3.txt"});
+
+    // A right click: the press, then the context menu event the window system sends with it.
+    QWidget *viewport = h.window->tableView()->viewport();
+    QTest::mouseClick(viewport, Qt::RightButton, {}, cellCenter(h, 0));
+    QContextMenuEvent click(QContextMenuEvent::Mouse, cellCenter(h, 0), viewport->mapToGlobal(cellCenter(h, 0)));
+    QApplication::sendEvent(viewport, &click);
+    auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+    ASSERT_EQ(menu, h.window->contextMenu());
+    EXPECT_EQ(h.window->selectedItemsIndexSet(), (std::vector<std::size_t>{0, 2}));
+    // The right click left the selection alone.
+    EXPECT_EQ(h.window->tableView()->selectedRowIndexes(), (std::vector<std::size_t>{2}));
+    QAction *copyName = nullptr;
+    for (QAction *action : menu->actions()) {
+        if (action->text() == QStringLiteral("Copy Name")) copyName = action;
+    }
+    ASSERT_NE(copyName, nullptr);
+    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(copyName).center());
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("ctx-1.txt\nctx-3.txt"));
+    drainMainQueue();
+    // Once the menu has done its work, the actions apply to the selection again.
+    EXPECT_EQ(h.window->selectedItemsIndexSet(), (std::vector<std::size_t>{2}));
+}
+
+TEST(ResultsWindow, MoveDropsTheRowsAndCopyKeepsThem)
+{
+    ResultsHarness h;
+    h.makeFile("From/moving one.txt", "one");
+    h.makeFile("From/moving-two.txt", "two");
+    h.makeFile("From/moving-stays.txt", "three");
+    const BytePath target = h.makeFolder("Target");
+    h.search(QStringLiteral("moving"), h.home);
+    ASSERT_EQ(h.shownNames().size(), 3u);
+    EXPECT_EQ(h.window->windowTitle(), QStringLiteral("Lurkel - Search results for \"moving\", found 3"));
+    QSignalSpy finished(h.window->fileOperations(), &ResultFileOperations::actionFinished);
+
+    h.selectNames({"moving one.txt", "moving-two.txt"});
+    QTest::mouseClick(h.window->copyActionButton(), Qt::LeftButton);
+    chooseFolder(waitForFileDialog(h.window.get()), target);
+    ASSERT_TRUE(waitUntil([&] { return finished.size() == 1; }));
+    EXPECT_TRUE(finished.at(0).at(1).toBool());
+    EXPECT_EQ(readFile(target / "moving one.txt"), "one");
+    EXPECT_TRUE(exists(h.home / "From/moving one.txt"));
+    EXPECT_EQ(h.shownNames().size(), 3u);
+    EXPECT_EQ(h.window->windowTitle(), QStringLiteral("Lurkel - Search results for \"moving\", found 3"));
+
+    const BytePath moved = h.makeFolder("Moved");
+    QTest::mouseClick(h.window->moveActionButton(), Qt::LeftButton);
+    chooseFolder(waitForFileDialog(h.window.get()), moved);
+    ASSERT_TRUE(waitUntil([&] { return finished.size() == 2; }));
+    EXPECT_TRUE(finished.at(1).at(1).toBool());
+    EXPECT_EQ(readFile(moved / "moving-two.txt"), "two");
+    EXPECT_FALSE(exists(h.home / "From/moving-two.txt"));
+    EXPECT_EQ(h.shownNames(), (Names{"moving-stays.txt"}));
+    EXPECT_EQ(h.manager.getSearchResultArray()->size(), 1u);
+    EXPECT_EQ(h.window->windowTitle(), QStringLiteral("Lurkel - Search results for \"moving\", found 1"));
+}
+
+TEST(ResultsWindow, MovingPackageContentsAsksFirstAndCancelMovesNothing)
+{
+    ResultsHarness h;
+    const BytePath inside = h.makeFile("Apps/Viewer.app/Contents/viewer-notes.txt", "notes");
+    const BytePath outside = h.makeFile("Docs/viewer-guide.txt", "guide");
+    h.search(QStringLiteral("viewer"), h.home);
+    QTest::mouseClick(h.window->filterButton(kSearchCategoryPackageContents), Qt::LeftButton);
+    h.selectNames({"viewer-notes.txt", "viewer-guide.txt"});
+    h.window->tableView()->setFocus();
+
+    pressKey(h, Qt::Key_Right, Qt::ControlModifier);
+    QMessageBox *sheet =
+        waitForMessageBox(h.window.get(), QStringLiteral("Are you sure you want to move files from package contents?"));
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(sheet->informativeText(), QStringLiteral("Changing package contents may corrupt the packages."));
+    clickButton(sheet, QStringLiteral("Cancel"));
+    drainMainQueue();
+    EXPECT_TRUE(h.window->findChildren<QFileDialog *>().isEmpty());
+    EXPECT_EQ(h.window->fileOperations()->runningCount(), 0);
+    EXPECT_TRUE(exists(inside));
+    EXPECT_TRUE(exists(outside));
+
+    // A copy of the same items never asks.
+    pressKey(h, Qt::Key_D, Qt::ControlModifier);
+    QFileDialog *chooser = waitForFileDialog(h.window.get());
+    ASSERT_NE(chooser, nullptr);
+    EXPECT_FALSE(messageBoxShown(h.window.get()));
+    chooser->reject();
+}
+
+TEST(ResultsWindow, ChoosingAnItemAsDestinationIsRefusedAndRunsNothing)
+{
+    ResultsHarness h;
+    const BytePath folder = h.makeFolder("Box/target-folder");
+    h.makeFile("Box/target-file.txt", "file");
+    h.search(QStringLiteral("target"), h.home);
+    h.selectNames({"target-folder", "target-file.txt"});
+    QSignalSpy finished(h.window->fileOperations(), &ResultFileOperations::actionFinished);
+
+    h.window->tableView()->setFocus();
+    pressKey(h, Qt::Key_D, Qt::ControlModifier);
+    chooseFolder(waitForFileDialog(h.window.get()), folder);
+    QMessageBox *alert = nullptr;
+    ASSERT_TRUE(waitUntil([&] {
+        alert = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        return alert != nullptr;
+    }));
+    EXPECT_EQ(alert->text(), QStringLiteral("You can't copy \"target-folder\" at this location because you can't "
+                                            "copy an item into itself."));
+    EXPECT_EQ(alert->icon(), QMessageBox::Warning);
+    EXPECT_TRUE(alert->informativeText().isEmpty());
+    clickButton(alert, QStringLiteral("OK"));
+    drainMainQueue();
+    EXPECT_EQ(h.window->fileOperations()->runningCount(), 0);
+    EXPECT_EQ(finished.size(), 0);
+    EXPECT_FALSE(exists(folder / "target-file.txt"));
+    EXPECT_EQ(ResultFileOperations::intoItselfMessage(ResultActionMove, folder),
+              QStringLiteral("You can't move \"target-folder\" at this location because you can't move an item into "
+                             "itself."));
+}
+
+TEST(ResultsWindow, RevealingHiddenItemsAsksAsNeeded)
+{
+    FileManagerService fileManager;
+    SwitchableHiddenFiles hidden;
+    ResultsHarness h(&hidden);
+    h.makeFile("R/.reveal-dot", "h");
+    h.makeFile(".cache-x/reveal-inside", "i");
+    h.window->performAutomaticSearchResultsFilteringWithFilterMask(kSearchCategoryAll);
+    h.search(QStringLiteral("reveal"), h.home);
+    h.window->tableView()->setFocus();
+
+    // Inside a hidden folder but not hidden itself: straight to the file manager.
+    h.selectNames({"reveal-inside"});
+    pressKey(h, Qt::Key_Return, Qt::ControlModifier);
+    ASSERT_TRUE(waitUntil([&] { return fileManager.calls.size() == 1; }));
+    EXPECT_FALSE(messageBoxShown(h.window.get()));
+
+    // A hidden item while the file manager hides them: "Yes" switches, then reveals.
+    h.selectNames({".reveal-dot"});
+    pressKey(h, Qt::Key_Return, Qt::ControlModifier);
+    QMessageBox *ask = waitForMessageBox(h.window.get(), QStringLiteral("Hidden files are not displayed in Finder. "
+                                                                        "Would you like to make hidden files visible "
+                                                                        "in Finder?"));
+    ASSERT_NE(ask, nullptr);
+    EXPECT_EQ(ask->informativeText(), QStringLiteral("Finder will be relaunched if so."));
+    clickButton(ask, QStringLiteral("Yes"));
+    ASSERT_TRUE(waitUntil([&] { return fileManager.calls.size() == 2; }));
+    EXPECT_EQ(hidden.switches, 1);
+    EXPECT_EQ(fileManager.calls[1].uris, QStringList{uri(h.home / "R/.reveal-dot")});
+
+    // Not allowed to switch: the information alert; "Instruction" opens the how-to page.
+    hidden.allowed = false;
+    pressKey(h, Qt::Key_Return, Qt::ControlModifier);
+    QMessageBox *info = waitForMessageBox(h.window.get(), QStringLiteral("You try to reveal a hidden file in Finder"));
+    ASSERT_NE(info, nullptr);
+    clickButton(info, QStringLiteral("Instruction"));
+    ASSERT_EQ(h.urlOpener.opened.size(), 1);
+    EXPECT_TRUE(h.urlOpener.opened.front().toString().contains(QStringLiteral("brendix")));
+    drainMainQueue();
+    EXPECT_EQ(fileManager.calls.size(), 2u);
+}
+
+TEST(ResultsWindow, NameCellButtonsFollowTheMouseOfTheActiveWindow)
+{
+    FileManagerService fileManager;
+    ResultsHarness h;
+    h.makeFile("N/hover-a.txt", "a");
+    h.makeFile("N/hover-b.txt", "b");
+    h.search(QStringLiteral("hover"), h.home);
+    h.window->activateWindow();
+    ASSERT_TRUE(waitUntil([&] { return h.window->isActiveWindow(); }));
+    EXPECT_TRUE(h.window->isFloatingLevel());
+
+    MyTableView *table = h.window->tableView();
+    const int row = 1;
+    ASSERT_EQ(table->selectedRow(), 0);
+    const BytePath hovered = h.home / "N" / h.shownNames()[1];
+    const QRect cell = table->visualRect(table->model()->index(row, 0));
+    QMouseEvent move(QEvent::MouseMove, QPointF(cell.center()), QPointF(table->viewport()->mapToGlobal(cell.center())),
+                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(table->viewport(), &move);
+    EXPECT_TRUE(table->buttonsShownForRow(row));
+    EXPECT_FALSE(table->buttonsShownForRow(1 - row));
+
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, FileNameCellView::previewButtonRect(cell).center());
+    EXPECT_TRUE(h.quickLook.isPreviewPanelVisible());
+    EXPECT_EQ(h.quickLook.fileQLItems().front()->mfilePath(), hovered);
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, FileNameCellView::showInFinderButtonRect(cell).center());
+    ASSERT_TRUE(waitUntil([&] { return fileManager.calls.size() == 1; }));
+    EXPECT_EQ(fileManager.calls[0].uris, QStringList{uri(hovered)});
+    // The buttons do not select.
+    EXPECT_EQ(table->selectedRow(), 0);
+
+    // Another window becomes active: no buttons, normal level.
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(waitUntil([&] { return other.isActiveWindow(); }));
+    EXPECT_FALSE(table->buttonsShownForRow(row));
+    EXPECT_FALSE(h.window->isFloatingLevel());
+}
+
+TEST(ResultsWindow, FallsBackToOpeningTheFolderWithoutAFileManagerService)
+{
+    ResultsHarness h;
+    h.makeFile("Solo/fallback-1.txt");
+    h.search(QStringLiteral("fallback"), h.home);
+    h.selectNames({"fallback-1.txt"});
+    h.window->getInfoMenuItemPressed();
+    ASSERT_TRUE(h.waitForOpenedCount(1));
+    EXPECT_EQ(h.openedUris().front(), (h.home / "Solo").toFileUri().toStdString());
+
+    // The path bar shows the selected item's folder; a click on a component opens it.
+    PathBreadcrumb *bar = h.window->pathControl();
+    ASSERT_EQ(bar->path(), h.home / "Solo");
+    QTest::mouseClick(bar->buttonAt(bar->count() - 2), Qt::LeftButton);
+    ASSERT_TRUE(h.waitForOpenedCount(2));
+    EXPECT_EQ(h.openedUris().back(), h.home.toFileUri().toStdString());
+}
+
+TEST(ResultsWindow, LocationButtonsChooseTheFolderAndRefuseAMissingOne)
+{
+    ResultsHarness h;
+    const BytePath projects = h.makeFolder("Projects");
+    h.makeFile("Projects/plan-a.txt");
+    h.makeFile("plan-b.txt");
+    h.window->searchBar()->setText(QStringLiteral("plan"));
+    EXPECT_EQ(h.window->activeLocationButton(), SearchResultWC::LocationButton::Home);
+    EXPECT_TRUE(h.window->locationButton(SearchResultWC::LocationButton::ChooseCustom)->isHidden());
+
+    // The custom button without a folder asks for one; the search runs there.
+    TrackingButton *custom = h.window->locationButton(SearchResultWC::LocationButton::Custom);
+    EXPECT_EQ(custom->text(), QStringLiteral("Custom Folder..."));
+    QTest::mouseClick(custom, Qt::LeftButton);
+    chooseFolder(waitForFileDialog(h.window.get()), projects);
+    h.clock.advance(100);
+    ASSERT_TRUE(h.waitForSearchEnd());
+    EXPECT_EQ(h.manager.searchLocation(), projects);
+    EXPECT_EQ(h.shownNames(), (Names{"plan-a.txt"}));
+    EXPECT_EQ(custom->text(), QStringLiteral("Projects"));
+    EXPECT_TRUE(custom->isChecked());
+    EXPECT_FALSE(h.window->locationButton(SearchResultWC::LocationButton::ChooseCustom)->isHidden());
+    EXPECT_EQ(Settings(*h.defaults).getCustomFolderButtonSearchLocation(), projects);
+
+    QTest::mouseClick(h.window->locationButton(SearchResultWC::LocationButton::Home), Qt::LeftButton);
+    h.clock.advance(100);
+    ASSERT_TRUE(h.waitForSearchEnd());
+    EXPECT_EQ(h.manager.searchLocation(), h.home);
+    EXPECT_EQ(h.shownNames().size(), 2u);
+    EXPECT_EQ(h.window->activeLocationButton(), SearchResultWC::LocationButton::Home);
+    EXPECT_FALSE(custom->isChecked());
+
+    // A folder that is gone is refused with its sheet; Cancel goes back home.
+    const BytePath gone = h.home / "Gone away";
+    EXPECT_FALSE(h.window->performSearchWithSelectedPath(gone));
+    QMessageBox *sheet = waitForMessageBox(h.window.get(), QStringLiteral("Can't search for desired folder"));
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(sheet->informativeText(),
+              QStringLiteral("The folder Gone away is not exist. Choose other folder to start searching."));
+    clickButton(sheet, QStringLiteral("Cancel"));
+    EXPECT_EQ(h.manager.searchLocation(), h.home);
+    EXPECT_EQ(h.window->activeLocationButton(), SearchResultWC::LocationButton::Home);
+    h.clock.advance(1000);
+    EXPECT_FALSE(h.window->isSearchOn());
+}
+
+} // namespace
+} // namespace lurkel::test
