@@ -21,7 +21,7 @@ build: deps $(BUILD_DIR)/build.ninja
 	cmake --build $(BUILD_DIR) -j$(JOBS)
 
 run: build
-	$(BUILD_DIR)/app/lurkel
+	$(BUILD_DIR)/bin/lurkel
 
 test: test-main test-asan test-tsan
 

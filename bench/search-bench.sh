@@ -18,7 +18,7 @@ bench/install-peers.sh
 ./scripts/install-deps.sh
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DLURKEL_WITH_WIDGETS=OFF -DLURKEL_TESTS=OFF >/dev/null
 cmake --build build-bench --target lurkelctl lurkel_bench_corpus lurkel_bench_floor >/dev/null
-ctl=build-bench/cli/lurkelctl
+ctl=build-bench/bin/lurkelctl
 corpus=${LURKEL_BENCH_CORPUS:-/tmp/lurkel-bench-corpus-$entries}
 [ -d "$corpus" ] || build-bench/bench/lurkel_bench_corpus "$corpus" "$entries"
 export LC_ALL=C

@@ -7,6 +7,12 @@ if(LURKEL_WERROR)
   target_compile_options(lurkel_warnings INTERFACE -Werror)
 endif()
 
+# lurkel_program(NAME): one of the programs Lurkel ships. They find each other side by side,
+# as they are installed, so the build puts them together in bin/.
+function(lurkel_program name)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+endfunction()
+
 # lurkel_target(NAME): the common settings of every target of ours.
 function(lurkel_target name)
   target_link_libraries(${name} PRIVATE lurkel_warnings)

@@ -108,7 +108,7 @@ TEST(Interrupt, HooksRunOnceRequested)
 
 TEST(Lurkelctl, ExitStatusOfTheRealProgram)
 {
-    const std::string ctl = (test::TestEnvironment::buildDir() / "cli/lurkelctl").bytes();
+    const std::string ctl = (test::TestEnvironment::buildDir() / "bin/lurkelctl").bytes();
     const SpawnResult version = Spawn::run({{ctl, "--version"}});
     EXPECT_EQ(version.exitStatus, 0);
     EXPECT_EQ(version.standardOutput.rfind("lurkelctl (Lurkel) ", 0), 0u) << version.standardOutput;

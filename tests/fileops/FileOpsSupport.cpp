@@ -128,7 +128,7 @@ BytePath unprivilegedArea()
 
 CtlResult lurkelctl(const std::vector<std::string> &args, const std::optional<BytePath> &unprivilegedHome)
 {
-    const std::string program = (TestEnvironment::buildDir() / "cli/lurkelctl").bytes();
+    const std::string program = (TestEnvironment::buildDir() / "bin/lurkelctl").bytes();
     SpawnRequest request;
     if (unprivilegedHome && runningAsRoot()) {
         request.argv = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", program};

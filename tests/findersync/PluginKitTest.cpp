@@ -10,7 +10,7 @@ namespace {
 
 SpawnResult pluginkit(std::vector<std::string> args)
 {
-    args.insert(args.begin(), (test::TestEnvironment::buildDir() / "findersync/lurkel-pluginkit").bytes());
+    args.insert(args.begin(), (test::TestEnvironment::buildDir() / "bin/lurkel-pluginkit").bytes());
     return Spawn::run({args});
 }
 

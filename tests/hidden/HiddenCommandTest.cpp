@@ -39,7 +39,7 @@ protected:
     }
     SpawnResult hidden(const std::string &what, std::vector<std::pair<std::string, std::string>> extra = {})
     {
-        return run({(TestEnvironment::buildDir() / "cli/lurkelctl").bytes(), "hidden", what}, std::move(extra));
+        return run({(TestEnvironment::buildDir() / "bin/lurkelctl").bytes(), "hidden", what}, std::move(extra));
     }
     std::string fileChooserShowsHidden()
     {

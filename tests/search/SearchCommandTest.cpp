@@ -31,7 +31,7 @@ void makeDir(const BytePath &path)
 
 SpawnResult lurkelctl(std::vector<std::string> args)
 {
-    args.insert(args.begin(), (test::TestEnvironment::buildDir() / "cli/lurkelctl").bytes());
+    args.insert(args.begin(), (test::TestEnvironment::buildDir() / "bin/lurkelctl").bytes());
     return Spawn::run(SpawnRequest{args});
 }
 
@@ -123,7 +123,7 @@ TEST(SearchCommand, HostileNamesComeOutByteExact)
 
     // a relative folder with "." components names the same paths
     SpawnRequest relative{
-        {(test::TestEnvironment::buildDir() / "cli/lurkelctl").bytes(), "search", "-0", "abc", "./hostile/./"}};
+        {(test::TestEnvironment::buildDir() / "bin/lurkelctl").bytes(), "search", "-0", "abc", "./hostile/./"}};
     relative.workingDirectory = test::TestEnvironment::root().bytes();
     EXPECT_EQ(splitNul(Spawn::run(relative).standardOutput), all);
 

@@ -101,7 +101,7 @@ std::set<std::string> namesIn(const BytePath &folder)
 TEST(FinderCommunicator, CopiesMovesAndTrashesHostileNamesThroughLurkelctl)
 {
     ScriptHome env;
-    const BytePath lurkelctl = TestEnvironment::buildDir() / "cli/lurkelctl";
+    const BytePath lurkelctl = TestEnvironment::buildDir() / "bin/lurkelctl";
     ASSERT_EQ(::access(lurkelctl.c_str(), X_OK), 0) << "build lurkelctl first";
     ASSERT_EQ(::symlink(lurkelctl.c_str(), env.lurkelctl().c_str()), 0);
     FinderCommunicator communicator(*env.runner, *env.access);
