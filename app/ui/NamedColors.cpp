@@ -36,6 +36,19 @@ constexpr std::array kTable{
     Entry{NamedColor::PreviewBackground, "previewBackground", qRgb(250, 250, 250), qRgb(36, 36, 36)},
     Entry{NamedColor::PreviewText, "previewText", qRgb(34, 34, 34), qRgb(228, 228, 228)},
     Entry{NamedColor::SpinnerInk, "spinnerInk", qRgb(77, 77, 77), qRgb(224, 224, 224)},
+    Entry{NamedColor::PanelBackground, "panelBackground", qRgb(247, 247, 247), qRgb(43, 43, 45)},
+    Entry{NamedColor::PanelBorder, "panelBorder", qRgb(178, 178, 178), qRgb(20, 20, 20)},
+    Entry{NamedColor::PanelTitleBand, "panelTitleBand", qRgb(230, 230, 230), qRgb(58, 58, 61)},
+    Entry{NamedColor::PanelSeparator, "panelSeparator", qRgb(206, 206, 206), qRgb(28, 28, 30)},
+    Entry{NamedColor::PanelBandOn, "panelBandOn", qRgb(255, 255, 255), qRgb(70, 70, 74)},
+    Entry{NamedColor::PanelBandOff, "panelBandOff", qRgb(224, 224, 224), qRgb(35, 35, 37)},
+    Entry{NamedColor::PanelSubtitleText, "panelSubtitleText", qRgb(48, 48, 48), qRgb(214, 214, 214)},
+    Entry{NamedColor::PanelCleanedText, "panelCleanedText", qRgb(31, 133, 39), qRgb(112, 204, 120)},
+    Entry{NamedColor::LevelTrack, "levelTrack", qRgb(255, 255, 255), qRgb(28, 28, 30)},
+    Entry{NamedColor::LevelBorder, "levelBorder", qRgb(160, 160, 160), qRgb(96, 96, 100)},
+    Entry{NamedColor::SwitchOnFill, "switchOnFill", qRgb(48, 136, 212), qRgb(64, 148, 224)},
+    Entry{NamedColor::SwitchOffFill, "switchOffFill", qRgb(196, 196, 196), qRgb(88, 88, 92)},
+    Entry{NamedColor::SwitchKnob, "switchKnob", qRgb(255, 255, 255), qRgb(236, 236, 236)},
 };
 
 constexpr std::array kAll = [] {

@@ -30,6 +30,20 @@ enum class NamedColor {
     PreviewBackground,   // the preview window's content area
     PreviewText,         // text shown by the preview window
     SpinnerInk,          // the busy indicator's spokes
+    // The main panel and the welcome dialog.
+    PanelBackground,   // the panel's body
+    PanelBorder,       // the outline around a frameless window
+    PanelTitleBand,    // the title band and the triangle that points at the tray icon
+    PanelSeparator,    // the line under the title band and between sections
+    PanelBandOn,       // the band behind the hidden-files switch while hidden files are shown
+    PanelBandOff,      // the same band while they are not (the disabled-band colour)
+    PanelSubtitleText, // the memory subtitle showing the used size
+    PanelCleanedText,  // the memory subtitle showing what a purge freed
+    LevelTrack,        // the empty part of a level bar
+    LevelBorder,       // the level bar's outline
+    SwitchOnFill,      // the on/off switch's track while on
+    SwitchOffFill,     // its track while off
+    SwitchKnob,        // its knob
 };
 
 class NamedColors {

@@ -83,6 +83,19 @@ constexpr std::array kImages{
     ImageEntry{"icon_hidden_files_w", "hidden_files", NamedColor::IconInkSelected},
     ImageEntry{"icon_box", "box", NamedColor::IconInk},
     ImageEntry{"icon_box_w", "box", NamedColor::IconInkSelected},
+    // The main panel: its title-band buttons, the disclosure of the memory section, the
+    // search field's magnifier.
+    ImageEntry{"settings", "gear", NamedColor::IconInk},
+    ImageEntry{"settings_hover", "gear", NamedColor::IconInkHover},
+    ImageEntry{"settings_click", "gear", NamedColor::IconInkPressed},
+    ImageEntry{"close", "close", NamedColor::IconInk},
+    ImageEntry{"close_hover", "close", NamedColor::IconInkHover},
+    ImageEntry{"close_click", "close", NamedColor::IconInkPressed},
+    ImageEntry{"disclosure", "chevron_right", NamedColor::IconInk},
+    ImageEntry{"disclosure_hover", "chevron_right", NamedColor::IconInkHover},
+    ImageEntry{"disclosure_open", "chevron_down", NamedColor::IconInk},
+    ImageEntry{"disclosure_open_hover", "chevron_down", NamedColor::IconInkHover},
+    ImageEntry{"search", "search", NamedColor::SecondaryText},
 };
 
 const ImageEntry *find(const QString &name)

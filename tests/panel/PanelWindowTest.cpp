@@ -1,0 +1,425 @@
+// The main panel on the offscreen platform: its lock and placement at the tray icon, the
+// disclosure and its states, the stored position, the switch bound to a hidden manager
+// (with small scripts of our own), the search start, the memory section fed by the memory
+// controller, and the focus rules. Time runs on a manual clock.
+#include "PanelWindow.h"
+
+#include "CleanMemoryButton.h"
+#include "DiskAccessRestoreManager.h"
+#include "EventWait.h"
+#include "FakeScripts.h"
+#include "HiddenManager.h"
+#include "LevelIndicator.h"
+#include "MacOSVersion.h"
+#include "ManualClock.h"
+#include "MemoryController.h"
+#include "NamedColors.h"
+#include "NotificationCenter.h"
+#include "OnOffSwitch.h"
+#include "PanelView.h"
+#include "PanelWindowInfoLabel.h"
+#include "ScriptsManager.h"
+#include "SearchManager.h"
+#include "SearchResultWindowInterface.h"
+#include "SettingsKeys.h"
+#include "TestEnvironment.h"
+#include "UserDefaults.h"
+#include "XdgDirs.h"
+
+#include "QtPrinters.h"
+
+#include <QAbstractButton>
+#include <QDialog>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QScreen>
+#include <QTest>
+#include <QVariantAnimation>
+
+#include <gtest/gtest.h>
+
+namespace lurkel::test {
+namespace {
+
+namespace Keys = SettingsKeys;
+
+// The switch script of our own: it waits for a gate file, so the test sees the switch
+// while the script runs.
+void installPanelScripts(const BytePath &home)
+{
+    installFakeScript(HiddenManager::kSwitchScriptName, home / "log",
+                      "while [ ! -f '" + (home / "gate").bytes() + "' ]; do sleep 0.02; done\n");
+}
+
+void openPanelScriptGate(const BytePath &home)
+{
+    writeFile(home / "gate", "");
+}
+
+std::vector<std::string> panelScriptLog(const BytePath &home)
+{
+    return fileLines(home / "log");
+}
+
+struct ResultsWindow final : SearchResultWindowInterface {
+    bool isSearchResultWindowVisible() const override { return visible; }
+    void showNewSearchAlertDialogWithCompletion(std::function<void(bool)> completion) override
+    {
+        asked.push_back(std::move(completion));
+    }
+    bool visible = false;
+    std::vector<std::function<void(bool)>> asked;
+};
+
+class PanelWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        home = TestEnvironment::freshHome();
+        defaults = std::make_unique<UserDefaults>(QStringLiteral("panel-window-test"));
+        suite = std::make_unique<UserDefaults>(Settings::shfGroupName());
+        access = std::make_unique<DiskAccessRestoreManager>(home, *defaults);
+        scripts = std::make_unique<ScriptsManager>(*access, BytePath("/bin/false"));
+        installPanelScripts(home);
+        version = std::make_unique<MacOSVersion>(QStringLiteral("10.13"));
+        hidden = std::make_unique<HiddenManager>(
+            HiddenManagerServices{scripts.get(), defaults.get(), suite.get(), version.get(), &clock, &center});
+        search = std::make_unique<SearchManager>();
+    }
+    void TearDown() override
+    {
+        panel.reset();
+        if (search) waitUntil([this] { return !search->isSearchRunning(); });
+    }
+    void make()
+    {
+        panel = std::make_unique<PanelWindow>(PanelWindowServices{hidden.get(), search.get(), defaults.get(), &center,
+                                                                  &clock, [this] { return applicationActive; }});
+        panel->setResizeAnimationDuration(0);
+    }
+    // A click on the tray icon, and the placement it asks for.
+    void clickTray(bool canBeClosed = true)
+    {
+        panel->processActionOfStatusItem([this] { return StatusItemAnchor{icon, std::nullopt}; }, canBeClosed);
+        clock.advance(0);
+    }
+    void openExpanded()
+    {
+        clickTray();
+        panel->disclosureButton()->click();
+        ASSERT_EQ(panel->disclosureState(), 1);
+    }
+    QVariantAnimation *resizeAnimation() const
+    {
+        return panel->findChild<QVariantAnimation *>(QString(), Qt::FindDirectChildrenOnly);
+    }
+    bool stored(QLatin1StringView key) const { return Settings(*defaults).defaults().contains(key); }
+
+    BytePath home;
+    ManualClock clock;
+    NotificationCenter center;
+    std::unique_ptr<UserDefaults> defaults, suite;
+    std::unique_ptr<DiskAccessRestoreManager> access;
+    std::unique_ptr<ScriptsManager> scripts;
+    std::unique_ptr<MacOSVersion> version;
+    std::unique_ptr<HiddenManager> hidden;
+    std::unique_ptr<SearchManager> search;
+    std::unique_ptr<PanelWindow> panel;
+    std::optional<QRect> icon = QRect(600, 0, 24, 24);
+    bool applicationActive = true;
+};
+
+TEST_F(PanelWindowTest, ATrayClickTogglesALockedPanelAndReattachesADraggedOne)
+{
+    make();
+    EXPECT_TRUE(panel->isLocked());
+    EXPECT_EQ(panel->size(), QSize(250, 155));
+    clickTray();
+    ASSERT_TRUE(panel->isVisible());
+    // Centred under the icon, 5 points lower, the triangle pointing at it.
+    EXPECT_EQ(panel->pos(), QPoint(612 - 125, 24 + 5));
+    EXPECT_TRUE(panel->panelView()->drawsTriangle());
+    EXPECT_EQ(panel->panelView()->triangleX(), 125);
+    clickTray();
+    EXPECT_FALSE(panel->isVisible());
+    clickTray(false); // opened from code: no toggle needed
+    EXPECT_TRUE(panel->isVisible());
+    clickTray(false);
+    EXPECT_TRUE(panel->isVisible());
+
+    // Dragged by its title band: detached at the first move past the drag distance, the
+    // position stored once, when the drag ends.
+    QWidget *view = panel->panelView();
+    QTest::mousePress(view, Qt::LeftButton, {}, QPoint(125, 20));
+    QTest::mouseMove(view, QPoint(127, 21));
+    EXPECT_TRUE(panel->isLocked());
+    QTest::mouseMove(view, QPoint(60, 120));
+    EXPECT_FALSE(panel->isLocked());
+    EXPECT_FALSE(panel->panelView()->isTriangleShown());
+    EXPECT_FALSE(Settings(*defaults).isWindowLocked());
+    QTest::mouseMove(view, QPoint(40, 140));
+    EXPECT_FALSE(stored(Keys::kMainWindowX));
+    QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(40, 140));
+    const QPoint dropped = panel->pos();
+    EXPECT_NE(dropped, QPoint(487, 29));
+    EXPECT_EQ(Settings(*defaults).restoreWindowFramePosition(QSizeF(250, 155), std::nullopt), QPointF(dropped));
+
+    // The next click closes the detached panel and opens it attached under the icon.
+    clickTray();
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_TRUE(panel->isLocked());
+    EXPECT_TRUE(Settings(*defaults).isWindowLocked());
+    EXPECT_EQ(panel->pos(), QPoint(487, 29));
+    EXPECT_TRUE(panel->panelView()->drawsTriangle());
+
+    // A press on a control is the control's, not a drag.
+    QTest::mouseClick(panel->disclosureButton(), Qt::LeftButton);
+    EXPECT_TRUE(panel->isLocked());
+
+    // The close button closes and keeps it attached.
+    panel->showTriangle(false);
+    panel->closeButtonPressed();
+    EXPECT_FALSE(panel->isVisible());
+    EXPECT_TRUE(panel->isLocked());
+}
+
+TEST_F(PanelWindowTest, ADetachedPanelComesBackAtItsStoredPlaceKeptOnTheScreen)
+{
+    Settings settings(*defaults);
+    settings.saveWindowLockedState(false);
+    settings.saveWindowFramePosition(QRectF(5000, -4000, 250, 155));
+    make();
+    EXPECT_FALSE(panel->isLocked());
+    EXPECT_FALSE(panel->panelView()->isTriangleShown());
+    panel->showWindowIfNotLocked();
+    ASSERT_TRUE(panel->isVisible());
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_TRUE(screen.intersects(panel->frameGeometry())) << panel->pos().x() << "," << panel->pos().y();
+    EXPECT_EQ(panel->pos(), QPoint(screen.x() + screen.width() - 250, screen.top()));
+    panel->close();
+
+    // A place on the screen is kept as it is; a locked panel stays closed at start.
+    settings.saveWindowFramePosition(QRectF(100, 120, 250, 155));
+    panel->showWindowIfNotLocked();
+    EXPECT_EQ(panel->pos(), QPoint(100, 120));
+    panel->closeAndMakeItLocked();
+    panel->showWindowIfNotLocked();
+    EXPECT_FALSE(panel->isVisible());
+}
+
+TEST_F(PanelWindowTest, TheDisclosureExpandsCollapsesAndUndoesAClickDuringItsAnimation)
+{
+    make();
+    EXPECT_EQ(panel->windowState(), PanelWindow::WindowStateCompact);
+    EXPECT_FALSE(panel->isMemorySectionShown());
+    EXPECT_EQ(panel->searchBar()->geometry().bottom() + 1, 155 - PanelWindow::kSearchFieldY);
+    panel->setResizeAnimationDuration(400);
+    clickTray();
+
+    panel->disclosureButton()->click();
+    EXPECT_EQ(panel->windowState(), PanelWindow::WindowStateDetailedOrCollapsed);
+    ASSERT_TRUE(panel->isResizeAnimationRunning());
+    EXPECT_FALSE(panel->isMemorySectionShown());
+    // A second click while the panel grows changes nothing.
+    panel->disclosureButton()->click();
+    EXPECT_EQ(panel->disclosureState(), 1);
+    resizeAnimation()->setCurrentTime(400);
+    EXPECT_FALSE(panel->isResizeAnimationRunning());
+    EXPECT_EQ(panel->height(), 155 + 134);
+    EXPECT_TRUE(panel->isMemorySectionShown());
+    EXPECT_TRUE(panel->shouldUpdateTrackedSystemInfo());
+    EXPECT_TRUE(Settings(*defaults).getBoolValueForKeyWithDefaultValue(Keys::kPanelWindowStateIsDetailed, false));
+
+    // Collapsing: the section goes first, then the panel shrinks.
+    panel->disclosureButton()->click();
+    EXPECT_FALSE(panel->isMemorySectionShown());
+    resizeAnimation()->setCurrentTime(400);
+    EXPECT_EQ(panel->height(), 155);
+    EXPECT_FALSE(panel->shouldUpdateTrackedSystemInfo());
+    EXPECT_FALSE(Settings(*defaults).getBoolValueForKeyWithDefaultValue(Keys::kPanelWindowStateIsDetailed, true));
+
+    // Closing in the middle of a resize ends it where it was going.
+    panel->disclosureButton()->click();
+    panel->close();
+    EXPECT_EQ(panel->height(), 155 + 134);
+    EXPECT_TRUE(panel->isMemorySectionShown());
+
+    // Without the promotion window the last detailed state is not restored at creation.
+    make();
+    EXPECT_EQ(panel->disclosureState(), 0);
+    EXPECT_EQ(panel->height(), 155);
+}
+
+TEST_F(PanelWindowTest, TheSwitchFollowsTheHiddenManagerAndWaitsForItsSwitch)
+{
+    make();
+    EXPECT_FALSE(panel->showHiddenControl()->isChecked());
+    EXPECT_FALSE(panel->panelView()->isHiddenShown());
+    hidden->setCachedIsHiddenShownValue(true); // the manager learnt the file manager's state
+    EXPECT_TRUE(panel->showHiddenControl()->isChecked());
+    EXPECT_TRUE(panel->panelView()->isHiddenShown());
+
+    clickTray();
+    QTest::mouseClick(panel->showHiddenControl(), Qt::LeftButton);
+    // The script runs: the switch shows the new state and takes no clicks meanwhile.
+    ASSERT_TRUE(hidden->isUpdating());
+    EXPECT_FALSE(panel->showHiddenControl()->isEnabled());
+    EXPECT_FALSE(panel->showHiddenControl()->isChecked());
+    openPanelScriptGate(home);
+    ASSERT_TRUE(waitUntil([this] { return !hidden->isUpdating(); }));
+    EXPECT_TRUE(panel->showHiddenControl()->isEnabled());
+    EXPECT_FALSE(panel->showHiddenControl()->isChecked());
+    EXPECT_FALSE(panel->panelView()->isHiddenShown());
+    EXPECT_EQ(panelScriptLog(home), std::vector<std::string>{"SwitchHiddenFilesVisibility2"});
+}
+
+TEST_F(PanelWindowTest, ReturnInTheSearchFieldStartsASearchAfterTheDelayInTheStoredFolderOrHome)
+{
+    const BytePath docs = home / "docs";
+    ASSERT_TRUE(XdgDirs::makePath(docs, 0700));
+    writeFile(docs / "needle.txt", "x");
+    Settings(*defaults).saveSearchLocation(docs);
+    make();
+    clickTray();
+    QTest::keyClick(panel->searchBar(), Qt::Key_Return); // nothing typed: nothing happens
+    EXPECT_TRUE(panel->isVisible());
+
+    QTest::keyClicks(panel->searchBar(), QStringLiteral("needle"));
+    QTest::keyClick(panel->searchBar(), Qt::Key_Return);
+    EXPECT_FALSE(panel->isVisible()); // a locked panel makes way for the results
+    EXPECT_EQ(search->searchTemplate(), QStringLiteral("needle"));
+    clock.advance(PanelWindow::kSearchStartDelayMs - 1);
+    EXPECT_TRUE(search->searchLocation().empty());
+    clock.advance(1);
+    EXPECT_EQ(search->searchLocation(), docs);
+    ASSERT_TRUE(waitUntil([this] { return !search->isSearchRunning(); }));
+    EXPECT_EQ(search->getSearchResultArray()->size(), 1u);
+
+    // A stored folder that is gone: the home folder.
+    Settings(*defaults).saveSearchLocation(home / "gone");
+    ResultsWindow results;
+    panel->setSearchResultWindow(&results);
+    clickTray();
+    QTest::keyClick(panel->searchBar(), Qt::Key_Return);
+    clock.advance(PanelWindow::kSearchStartDelayMs);
+    EXPECT_EQ(search->searchLocation(), XdgDirs::home());
+    ASSERT_TRUE(waitUntil([this] { return !search->isSearchRunning(); }));
+
+    // With the results window on screen, it confirms first; "Cancel" starts nothing.
+    results.visible = true;
+    search->setSearchLocation(BytePath());
+    clickTray();
+    QTest::keyClick(panel->searchBar(), Qt::Key_Return);
+    ASSERT_EQ(results.asked.size(), 1u);
+    clock.advance(1000);
+    results.asked[0](false);
+    clock.advance(1000);
+    EXPECT_TRUE(search->searchLocation().empty());
+    clickTray();
+    QTest::keyClick(panel->searchBar(), Qt::Key_Return);
+    ASSERT_EQ(results.asked.size(), 2u);
+    results.asked[1](true);
+    clock.advance(PanelWindow::kSearchStartDelayMs);
+    EXPECT_EQ(search->searchLocation(), XdgDirs::home());
+}
+
+TEST_F(PanelWindowTest, TheMemorySectionShowsTheControllersFiguresAndTheCleanedSizeFor30Seconds)
+{
+    const BytePath meminfo = home / "meminfo";
+    writeFile(meminfo, "MemTotal:       16777216 kB\nMemFree:         1000000 kB\nMemAvailable:   12582912 kB\n");
+    make();
+    MemoryController memory(Settings(*defaults), PurgeManager::GetInstance(), clock, meminfo);
+    memory.setInfoPanel(panel.get());
+    memory.setCleanButton(panel->cleanMemoryButton());
+    memory.initValues();
+    memory.checkMemory(false);
+    EXPECT_EQ(panel->memoryLevelIndicator()->doubleValue(), 0.25);
+    EXPECT_TRUE(panel->subtitleText().contains(QStringLiteral(" used of "))) << panel->subtitleText().toStdString();
+    const QString used = panel->subtitleText();
+
+    // Until a purge has freed something the line is drawn disabled and takes no clicks.
+    PanelWindowInfoLabel *subtitle = panel->subtitleLabel();
+    EXPECT_TRUE(subtitle->drawsDisabled());
+    EXPECT_FALSE(subtitle->isClickable());
+    openExpanded();
+    const QString cleaned = QStringLiteral("1.20 GB cleaned 3:07PM");
+    panel->fillLastCleanedLabelWithSize({1288490188, QStringLiteral("3:07PM"), cleaned});
+    panel->onPurgedMemory();
+    EXPECT_EQ(panel->subtitleTag(), PanelWindow::SubtitleCleanedSize);
+    EXPECT_EQ(panel->subtitleText(), cleaned);
+    EXPECT_EQ(subtitle->textColor(), NamedColors::color(NamedColor::PanelCleanedText, panel->palette()));
+    EXPECT_TRUE(subtitle->isClickable());
+    clock.advance(PanelWindow::kCleanedSubtitleMs - 1);
+    EXPECT_EQ(panel->subtitleText(), cleaned);
+    clock.advance(1);
+    EXPECT_EQ(panel->subtitleTag(), PanelWindow::SubtitleUsedSize);
+    EXPECT_EQ(panel->subtitleText(), used);
+    EXPECT_EQ(subtitle->textColor(), NamedColors::color(NamedColor::PanelSubtitleText, panel->palette()));
+
+    // A click toggles; the second click also ends the 30-second return.
+    QTest::mouseClick(subtitle, Qt::LeftButton);
+    EXPECT_EQ(panel->subtitleText(), cleaned);
+    QTest::mouseClick(subtitle, Qt::LeftButton);
+    EXPECT_EQ(panel->subtitleText(), used);
+    clock.advance(PanelWindow::kCleanedSubtitleMs);
+    EXPECT_EQ(panel->subtitleText(), used);
+}
+
+TEST_F(PanelWindowTest, ALockedPanelClosesWhenTheApplicationLosesTheFocusUnlessSomethingHoldsIt)
+{
+    make();
+    int becameActive = 0;
+    center.addObserver(PanelWindow::PanelWindowDidBecomeActiveNotification(), {},
+                       [&](const Notification &) { ++becameActive; });
+    QWidget elsewhere;
+    elsewhere.resize(100, 100);
+    const auto focusGoesElsewhere = [&] {
+        elsewhere.show();
+        elsewhere.activateWindow();
+        return QTest::qWaitForWindowActive(&elsewhere);
+    };
+
+    clickTray();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(panel.get()));
+    EXPECT_EQ(becameActive, 1);
+    // Another window of the application took the focus: the panel stays.
+    ASSERT_TRUE(focusGoesElsewhere());
+    drainMainQueue();
+    EXPECT_TRUE(panel->isVisible());
+
+    // The application lost it: a locked panel closes ...
+    applicationActive = false;
+    panel->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(panel.get()));
+    EXPECT_EQ(becameActive, 2);
+    ASSERT_TRUE(focusGoesElsewhere());
+    ASSERT_TRUE(waitUntil([this] { return !panel->isVisible(); }));
+    // (a tray click that arrives right after such a close is the click that took the focus
+    // away: it meant "close")
+    clickTray();
+    EXPECT_FALSE(panel->isVisible());
+    clock.advance(PanelLockState::kFocusLossClickMs);
+
+    // ... unless it shows a dialog of its own ...
+    clickTray();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(panel.get()));
+    auto *sheet = new QDialog(panel.get());
+    sheet->show();
+    ASSERT_TRUE(focusGoesElsewhere());
+    drainMainQueue();
+    EXPECT_TRUE(panel->isVisible());
+    // (closing the panel ends its dialogs)
+    panel->close();
+    EXPECT_FALSE(sheet->isVisible());
+
+    // ... or is detached.
+    clickTray();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(panel.get()));
+    panel->showTriangle(false);
+    ASSERT_TRUE(focusGoesElsewhere());
+    drainMainQueue();
+    EXPECT_TRUE(panel->isVisible());
+}
+
+} // namespace
+} // namespace lurkel::test

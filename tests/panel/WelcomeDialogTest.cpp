@@ -1,0 +1,148 @@
+// The welcome step: shown once, under the tray icon, with the continuation rules of the
+// main controller's openWelcomeDialog, and the bouncing arrow.
+#include "WelcomeDialogOpener.h"
+
+#include "ManualClock.h"
+#include "SettingsKeys.h"
+#include "SvgTrackingButton.h"
+#include "TestEnvironment.h"
+#include "UserDefaults.h"
+#include "WelcomeDialogView.h"
+#include "WelcomeDialogWC.h"
+#include "WelcomeDialogWindow.h"
+
+#include "QtPrinters.h"
+
+#include <QLabel>
+#include <QTest>
+#include <QVariantAnimation>
+
+#include <gtest/gtest.h>
+
+namespace lurkel::test {
+namespace {
+
+class WelcomeDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        TestEnvironment::freshHome();
+        defaults = std::make_unique<UserDefaults>(QStringLiteral("welcome-dialog-test"));
+        opener = std::make_unique<WelcomeDialogOpener>(defaults.get(), &clock);
+        opener->setStatusItemAnchor([this] { return StatusItemAnchor{icon, std::nullopt}; });
+        opener->setShowMainWindowAndMakeActive([this] { ++showMainWindow; });
+    }
+    WelcomeDialogWindow *window() const
+    {
+        return opener->welcomeDialog() != nullptr ? opener->welcomeDialog()->window() : nullptr;
+    }
+    bool displayedStored() const
+    {
+        return Settings(*defaults).getBoolValueForKeyWithDefaultValue(SettingsKeys::kWelcomeDialogDisplayed, false);
+    }
+
+    ManualClock clock;
+    std::unique_ptr<UserDefaults> defaults;
+    std::unique_ptr<WelcomeDialogOpener> opener;
+    std::optional<QRect> icon = QRect(600, 0, 24, 24);
+    int showMainWindow = 0;
+};
+
+TEST_F(WelcomeDialogTest, ShownOnceAndItsContinuationRunsWhenItsSessionEnds)
+{
+    int first = 0, second = 0, later = 0;
+    opener->openWelcomeDialog([&] { ++first; });
+    ASSERT_TRUE(opener->isWelcomeScreenVisible());
+    ASSERT_TRUE(window()->isVisible());
+    EXPECT_EQ(window()->pos(), QPoint(612 - WelcomeDialogView::kWidth / 2, 24 + 5));
+    EXPECT_EQ(window()->view()->arrowX(), WelcomeDialogView::kWidth / 2);
+    EXPECT_EQ(opener->welcomeDialog()->welcomeLabel()->text(), QStringLiteral("Welcome to Lurkel"));
+    EXPECT_FALSE(displayedStored());
+
+    // A second request while the dialog is up is dropped for good.
+    opener->openWelcomeDialog([&] { ++second; });
+    EXPECT_EQ(first + second, 0);
+
+    // The close button ends the session: the first continuation runs, the flag is stored,
+    // and the controller is asked for the panel.
+    QTest::mouseClick(opener->welcomeDialog()->closeButton(), Qt::LeftButton);
+    EXPECT_FALSE(window()->isVisible());
+    EXPECT_FALSE(opener->isWelcomeScreenVisible());
+    EXPECT_EQ(first, 1);
+    EXPECT_EQ(second, 0);
+    EXPECT_EQ(showMainWindow, 1);
+    EXPECT_TRUE(displayedStored());
+
+    // From now on every request completes at once, in this run and the next.
+    opener->openWelcomeDialog([&] { ++later; });
+    EXPECT_EQ(later, 1);
+    WelcomeDialogOpener nextRun(defaults.get(), &clock);
+    nextRun.openWelcomeDialog([&] { ++later; });
+    EXPECT_EQ(later, 2);
+    EXPECT_EQ(nextRun.welcomeDialog(), nullptr);
+    EXPECT_EQ(first, 1);
+}
+
+TEST_F(WelcomeDialogTest, WaitsForTheTrayIconAndATrayClickEndsIt)
+{
+    // Started before the tray has placed the icon: shown as soon as it has.
+    icon.reset();
+    int done = 0;
+    opener->openWelcomeDialog([&] { ++done; });
+    EXPECT_FALSE(opener->isWelcomeScreenVisible());
+    clock.advance(StatusItemPositionWait::kStepMs * 4);
+    EXPECT_EQ(window(), nullptr);
+    icon = QRect(700, 0, 24, 24);
+    clock.advance(StatusItemPositionWait::kStepMs);
+    ASSERT_TRUE(opener->isWelcomeScreenVisible());
+    // Kept on the 800-point screen, the arrow still over the icon.
+    EXPECT_EQ(window()->pos().x(), 800 - WelcomeDialogView::kWidth);
+    EXPECT_EQ(window()->view()->arrowX(), 712 - (800 - WelcomeDialogView::kWidth));
+
+    // The controller's tray click closes the dialog and ends its session once.
+    opener->closeWelcomeDialogAndStopModal();
+    opener->closeWelcomeDialogAndStopModal();
+    EXPECT_FALSE(window()->isVisible());
+    EXPECT_EQ(done, 1);
+    EXPECT_EQ(showMainWindow, 0);
+    EXPECT_TRUE(displayedStored());
+}
+
+TEST_F(WelcomeDialogTest, TheArrowBouncesThreeTimesThenLoops)
+{
+    using View = WelcomeDialogView;
+    // Each curve ends at 440 and rises towards 500 in between.
+    EXPECT_DOUBLE_EQ(View::arrowPathY(View::kFirstStartY, 0.0), 350.0);
+    for (const double end : {1.0 / 3.0, 2.0 / 3.0, 1.0})
+        EXPECT_NEAR(View::arrowPathY(View::kFirstStartY, end), 440.0, 1e-9) << end;
+    EXPECT_DOUBLE_EQ(View::arrowPathY(View::kFirstStartY, 1.0 / 6.0), 0.125 * 350 + 0.75 * 500 + 0.125 * 440);
+    EXPECT_DOUBLE_EQ(View::arrowPathY(View::kEndY, 1.0 / 6.0), 485.0);
+    EXPECT_DOUBLE_EQ(View::arrowPathY(View::kEndY, 0.5), 485.0);
+
+    opener->openWelcomeDialog({});
+    View *view = window()->view();
+    QVariantAnimation *animation = view->arrowAnimation();
+    ASSERT_TRUE(view->isInFirstAppearance());
+    EXPECT_EQ(animation->duration(), View::kRoundMs);
+    EXPECT_DOUBLE_EQ(view->arrowCenter().y(), View::kHeight - 350.0);
+    animation->setCurrentTime(View::kRoundMs / 6);
+    EXPECT_NEAR(view->arrowCenter().y(), View::kHeight - View::arrowPathY(350, 1.0 / 6.0), 1.0);
+    // The first appearance keeps its end and the loop takes over from 440.
+    animation->setCurrentTime(View::kRoundMs);
+    EXPECT_FALSE(view->isInFirstAppearance());
+    EXPECT_EQ(animation->state(), QAbstractAnimation::Running);
+    EXPECT_EQ(animation->loopCount(), -1);
+    EXPECT_DOUBLE_EQ(view->arrowCenter().y(), View::kHeight - 440.0);
+    animation->setCurrentTime(View::kRoundMs * 5 / 2); // half-way through the second round
+    EXPECT_NEAR(view->arrowCenter().y(), View::kHeight - 485.0, 1.0);
+    EXPECT_EQ(view->arrowImageView()->geometry().center().x(), view->arrowX() - 1);
+
+    // Escape works as the close button.
+    QTest::keyClick(window(), Qt::Key_Escape);
+    EXPECT_FALSE(opener->isWelcomeScreenVisible());
+    EXPECT_EQ(animation->state(), QAbstractAnimation::Stopped);
+    EXPECT_EQ(showMainWindow, 1);
+}
+
+} // namespace
+} // namespace lurkel::test
