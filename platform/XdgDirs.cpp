@@ -17,7 +17,7 @@ std::optional<std::string> env(const char *name)
     return std::string(value);
 }
 
-// XDG base directories must be absolute; relative values are ignored, as the spec asks.
+// XDG base directories must be absolute; relative values are ignored, as the base-directory rules ask.
 BytePath baseDir(const char *variable, const char *fallbackUnderHome)
 {
     if (auto value = env(variable); value && value->front() == '/') return BytePath(*value);
