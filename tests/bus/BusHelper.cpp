@@ -5,7 +5,6 @@
 //   post NAME_HEX OBJECT_HEX [PATH_HEX...]   posts (with the paths when given) and exits
 //   claim NAME [bare]               prints "claimed" (and serves Activate and Quit unless
 //                                   bare) or "refused running=0|1 pid=N" and exits
-//   wait                            prints "ready"
 // Apart from "post" and a refused claim it runs until its standard input is closed.
 #include "BusTestSupport.h"
 
@@ -119,10 +118,6 @@ int main(int argc, char **argv)
         say("claimed");
         return runUntilInputCloses(app);
     }
-    if (mode == "wait") {
-        say("ready");
-        return runUntilInputCloses(app);
-    }
-    std::fprintf(stderr, "usage: %s observe|post|claim|wait ...\n", argv[0]);
+    std::fprintf(stderr, "usage: %s observe|post|claim ...\n", argv[0]);
     return 2;
 }

@@ -2,11 +2,8 @@
 #include "PrivateBus.h"
 
 #include "RunningApplications.h"
-#include "TestEnvironment.h"
 
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusReply>
 #include <QDBusServiceWatcher>
 
 #include <gtest/gtest.h>
@@ -54,43 +51,11 @@ TEST_F(RunningApplicationsBusTest, OnlyOneProcessHoldsTheNameAndOthersSeeIt)
 
     RA::release(kName);
     EXPECT_FALSE(RA::isRunning(kName));
+    EXPECT_FALSE(RA::activate(kName)) << "nobody owns the name";
     HelperProcess third(helper(), {"claim", kName.toStdString()});
-    EXPECT_EQ(third.readLine(), "claimed");
-}
-
-TEST_F(RunningApplicationsBusTest, ActivateReachesTheOwnersHandler)
-{
-    EXPECT_FALSE(RA::activate(kName)) << "nobody owns the name yet";
-    HelperProcess owner(helper(), {"claim", kName.toStdString()});
-    ASSERT_EQ(owner.readLine(), "claimed");
+    ASSERT_EQ(third.readLine(), "claimed");
     EXPECT_TRUE(RA::activate(kName));
-    EXPECT_EQ(owner.readLine(), "activated");
-}
-
-TEST_F(RunningApplicationsBusTest, QuitAsksAnOwnProgramThatHasQuitInsteadOfKillingIt)
-{
-    // A Lurkel program by name and folder, so SIGTERM would be allowed; Quit comes first.
-    HelperProcess owner(programBesideTest("lurkel-hider"), {"claim", kName.toStdString()});
-    ASSERT_EQ(owner.readLine(), "claimed");
-    ASSERT_TRUE(RA::isOwnProgram(owner.pid()));
-    EXPECT_TRUE(RA::quit(kName));
-    EXPECT_EQ(owner.readLine(), "quit");
-    EXPECT_TRUE(exitedNormally(owner.finish()));
-}
-
-TEST_F(RunningApplicationsBusTest, IsOwnProgramWantsALurkelNameBesideUsOrATestPath)
-{
-    HelperProcess beside(programBesideTest("lurkel-hider"), {"wait"});
-    HelperProcess elsewhere(programBesideTest("elsewhere/lurkel-hider"), {"wait"});
-    ASSERT_EQ(beside.readLine(), "ready");
-    ASSERT_EQ(elsewhere.readLine(), "ready");
-    EXPECT_TRUE(RA::isOwnProgram(beside.pid()));
-    EXPECT_FALSE(RA::isOwnProgram(elsewhere.pid())) << "the right name in another folder";
-    EXPECT_FALSE(RA::isOwnProgram(::getpid())) << "the test itself bears no Lurkel name";
-    EXPECT_FALSE(RA::isOwnProgram(0));
-
-    RA::addOwnProgramPathForTesting(QString::fromStdString(programBesideTest("elsewhere/lurkel-hider")));
-    EXPECT_TRUE(RA::isOwnProgram(elsewhere.pid()));
+    EXPECT_EQ(third.readLine(), "activated");
 }
 
 TEST_F(RunningApplicationsBusTest, WithoutQuitMethodOnlyOwnProgramsGetSigterm)
@@ -110,19 +75,6 @@ TEST_F(RunningApplicationsBusTest, WithoutQuitMethodOnlyOwnProgramsGetSigterm)
     EXPECT_TRUE(RA::quit(otherName));
     const int status = ours.finish();
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << "status " << status;
-}
-
-TEST(PrivateBusTest, ServicesWrittenToItsServiceDirectoryAreActivatable)
-{
-    const PrivateBus &bus = PrivateBus::shared();
-    ASSERT_TRUE(bus.isRunning());
-    const QString name = kName + QStringLiteral(".Activated");
-    writeFile(bus.serviceDirectory() / "activated.service",
-              "[D-BUS Service]\nName=" + name.toStdString() + "\nExec=" + helper() + " claim " + name.toStdString() +
-                  "\n");
-    // The helper claims the name, then ends at once: its standard input is /dev/null.
-    const QDBusReply<void> started = QDBusConnection::sessionBus().interface()->startService(name);
-    EXPECT_TRUE(started.isValid()) << started.error().message().toStdString();
 }
 
 } // namespace

@@ -124,15 +124,7 @@ TEST(FileCommands, UsageErrorsAndOneLinePerFailedItem)
               "lurkelctl: trash: '" + home.bytes() + "/missing\\xff': cannot read it: No such file or directory");
     EXPECT_FALSE(FileAttributes::lstat(home / "present"));
 
-    writeFile(home / ".dot", "dot");
-    writeFile(home / "dot", "other");
-    r = lurkelctl({"unhide", (home / ".dot").bytes()});
-    EXPECT_EQ(r.exitStatus, 1);
-    EXPECT_NE(r.err.find("File exists"), std::string::npos) << r.err;
-    EXPECT_EQ(readFile(home / "dot"), "other");
-
     EXPECT_EQ(cli::FileCommands::shownPath("/plain/path-1.txt"), "/plain/path-1.txt");
-    EXPECT_EQ(cli::FileCommands::shownPath("a b"), "'a b'");
     EXPECT_EQ(cli::FileCommands::shownPath("it's\n\t\\"), "'it\\'s\\n\\t\\\\'");
     EXPECT_EQ(cli::FileCommands::shownPath("caf\xc3\xa9 \xff\x1b[2J"), "'caf\xc3\xa9 \\xff\\x1b[2J'");
     EXPECT_EQ(cli::FileCommands::shownPath("c1\xc2\x9b"), "'c1\\xc2\\x9b'");
@@ -149,10 +141,7 @@ TEST(FileCommands, PermissionFailuresAsAnUnprivilegedUser)
         giveToUnprivileged(path);
         return path;
     };
-    const auto ownedFile = [&own](const BytePath &path, const std::string &content) {
-        writeFile(path, content);
-        own(path);
-    };
+    const auto ownedFile = [&own](const BytePath &path, const std::string &content) { own((writeFile(path, content), path)); };
     const BytePath src = own(makeDir(area / "src"));
     for (const char *name : {"f1", "f2", "secret"})
         ownedFile(src / name, name);

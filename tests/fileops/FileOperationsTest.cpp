@@ -1,5 +1,4 @@
 #include "FileOperations.h"
-#include "FileAttributes.h"
 #include "FileOpsSupport.h"
 #include "TestEnvironment.h"
 
@@ -40,17 +39,14 @@ BytePath makeTree(const BytePath &at)
     return tree;
 }
 
-bool exists(const BytePath &path)
+// Moves tree into dest and checks it arrived as expected, intact, and left the source.
+void expectMoved(const BytePath &tree, const BytePath &dest, const BytePath &expected, FileOperationOptions options = {})
 {
-    return FileAttributes::lstat(path).has_value();
-}
-
-void expectMovedTree(const Snapshot &before, const BytePath &source, const ItemOutcome &outcome,
-                     const BytePath &expected)
-{
-    EXPECT_TRUE(outcome.done()) << outcome.error->localizedDescription().toStdString();
+    const Snapshot before = snapshot(tree);
+    const ItemOutcome outcome = FileOperations::moveItem(tree, dest, options);
+    ASSERT_TRUE(outcome.done()) << outcome.error->localizedDescription().toStdString();
     EXPECT_EQ(outcome.destination, expected);
-    EXPECT_FALSE(exists(source));
+    EXPECT_FALSE(exists(tree));
     EXPECT_EQ(snapshot(expected), before);
 }
 
@@ -58,14 +54,14 @@ void expectMovedTree(const Snapshot &before, const BytePath &source, const ItemO
 
 TEST(FileOperations, NumberedNamesKeepTheExtension)
 {
-    using Case = std::tuple<const char *, int, bool, const char *>;
-    for (const auto &[name, n, folder, expected] :
-         {Case{"report.pdf", 2, false, "report 2.pdf"}, Case{"archive.tar.gz", 3, false, "archive 3.tar.gz"},
-          Case{".bashrc", 2, false, ".bashrc 2"}, Case{".config.json", 2, false, ".config 2.json"},
-          Case{"report 2.pdf", 2, false, "report 3.pdf"}, Case{"Track 01.mp3", 2, false, "Track 01 2.mp3"},
-          Case{"photos.2020", 2, true, "photos.2020 2"}, Case{"Tool.app", 2, true, "Tool 2.app"},
-          Case{"notes.final draft", 2, false, "notes.final draft 2"}}) {
-        EXPECT_EQ(FileOperations::numberedName(name, n, folder), expected) << name;
+    using Case = std::tuple<const char *, bool, const char *>;
+    for (const auto &[name, folder, expected] :
+         {Case{"report.pdf", false, "report 2.pdf"}, Case{"archive.tar.gz", false, "archive 2.tar.gz"},
+          Case{".bashrc", false, ".bashrc 2"}, Case{".config.json", false, ".config 2.json"},
+          Case{"report 2.pdf", false, "report 3.pdf"}, Case{"Track 01.mp3", false, "Track 01 2.mp3"},
+          Case{"photos.2020", true, "photos.2020 2"}, Case{"Tool.app", true, "Tool 2.app"},
+          Case{"notes.final draft", false, "notes.final draft 2"}}) {
+        EXPECT_EQ(FileOperations::numberedName(name, 2, folder), expected) << name;
     }
     std::string longName;
     for (int i = 0; i < 125; ++i)
@@ -76,7 +72,7 @@ TEST(FileOperations, NumberedNamesKeepTheExtension)
     EXPECT_EQ(numbered.substr(numbered.size() - 7), " 12.txt");
 }
 
-TEST(FileOperations, CopyKeepsBytesModesTimesAndNeverOverwrites)
+TEST(FileOperations, CopyAndMoveKeepEverythingNeverOverwriteAndLeaveNothingWhenCancelled)
 {
     const BytePath home = TestEnvironment::freshHome();
     const BytePath src = makeDir(home / "src");
@@ -92,50 +88,34 @@ TEST(FileOperations, CopyKeepsBytesModesTimesAndNeverOverwrites)
     EXPECT_EQ(readFile(dest / "tree"), "was here first");
     EXPECT_EQ(FileOperations::copyItem(src / "tree", src).destination, src / "tree 2") << "a copy beside itself";
     removeTree(src / "tree 2");
+    removeTree(dest / "tree 2");
     EXPECT_FALSE(FileOperations::copyItem(src / "tree", src / "tree/sub").done()) << "not into itself";
+    EXPECT_FALSE(FileOperations::moveItem(src / "tree", src / "tree/sub").done()) << "not into itself";
+    const ItemOutcome stay = FileOperations::moveItem(src / "tree", src);
+    EXPECT_TRUE(stay.done());
+    EXPECT_EQ(stay.destination, src / "tree");
     EXPECT_EQ(snapshot(src), sourceBefore);
-}
 
-TEST(FileOperations, CancelledCopyOrMoveLeavesNothingBehind)
-{
-    const BytePath home = TestEnvironment::freshHome();
-    const BytePath tree = makeTree(home / "tree");
-    const BytePath dest = makeDir(home / "dest");
-    writeFile(dest / "tree", "another file of that name");
+    // Cancelled part-way: nothing in the destination, the source as it was.
     const Snapshot destBefore = snapshot(dest);
-    const Snapshot treeBefore = snapshot(tree);
     int calls = 0;
     const auto cancelSoon = [&calls] { return ++calls > 4; };
-    EXPECT_FALSE(FileOperations::copyItem(tree, dest, {cancelSoon}).done());
-    EXPECT_FALSE(FileOperations::moveItem(tree, dest, {cancelSoon, true}).done());
+    EXPECT_FALSE(FileOperations::copyItem(src / "tree", dest, {cancelSoon}).done());
+    EXPECT_FALSE(FileOperations::moveItem(src / "tree", dest, {cancelSoon, true}).done());
     EXPECT_EQ(snapshot(dest), destBefore);
-    EXPECT_EQ(snapshot(tree), treeBefore);
-}
+    EXPECT_EQ(snapshot(src), sourceBefore);
 
-TEST(FileOperations, MoveRenamesWithoutReplacing)
-{
-    const BytePath home = TestEnvironment::freshHome();
-    const BytePath src = makeDir(home / "src");
-    const BytePath dest = makeDir(home / "dest");
+    // A move takes the next free number; what is there stays.
     for (const char *name : {"a.txt", "a 2.txt"}) {
         writeFile(src / name, name);
         writeFile(dest / name, "already there");
     }
     const std::string before = describe(src / "a.txt");
-    const ItemOutcome outcome = FileOperations::moveItem(src / "a.txt", dest);
-    EXPECT_EQ(outcome.destination, dest / "a 3.txt");
+    EXPECT_EQ(FileOperations::moveItem(src / "a.txt", dest).destination, dest / "a 3.txt");
     EXPECT_EQ(describe(dest / "a 3.txt"), before);
     EXPECT_EQ(FileOperations::moveItem(src / "a 2.txt", dest).destination, dest / "a 4.txt");
     for (const char *name : {"a.txt", "a 2.txt"})
         EXPECT_EQ(readFile(dest / name), "already there");
-
-    const BytePath tree = makeTree(src / "tree");
-    EXPECT_FALSE(FileOperations::moveItem(tree, tree / "sub").done()) << "not into itself";
-    const Snapshot treeBefore = snapshot(tree);
-    const ItemOutcome stay = FileOperations::moveItem(tree, src);
-    EXPECT_TRUE(stay.done());
-    EXPECT_EQ(stay.destination, tree);
-    EXPECT_EQ(snapshot(tree), treeBefore);
 }
 
 TEST(FileOperations, MoveAcrossFileSystemsCopiesVerifiesThenRemoves)
@@ -145,32 +125,22 @@ TEST(FileOperations, MoveAcrossFileSystemsCopiesVerifiesThenRemoves)
     if (other.path().empty()) {
         std::cout << "[ NOTE     ] no second file system (tmpfs /dev/shm): only the forced copy path runs\n";
     } else {
-        const BytePath tree = makeTree(home / "tree \xff");
+        expectMoved(makeTree(home / "tree \xff"), other.path(), other.path() / "tree \xff");
         writeFile(home / "file", "payload");
-        const Snapshot treeBefore = snapshot(tree);
-        expectMovedTree(treeBefore, tree, FileOperations::moveItem(tree, other.path()), other.path() / "tree \xff");
         const std::string fileBefore = describe(home / "file");
-        const ItemOutcome file = FileOperations::moveItem(home / "file", other.path());
-        ASSERT_TRUE(file.done());
+        ASSERT_TRUE(FileOperations::moveItem(home / "file", other.path()).done());
         EXPECT_EQ(describe(other.path() / "file"), fileBefore);
         EXPECT_FALSE(exists(home / "file"));
     }
     // The same path on one file system, forced.
     const BytePath dest = makeDir(home / "dest");
     writeFile(dest / "forced", "taken");
-    const BytePath tree = makeTree(home / "forced");
-    const Snapshot before = snapshot(tree);
-    expectMovedTree(before, tree, FileOperations::moveItem(tree, dest, {{}, true}), dest / "forced 2");
-}
+    expectMoved(makeTree(home / "forced"), dest, dest / "forced 2", {{}, true});
 
-TEST(FileOperations, MoveByCopyStopsWhenTheSourceChanges)
-{
-    const BytePath home = TestEnvironment::freshHome();
+    // Once "a" has been copied, someone writes to the source: the copy cannot be verified.
     const BytePath tree = makeDir(home / "tree");
     writeFile(tree / "a", "first version");
     writeFile(tree / "b", "b");
-    const BytePath dest = makeDir(home / "dest");
-    // Once "a" has been copied, someone writes to the source.
     FileOperationOptions options;
     options.forceCopyForMove = true;
     options.isCancelled = [&, done = false]() mutable {
@@ -180,8 +150,7 @@ TEST(FileOperations, MoveByCopyStopsWhenTheSourceChanges)
         }
         return false;
     };
-    const ItemOutcome outcome = FileOperations::moveItem(tree, dest, options);
-    EXPECT_FALSE(outcome.done());
+    EXPECT_FALSE(FileOperations::moveItem(tree, dest, options).done());
     EXPECT_FALSE(exists(dest / "tree")) << "the unverifiable copy is removed";
     EXPECT_EQ(readFile(tree / "a"), "second version");
     EXPECT_EQ(readFile(tree / "b"), "b");

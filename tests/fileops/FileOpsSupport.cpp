@@ -1,5 +1,6 @@
 #include "FileOpsSupport.h"
 
+#include "FileAttributes.h"
 #include "TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -54,6 +55,11 @@ BytePath makeDir(const BytePath &path, unsigned mode)
     EXPECT_EQ(::mkdir(path.c_str(), mode), 0) << path.bytes() << ": " << std::strerror(errno);
     ::chmod(path.c_str(), mode);
     return path;
+}
+
+bool exists(const BytePath &path)
+{
+    return FileAttributes::lstat(path).has_value();
 }
 
 std::string describe(const BytePath &entry)

@@ -14,6 +14,7 @@ namespace lurkel::test {
 std::vector<std::string> hostileNames();
 
 BytePath makeDir(const BytePath &path, unsigned mode = 0755);
+bool exists(const BytePath &path); // lstat succeeds
 
 // Every entry under root (root itself as ""), keyed by relative path: kind, permission bits,
 // size, mtime in nanoseconds, and the content of files and links.

@@ -1,5 +1,4 @@
 #include "Trash.h"
-#include "FileAttributes.h"
 #include "FileOpsSupport.h"
 #include "TestEnvironment.h"
 #include "XdgDirs.h"
@@ -17,11 +16,6 @@ using namespace lurkel::test;
 using namespace std::string_literals;
 
 namespace {
-
-bool exists(const BytePath &path)
-{
-    return FileAttributes::lstat(path).has_value();
-}
 
 std::string localNow()
 {
@@ -87,15 +81,10 @@ TEST(Trash, HostileNamesGoToTheHomeTrashWithValidInfoFiles)
     const ItemOutcome second = Trash::moveToTrash(dir / "folder");
     EXPECT_EQ(second.destination, Trash::homeTrash() / "files/folder 2");
     EXPECT_EQ(readFile(second.destination), "a second item of that name");
-}
 
-TEST(Trash, RefusesTheTrashAndWhatHoldsIt)
-{
-    const BytePath home = TestEnvironment::freshHome();
-    writeFile(home / "x", "x");
-    ASSERT_TRUE(Trash::moveToTrash(home / "x").done());
+    // The trash itself and what holds it are refused, and so is what is not there.
     const Snapshot before = snapshot(home);
-    for (const BytePath &path : {Trash::homeTrash() / "files/x", Trash::homeTrash() / "files", Trash::homeTrash(),
+    for (const BytePath &path : {second.destination, Trash::homeTrash() / "files", Trash::homeTrash(),
                                  Trash::homeTrash().parent(), home, home / "missing"}) {
         EXPECT_FALSE(Trash::moveToTrash(path).done()) << path.bytes();
     }
@@ -105,41 +94,34 @@ TEST(Trash, RefusesTheTrashAndWhatHoldsIt)
 TEST(Trash, TopFolderTrashIsChosenAsTheRulesSay)
 {
     const BytePath home = TestEnvironment::freshHome();
-    const std::string uid = std::to_string(::geteuid());
+    const std::string uid = std::to_string(::geteuid()), own = ".Trash-" + uid;
     const auto trashIn = [](const BytePath &top) {
         auto found = Trash::trashDirectoryInTopDir(top);
         return std::holds_alternative<BytePath>(found) ? std::get<BytePath>(found) : BytePath();
     };
-
-    const BytePath plain = makeDir(home / "plain");
-    EXPECT_EQ(trashIn(plain), plain / (".Trash-" + uid));
-    struct stat st {};
-    ASSERT_EQ(::stat((plain / (".Trash-" + uid)).c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0700u);
-    EXPECT_TRUE(exists(plain / (".Trash-" + uid) / "files") && exists(plain / (".Trash-" + uid) / "info"));
-
-    const BytePath sticky = makeDir(home / "sticky");
+    const BytePath plain = makeDir(home / "plain"), sticky = makeDir(home / "sticky"),
+                   notSticky = makeDir(home / "not-sticky"), linked = makeDir(home / "linked"),
+                   occupied = makeDir(home / "occupied");
     makeDir(sticky / ".Trash", 01777);
-    EXPECT_EQ(trashIn(sticky), sticky / ".Trash" / uid);
-
-    const BytePath notSticky = makeDir(home / "not-sticky");
     makeDir(notSticky / ".Trash", 0777);
-    EXPECT_EQ(trashIn(notSticky), notSticky / (".Trash-" + uid));
-
-    const BytePath linked = makeDir(home / "linked");
     ASSERT_EQ(::symlink((sticky / ".Trash").c_str(), (linked / ".Trash").c_str()), 0);
-    EXPECT_EQ(trashIn(linked), linked / (".Trash-" + uid));
+    writeFile(occupied / own, "not a folder");
 
-    const BytePath occupied = makeDir(home / "occupied");
-    writeFile(occupied / (".Trash-" + uid), "not a folder");
+    EXPECT_EQ(trashIn(plain), plain / own);
+    struct stat st {};
+    ASSERT_EQ(::stat((plain / own).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_TRUE(exists(plain / own / "files") && exists(plain / own / "info"));
+    EXPECT_EQ(trashIn(sticky), sticky / ".Trash" / uid);
+    EXPECT_EQ(trashIn(notSticky), notSticky / own);
+    EXPECT_EQ(trashIn(linked), linked / own);
     EXPECT_EQ(trashIn(occupied), BytePath()) << "never a trash that is not a folder of ours";
-
     if (runningAsRoot()) { // a uid folder that belongs to someone else is not used
         const BytePath foreign = makeDir(home / "foreign");
         makeDir(foreign / ".Trash", 01777);
         makeDir(foreign / ".Trash" / uid, 0700);
         ASSERT_EQ(::chown((foreign / ".Trash" / uid).c_str(), 65534, 65534), 0);
-        EXPECT_EQ(trashIn(foreign), foreign / (".Trash-" + uid));
+        EXPECT_EQ(trashIn(foreign), foreign / own);
     }
 }
 

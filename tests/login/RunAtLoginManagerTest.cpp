@@ -1,11 +1,9 @@
 #include "LoginTestSupport.h"
 
 #include "Autostart.h"
-#include "DistributedNotificationCenter.h"
 #include "Identity.h"
 #include "LurkelProjectRunAtLoginManager.h"
 #include "PrivateBus.h"
-#include "RunningApplications.h"
 #include "Spawn.h"
 #include "TestEnvironment.h"
 #include "XdgDirs.h"
@@ -84,50 +82,30 @@ protected:
     const BytePath launcher = programs() / "lurkel-launcher";
 };
 
-TEST_F(RunAtLoginManagerTest, EnableWritesAValidEntryThatStartsTheLauncherAndDisableRemovesIt)
+TEST_F(RunAtLoginManagerTest, EnableStatusDisable)
 {
     EXPECT_FALSE(manager.isEnabledToAutoLaunchWithHelperApp());
     ASSERT_EQ(setEnabled(manager, true), "");
     EXPECT_EQ(validationProblems(userEntry()), "");
-
     const auto entry = Autostart::entry(kLauncherId);
     ASSERT_TRUE(entry && entry->inUserFolder && entry->isEnabled());
     EXPECT_EQ(entry->entry.execArguments(), std::vector<std::string>{launcher.bytes()});
-    EXPECT_EQ(entry->entry.value("TryExec"), launcher.bytes());
-    EXPECT_EQ(entry->entry.value("X-GNOME-Autostart-enabled"), "true");
-    struct stat st {};
-    ASSERT_EQ(::stat(userEntry().c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0644u);
     EXPECT_EQ(folderContents(Autostart::userFolder()), std::vector<std::string>{kLauncherId + ".desktop"})
         << "no temporary file is left behind";
-
     EXPECT_TRUE(manager.isEnabledToAutoLaunchWithHelperApp());
-    const auto items = manager.loadSandboxedLoginItems();
-    ASSERT_EQ(items.size(), 1u);
-    EXPECT_EQ(items[0].bundleIdentifier().toStdString(), kLauncherId);
-    EXPECT_EQ(items[0].executablePath(), launcher);
-    EXPECT_EQ(items[0].applicationName(), QStringLiteral("Lurkel"));
 
-    ASSERT_EQ(setEnabled(manager, true), "") << "enabling twice is no error";
     ASSERT_EQ(setEnabled(manager, false), "");
     EXPECT_FALSE(manager.isEnabledToAutoLaunchWithHelperApp());
     EXPECT_TRUE(folderContents(Autostart::userFolder()).empty());
     EXPECT_EQ(setEnabled(manager, false), "") << "disabling what is off is no error";
-}
 
-TEST_F(RunAtLoginManagerTest, EntriesTheSessionWouldNotStartReadAsDisabled)
-{
+    // Entries the session would not start read as disabled.
     const std::string exec = "Exec=" + launcher.bytes() + "\n";
-    ASSERT_TRUE(XdgDirs::makePath(Autostart::userFolder()));
-    for (const std::string &text : std::vector<std::string>{
-             entryText(exec + "X-GNOME-Autostart-enabled=false\n"), entryText(exec + "Hidden=true\n"),
-             "[Desktop Entry]\nType=Link\nName=Test\nURL=https://brendix.example\n",
-             "[Other]\nType=Application\nExec=/bin/true\n"}) {
+    for (const char *line : {"X-GNOME-Autostart-enabled=false\n", "Hidden=true\n"}) {
+        const std::string text = entryText(exec + line);
         writeFile(userEntry(), text);
         EXPECT_FALSE(manager.isEnabledToAutoLaunchWithHelperApp()) << text;
     }
-    writeFile(userEntry(), entryText(exec + "X-GNOME-Autostart-enabled = true\nHidden=false\n"));
-    EXPECT_TRUE(manager.isEnabledToAutoLaunchWithHelperApp());
 }
 
 TEST_F(RunAtLoginManagerTest, ASystemWideEntryIsMaskedWithHiddenAndEnablingWins)
@@ -146,88 +124,15 @@ TEST_F(RunAtLoginManagerTest, ASystemWideEntryIsMaskedWithHiddenAndEnablingWins)
 
     ASSERT_EQ(setEnabled(manager, true), "");
     EXPECT_TRUE(manager.isEnabledToAutoLaunchWithHelperApp());
-    EXPECT_FALSE(Autostart::entry(kLauncherId)->entry.contains("Hidden"));
 }
 
-TEST_F(RunAtLoginManagerTest, LoginItemsLeaveOutTheSystemsOwnAndKnowMissingProgramsByIdOnly)
+TEST_F(RunAtLoginManagerTest, AFileInTheWayOfTheAutostartFolderCallsTheFailedBlock)
 {
-    const BytePath user = Autostart::userFolder();
-    const BytePath system = Autostart::systemFolders().front();
-    ASSERT_TRUE(XdgDirs::makePath(user));
-    writeFile(user / "org.gnome.SettingsDaemon.Power.desktop", entryText("Exec=/bin/true\n"));
-    writeFile(system / "org.kde.kdeconnect.daemon.desktop", entryText("Exec=/bin/true\n"));
-    writeFile(system / "tool.desktop", "[Desktop Entry]\nType=Application\nName=Tool\nExec=sh -c \"exit 0\"\n");
-    writeFile(system / "masked.desktop", entryText("Exec=/bin/true\n"));
-    writeFile(user / "masked.desktop", entryText("Exec=/bin/true\nHidden=true\n"));
-    writeFile(user / "gone.desktop", entryText("Exec=/nonexistent/gone --background\n"));
-    writeFile(user / "quoted.desktop",
-              entryText("Exec=\"" + programs().bytes().substr(0, programs().bytes().find('$')) +
-                        "\\\\$HOME \\\\\"100%%\\\\\"/lurkel\" %U\n"));
-
-    std::vector<std::string> ids;
-    for (const LoginItem &item : manager.loadSandboxedLoginItems())
-        ids.push_back(item.bundleIdentifier().toStdString());
-    EXPECT_EQ(ids, (std::vector<std::string>{"gone", "quoted", "tool"}));
-
-    const auto items = manager.loadSandboxedLoginItems();
-    EXPECT_EQ(items[0].executablePath(), std::nullopt);
-    EXPECT_EQ(items[0].applicationName(), QStringLiteral("gone"));
-    EXPECT_EQ(items[1].executablePath(), programs() / "lurkel");
-    ASSERT_TRUE(items[2].executablePath());
-    EXPECT_TRUE(items[2].executablePath()->isAbsolute());
-    EXPECT_EQ(items[2].executablePath()->fileName(), "sh");
-    EXPECT_EQ(items[2].applicationName(), QStringLiteral("Tool"));
-    EXPECT_TRUE(manager.isAppWithBundleIdentifierEnabledForAutolaunch(QStringLiteral("gone")));
-    EXPECT_FALSE(manager.isAppWithBundleIdentifierEnabledForAutolaunch(QStringLiteral("org.kde.kdeconnect.daemon")));
-}
-
-TEST_F(RunAtLoginManagerTest, WhatCannotBeWrittenCallsTheFailedBlock)
-{
-    // A file where the autostart folder belongs.
     ASSERT_TRUE(XdgDirs::makePath(XdgDirs::configHome()));
     writeFile(Autostart::userFolder(), "in the way");
     EXPECT_NE(setEnabled(manager, true).find(std::strerror(ENOTDIR)), std::string::npos);
     EXPECT_FALSE(manager.isEnabledToAutoLaunchWithHelperApp());
     EXPECT_NE(setEnabled(manager, false), "") << "nor can an entry be removed from under it";
-    ASSERT_EQ(::unlink(Autostart::userFolder().c_str()), 0);
-
-    // No launcher installed beside the program: an entry would start nothing.
-    LurkelProjectRunAtLoginManager bare(installPrograms("bare", {}));
-    EXPECT_NE(setEnabled(bare, true).find("lurkel-launcher"), std::string::npos);
-    EXPECT_TRUE(folderContents(Autostart::userFolder()).empty());
-
-    // The generic manager knows no launcher program of its own.
-    RunAtLoginManager generic(programs());
-    EXPECT_NE(setEnabled(generic, true), "");
-}
-
-TEST_F(RunAtLoginManagerTest, StartUpCheckTellsARunningLauncherToQuit)
-{
-    auto &center = DistributedNotificationCenter::defaultCenter();
-    int terminateNotes = 0;
-    center.addObserver(QString::fromLatin1(RunAtLoginManager::kTerminateHelperNotificationName),
-                       QString::fromLatin1(Identity::kBundleIdentifier),
-                       [&](const Notification &) { ++terminateNotes; });
-    int probes = 0;
-    const QString probe = QStringLiteral("LoginTestProbe");
-    center.addObserver(probe, std::nullopt, [&](const Notification &) { ++probes; });
-    // Once a probe came back, delivery is in the order of posting.
-    ASSERT_TRUE(center.post(probe, QString()));
-    ASSERT_TRUE(waitUntil([&] { return probes == 1; }));
-
-    EXPECT_FALSE(manager.checkWasAutolaunchedWithHelperApp_AutoTerminateHelper(true));
-    EXPECT_FALSE(manager.wasAutolaunchedWithHelperApp());
-
-    const QString launcherName = QString::fromStdString(kLauncherId);
-    ASSERT_TRUE(RunningApplications::claim(launcherName));
-    EXPECT_TRUE(manager.checkWasAutolaunchedWithHelperApp_AutoTerminateHelper(false));
-    EXPECT_TRUE(manager.wasAutolaunchedWithHelperApp());
-    EXPECT_TRUE(manager.checkWasAutolaunchedWithHelperApp_AutoTerminateHelper(true));
-    RunningApplications::release(launcherName);
-
-    ASSERT_TRUE(center.post(probe, QString()));
-    ASSERT_TRUE(waitUntil([&] { return probes == 2; }));
-    EXPECT_EQ(terminateNotes, 1) << "posted only when the launcher ran and termination was asked";
 }
 
 } // namespace

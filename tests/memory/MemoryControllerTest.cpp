@@ -142,86 +142,46 @@ TEST_F(MemoryControllerTest, OneSecondCheckAndItsEndOnAFailedRead)
     EXPECT_EQ(panel.fills.size(), 2u);
 }
 
-TEST_F(MemoryControllerTest, DefaultsAtStartAndAutoFreeOffAfterRestart)
+// Preference actions, the description text, the interval overrides, and what survives a restart.
+TEST_F(MemoryControllerTest, PreferencesDescriptionIntervalsAndRestart)
 {
+    defaults->setInteger(Keys::kPurgeFrequencyRarely, 60);
+    defaults->setString(Keys::kPurgeFrequencyOften, QStringLiteral("30")); // not a number: built-in value
+    defaults->setBool(Keys::kPurgeFrequencyNormally, true);
     controller->initValues();
-    EXPECT_TRUE(controller->showInfo());
-    EXPECT_TRUE(controller->purgeAfterHugeAppQuit());
     EXPECT_FALSE(controller->autoFree());
-    EXPECT_EQ(controller->frequencyIndex(), 1);
-    EXPECT_DOUBLE_EQ(controller->usageLimit(), 0.8);
-    EXPECT_EQ(controller->purgeFrequency(), 14400);
-    EXPECT_TRUE(defaults->boolForKey(Keys::kInitialized));
-    EXPECT_EQ(defaults->integerForKey(Keys::kFrequency), 1);
-    EXPECT_DOUBLE_EQ(defaults->doubleForKey(Keys::kUsageLimit), 0.8);
-
     controller->onPrefAutoFree(true);
-    controller->onPrefMemUsage(0.3);
+    EXPECT_TRUE(preferences.controlsEnabled);
+    controller->onPrefMemUsage(0.57);
+    EXPECT_EQ(preferences.description, QStringLiteral("*Free up automatically every 4 hours if memory is used on 56% "
+                                                      "and if CPU usage is less than 20%."));
+    EXPECT_DOUBLE_EQ(defaults->doubleForKey(Keys::kUsageLimit), 0.57);
+    const struct {
+        int index;
+        std::int64_t seconds;
+        const char *word;
+    } table[] = {{0, 60, ""}, {2, 7200, "2 hours"}, {1, 14400, "4 hours"}, {5, 14400, "4 hours"}};
+    for (const auto &row : table) {
+        controller->onPrefFreq(row.index);
+        EXPECT_EQ(controller->purgeFrequency(), row.seconds) << row.index;
+        EXPECT_TRUE(preferences.description.contains(QString::fromLatin1(row.word))) << row.index;
+    }
     controller->onPrefPurgeAfterHugeApplicationQuit(false);
-    controller->setShowInfo(false);
-    defaults->setInteger(Keys::kFrequency, 5);
     defaults->synchronize();
     controller.reset();
 
-    // the next run reads the same domain afresh
+    // The next run reads the same domain afresh: "AutoFree" is off again, the rest is kept.
     UserDefaults nextRun(domain);
     ASSERT_TRUE(nextRun.boolForKey(Keys::kAutoFree));
     controller = makeController(nextRun);
     controller->initValues();
     EXPECT_FALSE(controller->autoFree());
-    EXPECT_FALSE(nextRun.boolForKey(Keys::kAutoFree));
     EXPECT_FALSE(UserDefaults(domain).boolForKey(Keys::kAutoFree, true)); // written to disk
-    EXPECT_DOUBLE_EQ(controller->usageLimit(), 0.3);
+    EXPECT_DOUBLE_EQ(controller->usageLimit(), 0.57);
     EXPECT_FALSE(controller->purgeAfterHugeAppQuit());
-    EXPECT_FALSE(controller->showInfo());
-    EXPECT_EQ(controller->purgeFrequency(), 14400); // "Frequency" 5 means the middle interval
     controller->updatePrefDesc();
     EXPECT_EQ(preferences.description, QStringLiteral("*Check on to free up system memory automatically."));
     controller.reset(); // before the store it uses goes away
-}
-
-TEST_F(MemoryControllerTest, PreferenceActionsAndDescription)
-{
-    controller->initValues();
-    controller->onPrefAutoFree(true);
-    EXPECT_TRUE(preferences.controlsEnabled);
-    EXPECT_TRUE(defaults->boolForKey(Keys::kAutoFree));
-    controller->onPrefMemUsage(0.57);
-    EXPECT_EQ(preferences.description, QStringLiteral("*Free up automatically every 4 hours if memory is used on 56% "
-                                                      "and if CPU usage is less than 20%."));
-    EXPECT_DOUBLE_EQ(defaults->doubleForKey(Keys::kUsageLimit), 0.57);
-
-    const struct {
-        int index;
-        std::int64_t seconds;
-        const char *word;
-    } table[] = {{0, 28800, "8 hours"}, {2, 7200, "2 hours"}, {5, 14400, "4 hours"}, {-1, 14400, "4 hours"}};
-    for (const auto &row : table) {
-        controller->onPrefFreq(row.index);
-        EXPECT_EQ(controller->purgeFrequency(), row.seconds) << row.index;
-        EXPECT_TRUE(preferences.description.contains(QString::fromLatin1(row.word))) << row.index;
-        EXPECT_EQ(defaults->integerForKey(Keys::kFrequency), row.index);
-    }
-
-    controller->onPrefAutoFree(false);
-    EXPECT_FALSE(preferences.controlsEnabled);
-    EXPECT_EQ(preferences.description, QStringLiteral("*Check on to free up system memory automatically."));
-    controller->onPrefPurgeAfterHugeApplicationQuit(false);
-    EXPECT_FALSE(defaults->boolForKey(Keys::kPurgeAfterHugeAppQuit, true));
-}
-
-TEST_F(MemoryControllerTest, IntervalOverridesCountOnlyAsNumbers)
-{
-    defaults->setInteger(Keys::kPurgeFrequencyRarely, 60);
-    defaults->setString(Keys::kPurgeFrequencyOften, QStringLiteral("30"));
-    defaults->setBool(Keys::kPurgeFrequencyNormally, true);
-    controller->initValues();
-    controller->onPrefFreq(0);
-    EXPECT_EQ(controller->purgeFrequency(), 60);
-    controller->onPrefFreq(2);
-    EXPECT_EQ(controller->purgeFrequency(), 7200);
-    controller->onPrefFreq(1);
-    EXPECT_EQ(controller->purgeFrequency(), 14400);
 }
 
 TEST_F(MemoryControllerTest, PurgeShowsOnlyWhatWasFreed)

@@ -1,8 +1,5 @@
-// Runs one real purge with the floor raised so that at most ALLOWANCE_MIB can be mapped,
-// and prints what happened as "key value" lines for RealPurgeTest:
-//   blocks, budget, polls (from the manager's report), starts, ends, completions,
-//   progress_last, progress_max, hwm_before, hwm_after (VmHWM in bytes).
-// Usage: lurkel_purge_child ALLOWANCE_MIB
+// lurkel_purge_child ALLOWANCE_MIB: one real purge with the floor raised so that at most the
+// allowance can be mapped; prints "key value" lines (report, delegate calls, VmHWM in bytes).
 #include "CgroupMemoryLimit.h"
 #include "MemoryStatistics.h"
 #include "PurgeManager.h"
@@ -31,16 +28,10 @@ std::uint64_t peakResident()
 }
 
 struct Counter final : PurgeManagerDelegate {
-    int starts = 0;
-    int ends = 0;
-    float last = -1.0f;
-    float highest = -1.0f;
+    int starts = 0, ends = 0;
+    float last = -1.0f, highest = -1.0f;
     void onPurgeManagerStartPurge() override { ++starts; }
-    void onPurgeManagerPurgingProgress(float p) override
-    {
-        last = p;
-        highest = std::max(highest, p);
-    }
+    void onPurgeManagerPurgingProgress(float p) override { highest = std::max(highest, last = p); }
     void onPurgeManagerEndPurge() override { ++ends; }
 };
 
@@ -49,10 +40,7 @@ struct Counter final : PurgeManagerDelegate {
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    if (argc != 2) {
-        std::fputs("usage: lurkel_purge_child ALLOWANCE_MIB\n", stderr);
-        return 2;
-    }
+    if (argc != 2) return 2;
     const std::uint64_t allowance = std::strtoull(argv[1], nullptr, 10) * 1024 * 1024;
 
     MemoryStatistics statistics;
@@ -62,8 +50,7 @@ int main(int argc, char **argv)
         return 1;
     }
     std::uint64_t available = record.memAvailable;
-    const CgroupMemoryLimit cgroup = CgroupMemoryLimit::discover();
-    if (const std::optional<std::uint64_t> room = cgroup.headroom()) available = std::min(available, *room);
+    if (const auto room = CgroupMemoryLimit::discover().headroom()) available = std::min(available, *room);
     if (available <= allowance) {
         std::fputs("not enough memory available for the test\n", stderr);
         return 1;

@@ -17,14 +17,10 @@
 #include <cstdlib>
 #include <ostream>
 
-inline void PrintTo(const QPoint &point, std::ostream *out)
+inline void PrintTo(const QPoint &p, std::ostream *out) { *out << '(' << p.x() << ", " << p.y() << ')'; }
+inline void PrintTo(const QRect &r, std::ostream *out)
 {
-    *out << '(' << point.x() << ", " << point.y() << ')';
-}
-
-inline void PrintTo(const QRect &rect, std::ostream *out)
-{
-    *out << '(' << rect.x() << ", " << rect.y() << ' ' << rect.width() << 'x' << rect.height() << ')';
+    *out << '(' << r.x() << ", " << r.y() << ' ' << r.width() << 'x' << r.height() << ')';
 }
 
 namespace lurkel {
@@ -179,23 +175,18 @@ TEST(PlatformPluginPreference, X11ThroughXWaylandUnlessTheUserChose)
     using Environment = PlatformPluginPreference::Environment;
     const Environment wayland{std::nullopt, QByteArray(":0"), QByteArray("wayland-0"), QByteArray("wayland"), true};
     EXPECT_EQ(PlatformPluginPreference::preferredPlatform(wayland), QByteArray("xcb"));
-    Environment chosen = wayland;
-    chosen.qpaPlatform = QByteArray("wayland");
-    EXPECT_EQ(PlatformPluginPreference::preferredPlatform(chosen), std::nullopt);
-    chosen.qpaPlatform = QByteArray(""); // set but empty counts as unset
-    EXPECT_EQ(PlatformPluginPreference::preferredPlatform(chosen), QByteArray("xcb"));
-    Environment noXWayland = wayland;
-    noXWayland.display.reset();
-    EXPECT_EQ(PlatformPluginPreference::preferredPlatform(noXWayland), std::nullopt);
-    Environment noPlugin = wayland;
-    noPlugin.xcbPluginInstalled = false;
-    EXPECT_EQ(PlatformPluginPreference::preferredPlatform(noPlugin), std::nullopt);
+    const auto with = [&wayland](auto change) {
+        Environment e = wayland;
+        change(e);
+        return PlatformPluginPreference::preferredPlatform(e);
+    };
+    EXPECT_EQ(with([](Environment &e) { e.qpaPlatform = QByteArray("wayland"); }), std::nullopt);
+    EXPECT_EQ(with([](Environment &e) { e.qpaPlatform = QByteArray(""); }), QByteArray("xcb")) << "empty is unset";
+    EXPECT_EQ(with([](Environment &e) { e.display.reset(); }), std::nullopt);
+    EXPECT_EQ(with([](Environment &e) { e.xcbPluginInstalled = false; }), std::nullopt);
     // X11 sessions are left alone; a session type alone marks Wayland.
-    EXPECT_EQ(PlatformPluginPreference::preferredPlatform(
-                  {std::nullopt, QByteArray(":0"), std::nullopt, QByteArray("x11"), true}),
-              std::nullopt);
-    EXPECT_EQ(PlatformPluginPreference::preferredPlatform(
-                  {std::nullopt, QByteArray(":1"), std::nullopt, QByteArray("Wayland"), true}),
+    EXPECT_EQ(with([](Environment &e) { e.waylandDisplay.reset(), e.sessionType = QByteArray("x11"); }), std::nullopt);
+    EXPECT_EQ(with([](Environment &e) { e.waylandDisplay.reset(), e.sessionType = QByteArray("Wayland"); }),
               QByteArray("xcb"));
 
     // The process's own environment (Qt is running already; only the variable is looked at).

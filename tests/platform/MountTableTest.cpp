@@ -53,7 +53,7 @@ TEST(MountTable, ParsesMountInfoWithEscapesAndOptionalFields)
     EXPECT_TRUE(none.excludedMountPointsFor("/").empty());
 }
 
-TEST(MountTable, MountForTakesTheLongestPrefixAtAComponentBoundary)
+TEST(MountTable, LongestPrefixMountAndExclusionRule)
 {
     const MountTable table = sampleTable();
     EXPECT_EQ(table.mountFor("/mnt/nas/photos/2024")->mountPoint, "/mnt/nas");
@@ -62,11 +62,8 @@ TEST(MountTable, MountForTakesTheLongestPrefixAtAComponentBoundary)
     EXPECT_EQ(table.mountFor("/proc/")->fsType, "proc");
     EXPECT_EQ(table.mountFor("/boot/efi")->fsType, "vfat") << "the last mount at a point covers the others";
     EXPECT_EQ(table.mountFor("relative/path"), nullptr);
-}
 
-TEST(MountTable, PseudoAlwaysExcludedNetworkUnlessTheRootIsOnOne)
-{
-    const MountTable table = sampleTable();
+    // pseudo file systems are always excluded, network ones unless the root is on one
     EXPECT_EQ(table.excludedMountPointsFor("/home/ann"),
               (Set{"/proc", "/sys", "/run/user/1000/gvfs", "/mnt/nas", "/mnt/nas/inner", "/srv/auto"}));
     EXPECT_EQ(table.excludedMountPointsFor("/mnt/nas/photos"),
@@ -86,8 +83,7 @@ TEST(MountTable, ReadsThisProcessesMountTable)
 {
     const MountTable table = MountTable::read();
     ASSERT_NE(table.mountFor("/"), nullptr);
-    const Mount *proc = table.mountFor("/proc/self");
-    ASSERT_NE(proc, nullptr);
-    EXPECT_EQ(proc->fsType, "proc");
+    ASSERT_NE(table.mountFor("/proc/self"), nullptr);
+    EXPECT_EQ(table.mountFor("/proc/self")->fsType, "proc");
     EXPECT_TRUE(table.excludedMountPointsFor(test::TestEnvironment::root().bytes()).contains("/proc"));
 }

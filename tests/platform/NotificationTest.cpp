@@ -39,8 +39,7 @@ TEST(NotificationCenter, ContextDestructionRemovesObserver)
     int calls = 0;
     {
         QObject context;
-        center.addObserver(
-            QStringLiteral("N"), {}, [&](const Notification &) { ++calls; }, &context);
+        center.addObserver(QStringLiteral("N"), {}, [&](const Notification &) { ++calls; }, &context);
         center.post(QStringLiteral("N"));
     }
     center.post(QStringLiteral("N"));
@@ -52,18 +51,11 @@ TEST(MainQueue, DelayedCallsRunInOrderOnTheClockAndCancelStopsThem)
 {
     ManualClock clock;
     QStringList order;
+    const auto note = [&order](const char *what) { return [&order, what]() { order << QLatin1String(what); }; };
+    MainQueue::after(300, note("300"), clock);
+    DelayedCall cancelled = MainQueue::after(100, note("cancelled"), clock);
     MainQueue::after(
-        300, [&]() { order << QStringLiteral("300"); }, clock);
-    DelayedCall cancelled = MainQueue::after(
-        100, [&]() { order << QStringLiteral("cancelled"); }, clock);
-    MainQueue::after(
-        100,
-        [&]() {
-            order << QStringLiteral("100");
-            MainQueue::after(
-                50, [&]() { order << QStringLiteral("150"); }, clock); // scheduled from a timer
-        },
-        clock);
+        100, [&]() { note("100")(); MainQueue::after(50, note("150"), clock); }, clock); // scheduled from a timer
     EXPECT_TRUE(cancelled.isPending());
     cancelled.cancel();
     EXPECT_FALSE(cancelled.isPending());

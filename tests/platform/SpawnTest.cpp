@@ -7,13 +7,18 @@
 using namespace lurkel;
 using namespace std::string_literals;
 
-TEST(Spawn, PrintfRoundTripKeepsHostileBytes)
+TEST(Spawn, PrintfRoundTripKeepsHostileBytesAndMissingProgramFails)
 {
     const std::string name = "-n bad\xff name\nwith 'quotes' $(touch x) \"d\""s;
     const SpawnResult r = Spawn::run({{"printf", "%s", name}});
     ASSERT_TRUE(r.started);
     EXPECT_EQ(r.exitStatus, 0);
     EXPECT_EQ(r.standardOutput, name);
+
+    const SpawnResult missing = Spawn::run({{"/nonexistent/program"}}); // an error, not a crash
+    EXPECT_FALSE(missing.started);
+    ASSERT_TRUE(missing.error.has_value());
+    EXPECT_EQ(missing.error->code, ENOENT);
 }
 
 TEST(Spawn, EnvironmentInputAndFailureText)
@@ -27,14 +32,6 @@ TEST(Spawn, EnvironmentInputAndFailureText)
     EXPECT_FALSE(r.succeeded());
     EXPECT_EQ(r.standardOutput, "v a l|unset|" + std::string(200000, 'x'));
     EXPECT_EQ(r.failureDescription(), QStringLiteral("oops (exit 3)"));
-}
-
-TEST(Spawn, MissingProgramIsAnErrorNotACrash)
-{
-    const SpawnResult r = Spawn::run({{"/nonexistent/program"}});
-    EXPECT_FALSE(r.started);
-    ASSERT_TRUE(r.error.has_value());
-    EXPECT_EQ(r.error->code, ENOENT);
 }
 
 TEST(Spawn, CancelEndsTheProgramAndItsChildren)

@@ -57,20 +57,13 @@ public:
         m_done = nullptr;
         return done();
     }
-    bool waitForCompletion()
-    {
-        return waitUntil([this]() { return !m_manager.isSearchRunning(); });
-    }
+    bool waitForCompletion() { return waitUntil([this]() { return !m_manager.isSearchRunning(); }); }
 
-    int started = 0;
-    int completed = 0;
+    int started = 0, completed = 0;
     std::size_t itemsAtCompletion = 0;
 
 private:
-    void quitWhenDone()
-    {
-        if (m_done && m_done()) m_loop.quit();
-    }
+    void quitWhenDone() { if (m_done && m_done()) m_loop.quit(); }
     SearchManager &m_manager;
     QEventLoop m_loop;
     std::function<bool()> m_done;
@@ -155,7 +148,7 @@ bool testRootIsHidden()
 
 } // namespace
 
-TEST(SearchItem, DerivedPathsDisplayAndCategory)
+TEST(SearchItem, DerivedPathsDisplayAndLowerCasing)
 {
     SearchItem item;
     item.setFilePath("/Users/ann");
@@ -164,30 +157,31 @@ TEST(SearchItem, DerivedPathsDisplayAndCategory)
     EXPECT_EQ(item.enclosingFolderName(), "ann");
     item.setFileName("bad\xff"s);
     EXPECT_EQ(item.fileNameForDisplay(), QStringLiteral("bad\uFFFD"));
-
-    EXPECT_EQ(item.categoryCode(), 'r');
-    item.setFileInHiddenFolder(true);
-    EXPECT_EQ(item.category(), kSearchCategoryHidden);
-    item.setFileInPackage(true); // package contents come first
-    EXPECT_EQ(item.categoryCode(), 'p');
-
     EXPECT_EQ(SearchManager::lowerCasedSearchText("A\xC3\x89\xFF"), "a\xC3\xA9\xFF"); // bytes that are not UTF-8 stay
 }
 
-TEST(SearchManager, ClassifiesEveryKindOfMatchAndFoldsAsciiOnly)
+// One tree with every kind of match; listed with only the hidden category, then with all.
+TEST(SearchManager, ClassifiesFiltersAndRemovesPackagesWithTheirContents)
 {
     if (testRootIsHidden()) GTEST_SKIP() << "the test folder lies inside a hidden folder";
     ClassificationTree tree;
     Fixture f;
-    const SearchItemList items = f.search(QStringLiteral("ABC"), tree.root);
+    const SearchItemList items = f.search(QStringLiteral("ABC"), tree.root, kSearchCategoryHidden);
     ASSERT_EQ(items.size(), tree.matches.size());
-    for (std::size_t i = 0; i < items.size(); ++i)
-        EXPECT_EQ(items[i]->itemID(), i); // report order
     EXPECT_EQ(f.window->itemsAtCompletion, items.size());
-    EXPECT_EQ(*f.manager.getFilteredSearchResultArray(), items);
-    EXPECT_EQ(f.manager.foundItemsMask(), 7u);
+    EXPECT_EQ(f.manager.foundItemsMask(), 7u); // found everything, lists only the hidden
+    const auto filtered = f.manager.getFilteredSearchResultArray();
+    EXPECT_EQ(filtered->size(), 3u);
+    for (const SearchItemPtr &item : *filtered)
+        EXPECT_EQ(item->category(), kSearchCategoryHidden);
+    f.manager.setFilterMask(kSearchCategoryAll);
+    f.manager.performSearchResultsFiltering();
+    EXPECT_EQ(f.manager.getFilteredSearchResultArray(), filtered); // the same list object, refilled
+    EXPECT_EQ(*filtered, items);
 
     const auto found = byFullPath(items);
+    for (std::size_t i = 0; i < items.size(); ++i)
+        EXPECT_EQ(items[i]->itemID(), i); // report order
     for (const Expected &match : tree.matches) {
         SCOPED_TRACE(match.path);
         const auto it = found.find((tree.root / match.path).bytes());
@@ -209,7 +203,8 @@ TEST(SearchManager, ClassifiesEveryKindOfMatchAndFoldsAsciiOnly)
 
     // the package's size is 0 until its background sum arrives (on the main thread), then the sum
     const SearchItemPtr app = found.at(tree.app.bytes());
-    ASSERT_TRUE(f.window->waitUntil([&]() { return f.manager.pendingPackageSizeCount() == 0; }));
+    const auto sizesArrived = [&]() { return f.manager.pendingPackageSizeCount() == 0; };
+    ASSERT_TRUE(f.window->waitUntil(sizesArrived));
     struct stat contents {
     }, sub{};
     ASSERT_EQ(::lstat((tree.app / "Contents").c_str(), &contents), 0);
@@ -219,8 +214,22 @@ TEST(SearchManager, ClassifiesEveryKindOfMatchAndFoldsAsciiOnly)
     app->setFileSize(0);
     f.manager.getFolderSizeForSearchItem(app);
     EXPECT_EQ(app->fileSize(), 0);
-    ASSERT_TRUE(f.window->waitUntil([&]() { return f.manager.pendingPackageSizeCount() == 0; }));
+    ASSERT_TRUE(f.window->waitUntil(sizesArrived));
     EXPECT_EQ(app->fileSize(), sum);
+
+    // removing the package takes the items found inside it out of both lists, not its namesake's
+    const auto appAt = std::find(filtered->begin(), filtered->end(), app);
+    ASSERT_NE(appAt, filtered->end());
+    const std::size_t appIndex = static_cast<std::size_t>(appAt - filtered->begin());
+    EXPECT_EQ(f.manager.removeItemsWithIndexSet({appIndex, filtered->size() + 5}).size(), 3u);
+    for (const auto &list : {f.manager.getSearchResultArray(), filtered}) {
+        EXPECT_EQ(list->size(), items.size() - 3);
+        for (const SearchItemPtr &item : *list) {
+            const std::string path = item->fullFileNameWithPath().bytes();
+            EXPECT_FALSE(path == tree.app.bytes() || path.rfind(tree.app.bytes() + "/", 0) == 0) << path;
+        }
+        EXPECT_EQ(byFullPath(*list).count((tree.root / "abcTool.apple/abc-near").bytes()), 1u);
+    }
 
     // a capital outside ASCII is not folded: "É" finds é but not É
     const BytePath accents = freshFolder("accents");
@@ -229,40 +238,6 @@ TEST(SearchManager, ClassifiesEveryKindOfMatchAndFoldsAsciiOnly)
     const SearchItemList accented = f.search(QStringLiteral("\u00C9"), accents);
     ASSERT_EQ(accented.size(), 1u);
     EXPECT_EQ(accented[0]->fileName(), "\xC3\xA9-lower");
-}
-
-TEST(SearchManager, FilterMaskListsOnlyItsCategoriesAndRemovalTakesPackageContents)
-{
-    if (testRootIsHidden()) GTEST_SKIP() << "the test folder lies inside a hidden folder";
-    ClassificationTree tree;
-    Fixture f;
-    const SearchItemList all = f.search(QStringLiteral("abc"), tree.root, kSearchCategoryHidden);
-    EXPECT_EQ(f.manager.foundItemsMask(), 7u); // found everything, lists only the hidden
-    const auto filtered = f.manager.getFilteredSearchResultArray();
-    EXPECT_EQ(filtered->size(), 3u);
-    for (const SearchItemPtr &item : *filtered)
-        EXPECT_EQ(item->category(), kSearchCategoryHidden);
-
-    f.manager.setFilterMask(kSearchCategoryAll);
-    f.manager.performSearchResultsFiltering();
-    EXPECT_EQ(f.manager.getFilteredSearchResultArray(), filtered); // the same list object, refilled
-    EXPECT_EQ(*filtered, all);
-
-    // removing the package takes the items found inside it out of both lists, not its namesake's
-    const auto appAt = std::find_if(filtered->begin(), filtered->end(), [&](const SearchItemPtr &item) {
-        return item->fullFileNameWithPath() == tree.app;
-    });
-    ASSERT_NE(appAt, filtered->end());
-    const std::size_t appIndex = static_cast<std::size_t>(appAt - filtered->begin());
-    EXPECT_EQ(f.manager.removeItemsWithIndexSet({appIndex, filtered->size() + 5}).size(), 3u);
-    for (const auto &list : {f.manager.getSearchResultArray(), filtered}) {
-        EXPECT_EQ(list->size(), all.size() - 3);
-        for (const SearchItemPtr &item : *list) {
-            const std::string path = item->fullFileNameWithPath().bytes();
-            EXPECT_FALSE(path == tree.app.bytes() || path.rfind(tree.app.bytes() + "/", 0) == 0) << path;
-        }
-        EXPECT_EQ(byFullPath(*list).count((tree.root / "abcTool.apple/abc-near").bytes()), 1u);
-    }
 }
 
 TEST(SearchManager, NothingToSearchStartsNothingAndPostsNothing)
@@ -306,9 +281,10 @@ TEST(SearchManager, ReplacedOrCancelledSearchLeavesNothingInTheNextOne)
     const BytePath big = freshFolder("big");
     constexpr std::size_t kMatches = 20 * 60;
     for (int d = 0; d < 20; ++d) {
-        makeDir(big / ("d" + std::to_string(d)));
+        const BytePath dir = big / ("d" + std::to_string(d));
+        makeDir(dir);
         for (int i = 0; i < 60; ++i)
-            test::writeFile(big / ("d" + std::to_string(d)) / ("big-abc-" + std::to_string(i)), "");
+            test::writeFile(dir / ("big-abc-" + std::to_string(i)), "");
     }
     const BytePath small = freshFolder("small");
     for (const char *name : {"zzq1", "a-zzq", "ZZQ.txt"})
@@ -342,9 +318,9 @@ TEST(SearchManager, ReplacedOrCancelledSearchLeavesNothingInTheNextOne)
     }
 
     // a stop without a new search: the completion still comes, and the next search runs in full
+    const int completedBefore = f.window->completed;
     ASSERT_FALSE(f.manager.performSearchWithTemplateAndFolder(QStringLiteral("big-abc"), big).has_value());
     f.manager.cancelSearchByButton();
-    const int completedBefore = f.window->completed;
     EXPECT_TRUE(f.window->waitForCompletion());
     EXPECT_EQ(f.window->completed, completedBefore + 1);
     EXPECT_EQ(f.search(QStringLiteral("big-abc"), big).size(), kMatches);

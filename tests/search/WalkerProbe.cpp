@@ -18,11 +18,10 @@ class Collect final : public lurkel::walker::WalkerReceiver {
 public:
     void fileFound(const lurkel::walker::FoundEntry &e) override
     {
-        const std::string_view name = e.name, folder = e.folder;
-        std::lock_guard lock(mutex);
-        std::string full(folder);
+        std::string full(e.folder);
         if (full.back() != '/') full.push_back('/');
-        full.append(name);
+        full.append(e.name);
+        std::lock_guard lock(mutex);
         found.push_back(std::move(full));
     }
     std::mutex mutex;

@@ -40,7 +40,7 @@ FinderCommunicator::Completion recordInto(Done &done)
     };
 }
 
-TEST(FinderCommunicator, InstallsItsScriptsAndInstallsThemAgainWhenDeleted)
+TEST(FinderCommunicator, InstallsItsScriptsAgainWhenDeletedAndCallsTheHandlerForAnEmptyList)
 {
     ScriptHome env;
     FinderCommunicator communicator(*env.runner, *env.access);
@@ -56,6 +56,20 @@ TEST(FinderCommunicator, InstallsItsScriptsAndInstallsThemAgainWhenDeleted)
     ASSERT_TRUE(communicator.checkCopyFilesScript());
     EXPECT_EQ(::access(copy.c_str(), R_OK), 0);
 
+    // An empty list still calls the handler: the shipped script succeeds without lurkelctl, a
+    // user's own script sees the call with no paths.
+    for (const bool own : {false, true}) {
+        const BytePath call = env.home / "call";
+        if (own)
+            env.installOwnScript(FinderCommunicator::kRemoveScriptName,
+                                 "#!/bin/sh\nprintf '%s|' \"$#\" \"$@\" > '" + call.bytes() + "'\n");
+        Done done;
+        ASSERT_TRUE(communicator.doRemoveFilesWithCompletion({}, recordInto(done)));
+        ASSERT_TRUE(runEventsUntil([&done] { return done.called; }));
+        EXPECT_TRUE(done.success) << own;
+        EXPECT_EQ(readFile(call), own ? "1|remove|" : "");
+    }
+
     // Without access to the user folder a deleted script stays missing: no start, no completion.
     ScriptHome locked(BytePath("/nonexistent/lurkel-test-home"));
     FinderCommunicator lockedOut(*locked.runner, *locked.access);
@@ -64,25 +78,6 @@ TEST(FinderCommunicator, InstallsItsScriptsAndInstallsThemAgainWhenDeleted)
     QCoreApplication::processEvents();
     EXPECT_FALSE(done.called);
     EXPECT_FALSE(lockedOut.checkMoveFilesScript());
-}
-
-TEST(FinderCommunicator, AnEmptyListStillCallsTheHandler)
-{
-    ScriptHome env;
-    FinderCommunicator communicator(*env.runner, *env.access);
-    // The shipped script has nothing to hand on and succeeds without lurkelctl.
-    Done shipped;
-    ASSERT_TRUE(communicator.doRemoveFilesWithCompletion({}, recordInto(shipped)));
-    ASSERT_TRUE(runEventsUntil([&shipped] { return shipped.called; }));
-    EXPECT_TRUE(shipped.success);
-
-    // A user's own script sees the handler call with no paths.
-    env.installOwnScript(FinderCommunicator::kRemoveScriptName,
-                         "#!/bin/sh\nprintf '%s|' \"$#\" \"$@\" > '" + (env.home / "call").bytes() + "'\n");
-    Done own;
-    ASSERT_TRUE(communicator.doRemoveFilesWithCompletion({}, recordInto(own)));
-    ASSERT_TRUE(runEventsUntil([&own] { return own.called; }));
-    EXPECT_EQ(readFile(env.home / "call"), "1|remove|");
 }
 
 std::set<std::string> namesIn(const BytePath &folder)

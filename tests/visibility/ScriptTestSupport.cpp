@@ -167,10 +167,11 @@ bool runEventsUntil(const std::function<bool()> &done, int guardMs)
     return true;
 }
 
-RunOutcome runScript(ScriptsManager &runner, const QString &name)
+namespace {
+RunOutcome awaitOutcome(const QString &name, const std::function<void(ScriptCompletion)> &start)
 {
     auto outcome = std::make_shared<RunOutcome>();
-    runner.executeAppleScriptCompletion(name, [outcome](const auto &result, const auto &error) {
+    start([outcome](const auto &result, const auto &error) {
         outcome->finished = true;
         outcome->result = result;
         outcome->error = error;
@@ -178,19 +179,19 @@ RunOutcome runScript(ScriptsManager &runner, const QString &name)
     EXPECT_TRUE(runEventsUntil([&outcome]() { return outcome->finished; })) << "no answer from " << name.toStdString();
     return *outcome;
 }
+} // namespace
+
+RunOutcome runScript(ScriptsManager &runner, const QString &name)
+{
+    return awaitOutcome(name, [&](ScriptCompletion c) { runner.executeAppleScriptCompletion(name, std::move(c)); });
+}
 
 RunOutcome runScriptHandler(ScriptsManager &runner, const QString &name, const std::string &handler,
                             const BytePathList &arguments)
 {
-    auto outcome = std::make_shared<RunOutcome>();
-    runner.executeAppleScriptHandlerCompletion(name, handler, arguments,
-                                               [outcome](const auto &result, const auto &error) {
-                                                   outcome->finished = true;
-                                                   outcome->result = result;
-                                                   outcome->error = error;
-                                               });
-    EXPECT_TRUE(runEventsUntil([&outcome]() { return outcome->finished; })) << "no answer from " << name.toStdString();
-    return *outcome;
+    return awaitOutcome(name, [&](ScriptCompletion c) {
+        runner.executeAppleScriptHandlerCompletion(name, handler, arguments, std::move(c));
+    });
 }
 
 bool waitForFileText(const BytePath &path, const std::string &text, int timeoutMs)
@@ -261,18 +262,15 @@ FakeDesktop::FakeDesktop(unsigned schemas) : m_root(scripts.home.parent() / "des
 FakeDesktop::~FakeDesktop()
 {
     // Ends the fakes this test started (directly or through a relaunch), by their pid files.
-    DIR *dir = ::opendir(logDir().c_str());
-    if (dir == nullptr) {
-        if (m_alive >= 0) ::close(m_alive);
-        return;
+    if (DIR *dir = ::opendir(logDir().c_str())) {
+        while (const dirent *entry = ::readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (name.size() < 5 || name.compare(name.size() - 4, 4, ".pid") != 0) continue;
+            const pid_t pid = static_cast<pid_t>(std::atoi(readFile(logDir() / name).c_str()));
+            if (pid > 1) ::kill(pid, SIGTERM);
+        }
+        ::closedir(dir);
     }
-    while (const dirent *entry = ::readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (name.size() < 5 || name.compare(name.size() - 4, 4, ".pid") != 0) continue;
-        const pid_t pid = static_cast<pid_t>(std::atoi(readFile(logDir() / name).c_str()));
-        if (pid > 1) ::kill(pid, SIGTERM);
-    }
-    ::closedir(dir);
     // and every other one: they end when the last writer of "alive" is gone
     if (m_alive >= 0) ::close(m_alive);
     for (const pid_t child : m_children) {
@@ -296,34 +294,23 @@ void FakeDesktop::setDefaultFileManager(const std::string &desktopId)
 void FakeDesktop::startFileManager(const std::string &name, const std::vector<std::string> &arguments,
                                    const std::string &display)
 {
-    std::vector<std::string> environment;
-    for (char **e = environ; *e != nullptr; ++e) {
-        if (display.empty() || std::string_view(*e).rfind("DISPLAY=", 0) != 0) environment.emplace_back(*e);
-    }
-    if (!display.empty()) environment.push_back("DISPLAY=" + display);
-    std::vector<char *> envp;
-    envp.reserve(environment.size() + 1);
-    for (std::string &e : environment)
-        envp.push_back(e.data());
-    envp.push_back(nullptr);
-
-    std::vector<std::string> argv{name};
+    // through env, which sets the display and then becomes the fake (same pid)
+    std::vector<std::string> argv{"env", "DISPLAY=" + (display.empty() ? std::string(std::getenv("DISPLAY")) : display),
+                                  name};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     std::vector<char *> args;
-    args.reserve(argv.size() + 1);
     for (std::string &a : argv)
         args.push_back(a.data());
     args.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    for (int fd : {0, 1, 2})
+        posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0);
     posix_spawnattr_t attr;
     posix_spawnattr_init(&attr);
     posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID);
     pid_t pid = -1;
-    const int rc = ::posix_spawnp(&pid, name.c_str(), &actions, &attr, args.data(), envp.data());
+    const int rc = ::posix_spawnp(&pid, "env", &actions, &attr, args.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attr);
     ASSERT_EQ(rc, 0) << "cannot start the fake " << name;
@@ -344,10 +331,8 @@ bool FakeDesktop::waitForLog(const std::string &name, const std::string &text) c
 std::string FakeDesktop::gsettingsGet(const char *schema, const char *key) const
 {
     const SpawnResult got = Spawn::run({{"gsettings", "get", schema, key}});
-    std::string value = got.standardOutput;
-    while (!value.empty() && value.back() == '\n')
-        value.pop_back();
-    return got.succeeded() ? value : "error: " + got.standardError;
+    return got.succeeded() ? got.standardOutput.substr(0, got.standardOutput.find('\n'))
+                           : "error: " + got.standardError;
 }
 
 void FakeDesktop::gsettingsSet(const char *schema, const char *key, const char *value) const
@@ -358,10 +343,8 @@ void FakeDesktop::gsettingsSet(const char *schema, const char *key, const char *
 
 std::string FakeDesktop::xfconfValue() const
 {
-    std::string value = readFile(logDir() / "xfconf.thunar_last-show-hidden");
-    while (!value.empty() && value.back() == '\n')
-        value.pop_back();
-    return value;
+    const std::string value = readFile(logDir() / "xfconf.thunar_last-show-hidden");
+    return value.substr(0, value.find('\n'));
 }
 
 } // namespace lurkel::test
