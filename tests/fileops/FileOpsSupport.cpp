@@ -1,6 +1,7 @@
 #include "FileOpsSupport.h"
 
 #include "FileAttributes.h"
+#include "Spawn.h"
 #include "TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -66,7 +67,7 @@ std::string describe(const BytePath &entry)
 {
     struct stat st {};
     if (::lstat(entry.c_str(), &st) != 0) return "missing";
-    // A folder's times change with its entries; what is in it is described on its own.
+    // A folder's times change with its entries, which are described on their own.
     std::string d = std::to_string(st.st_mode) + "|";
     if (!S_ISDIR(st.st_mode)) d += std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec) + "|";
     if (S_ISREG(st.st_mode)) d += "file:" + readFile(entry);
@@ -92,8 +93,7 @@ void removeTree(const BytePath &path)
 
 OtherFileSystem::OtherFileSystem()
 {
-    struct stat shm {};
-    struct stat own {};
+    struct stat shm {}, own {};
     if (::stat("/dev/shm", &shm) != 0 || ::stat(TestEnvironment::root().c_str(), &own) != 0 ||
         shm.st_dev == own.st_dev || ::access("/dev/shm", W_OK) != 0) {
         return;
@@ -102,11 +102,6 @@ OtherFileSystem::OtherFileSystem()
     if (::mkdtemp(pattern.data()) == nullptr) return;
     ::chmod(pattern.c_str(), 0755);
     m_path = BytePath(pattern);
-}
-
-OtherFileSystem::~OtherFileSystem()
-{
-    removeTree(m_path);
 }
 
 bool runningAsRoot()
@@ -126,9 +121,8 @@ BytePath unprivilegedArea()
     static int counter = 0;
     const BytePath area = makeDir(TestEnvironment::root() / ("unprivileged-" + std::to_string(counter++)));
     giveToUnprivileged(area);
-    for (const char *sub : {"home", "home/.local", "home/.local/share", "home/.cache", "runtime"}) {
+    for (const char *sub : {"home", "home/.local", "home/.local/share", "home/.cache", "runtime"})
         giveToUnprivileged(makeDir(area / sub, 0700));
-    }
     return area;
 }
 
@@ -136,11 +130,9 @@ CtlResult lurkelctl(const std::vector<std::string> &args, const std::optional<By
 {
     const std::string program = (TestEnvironment::buildDir() / "bin/lurkelctl").bytes();
     SpawnRequest request;
-    if (unprivilegedHome && runningAsRoot()) {
+    request.argv = {program};
+    if (unprivilegedHome && runningAsRoot())
         request.argv = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", program};
-    } else {
-        request.argv = {program};
-    }
     request.argv.insert(request.argv.end(), args.begin(), args.end());
     if (unprivilegedHome) {
         const BytePath &home = *unprivilegedHome;
@@ -149,10 +141,8 @@ CtlResult lurkelctl(const std::vector<std::string> &args, const std::optional<By
                                {"XDG_CACHE_HOME", (home / ".cache").bytes()},
                                {"XDG_CONFIG_HOME", (home / ".config").bytes()},
                                {"XDG_RUNTIME_DIR", (home.parent() / "runtime").bytes()}};
-        request.workingDirectory = home.bytes();
-    } else {
-        request.workingDirectory = TestEnvironment::root().bytes();
     }
+    request.workingDirectory = (unprivilegedHome ? *unprivilegedHome : TestEnvironment::root()).bytes();
     const SpawnResult r = Spawn::run(request);
     EXPECT_TRUE(r.started) << (r.error ? r.error->localizedDescription().toStdString() : std::string());
     return CtlResult{r.exitStatus, r.standardOutput, r.standardError};

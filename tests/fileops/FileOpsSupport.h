@@ -1,7 +1,6 @@
 #pragma once
 
 #include "BytePath.h"
-#include "Spawn.h"
 
 #include <map>
 #include <optional>
@@ -15,41 +14,36 @@ std::vector<std::string> hostileNames();
 
 BytePath makeDir(const BytePath &path, unsigned mode = 0755);
 bool exists(const BytePath &path); // lstat succeeds
+void removeTree(const BytePath &path);
 
-// Every entry under root (root itself as ""), keyed by relative path: kind, permission bits,
-// size, mtime in nanoseconds, and the content of files and links.
+// Every entry under root (root itself as ""), keyed by relative path, as describe() gives it:
+// kind, permission bits, mtime in nanoseconds, and the content of files and links.
 using Snapshot = std::map<std::string, std::string>;
 Snapshot snapshot(const BytePath &root);
-std::string describe(const BytePath &entry); // one entry as snapshot() describes it
+std::string describe(const BytePath &entry);
 
-// A scratch folder on a file system other than the test folder's (tmpfs at /dev/shm), removed
-// with everything in it when the object goes. path() is empty when there is none.
+// A scratch folder on another file system than the test folder's (tmpfs at /dev/shm), removed
+// with its content at the end; path() is empty when there is none.
 class OtherFileSystem {
 public:
     OtherFileSystem();
-    ~OtherFileSystem();
+    ~OtherFileSystem() { removeTree(m_path); }
     OtherFileSystem(const OtherFileSystem &) = delete;
-    OtherFileSystem &operator=(const OtherFileSystem &) = delete;
     const BytePath &path() const { return m_path; }
 
 private:
     BytePath m_path;
 };
 
-void removeTree(const BytePath &path);
-
-// Runs the real lurkelctl. With asUser, it runs as nobody (65534) through setpriv when this
-// process is root, else as this user; home is then the HOME of the child.
+// Runs the real lurkelctl. With unprivilegedHome, as nobody (65534) through setpriv when this
+// process is root, with that HOME; giveToUnprivileged lchowns a path to nobody when root.
 struct CtlResult {
     int exitStatus = -1;
-    std::string out;
-    std::string err;
+    std::string out, err;
 };
 CtlResult lurkelctl(const std::vector<std::string> &args, const std::optional<BytePath> &unprivilegedHome = {});
-
-// The user whose permissions the unprivileged runs have, and a way to give it a path.
 bool runningAsRoot();
-void giveToUnprivileged(const BytePath &path); // lchown to 65534 when root; nothing otherwise
-BytePath unprivilegedArea();                   // a folder reachable by that user, with home/ prepared
+void giveToUnprivileged(const BytePath &path);
+BytePath unprivilegedArea(); // a folder that user can reach, with home/ prepared
 
 } // namespace lurkel::test

@@ -63,17 +63,8 @@ TEST(HiddenFlag, EditsKeepEveryOtherLineByteForByte)
     EXPECT_EQ(readFile(dir / ".hidden"), "new\n");
     EXPECT_EQ(modeOf(dir / ".hidden"), 0644u);
 
-    if (runningAsRoot()) { // a list that belongs to someone else keeps its owner
-        ASSERT_EQ(::chown((dir / ".hidden").c_str(), 65534, 65534), 0);
-        EXPECT_FALSE(HiddenFlag::setHidden(dir / "x", true));
-        struct stat st {};
-        ASSERT_EQ(::stat((dir / ".hidden").c_str(), &st), 0);
-        EXPECT_EQ(st.st_uid, 65534u);
-    }
     // No temporary file is left behind, and no lock file stays.
-    const Snapshot after = snapshot(dir);
-    EXPECT_EQ(std::count_if(after.begin(), after.end(), [](const auto &e) { return e.first.find(".hidden.") == 0; }),
-              0);
+    EXPECT_EQ(snapshot(dir).size(), 5u) << "the folder, new, x, x\\r and .hidden";
     EXPECT_EQ(snapshot(HiddenFlag::lockFolder()).size(), 1u);
 }
 

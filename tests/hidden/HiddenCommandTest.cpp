@@ -1,6 +1,5 @@
-// "lurkelctl hidden" run as the program it is: with the shipped scripts against a fake
-// nautilus and gsettings' keyfile back end, and with scripts of our own for a failing switch,
-// the permission sheet and the note to a running Lurkel.
+// "lurkelctl hidden" as a program: the shipped scripts against a fake nautilus and gsettings
+// (keyfile back end), and scripts of the test's own for failures and the note to Lurkel.
 #include "DistributedNotificationCenter.h"
 #include "EventWait.h"
 #include "FakeScripts.h"
@@ -25,8 +24,7 @@ protected:
         home = TestEnvironment::freshHome();
         const BytePath bin = home / "bin";
         ASSERT_TRUE(XdgDirs::makePath(bin, 0700));
-        // Present as a file manager; asked only for its version, since it follows the
-        // setting live.
+        // Present; asked only for its version, since it follows the setting live.
         writeFile(bin / "nautilus", "#!/bin/sh\n[ \"${1-}\" = --version ] && echo 'GNOME nautilus 43.2'\nexit 0\n");
         ASSERT_EQ(::chmod((bin / "nautilus").c_str(), 0700), 0);
         environment = {{"GSETTINGS_BACKEND", "keyfile"}, {"PATH", bin.bytes() + ":/usr/bin:/bin"}};
@@ -45,7 +43,7 @@ protected:
     {
         return run({"gsettings", "get", "org.gtk.gtk4.Settings.FileChooser", "show-hidden"}).standardOutput;
     }
-    // Our own scripts: the state lives in a file, the switch flips it.
+    // The state lives in a file; switchBody may flip it.
     void installStateScripts(const std::string &switchBody)
     {
         const std::string state = "'" + (home / "state").bytes() + "'";

@@ -1,7 +1,4 @@
-// The main panel on the offscreen platform: its lock and placement at the tray icon, the
-// disclosure and its states, the stored position, the switch bound to a hidden manager
-// (with small scripts of our own), the search start, the memory section fed by the memory
-// controller, and the focus rules. Time runs on a manual clock.
+// The main panel on the offscreen platform, with a manual clock and hidden-manager scripts of our own.
 #include "PanelWindow.h"
 
 #include "CleanMemoryButton.h"
@@ -29,7 +26,6 @@
 #include "QtPrinters.h"
 
 #include <QAbstractButton>
-#include <QDialog>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QScreen>
@@ -44,12 +40,8 @@ namespace {
 namespace Keys = SettingsKeys;
 
 struct ResultsWindow final : SearchResultWindowInterface {
-    bool isSearchResultWindowVisible() const override { return visible; }
-    void showNewSearchAlertDialogWithCompletion(std::function<void(bool)> completion) override
-    {
-        asked.push_back(std::move(completion));
-    }
-    bool visible = false;
+    bool isSearchResultWindowVisible() const override { return true; }
+    void showNewSearchAlertDialogWithCompletion(std::function<void(bool)> done) override { asked.push_back(done); }
     std::vector<std::function<void(bool)>> asked;
 };
 
@@ -143,9 +135,8 @@ TEST_F(PanelWindowTest, ATrayClickTogglesALockedPanelAndReattachesADraggedOne)
     QTest::mouseMove(view, QPoint(40, 140));
     EXPECT_FALSE(stored(Keys::kMainWindowX));
     QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(40, 140));
-    const QPoint dropped = panel->pos();
-    EXPECT_NE(dropped, QPoint(487, 29));
-    EXPECT_EQ(Settings(*defaults).restoreWindowFramePosition(QSizeF(250, 155), std::nullopt), QPointF(dropped));
+    EXPECT_EQ(panel->pos(), QPoint(337, 249)); // moved by the pointer's way from the press
+    EXPECT_EQ(Settings(*defaults).restoreWindowFramePosition(QSizeF(250, 155), std::nullopt), QPointF(337, 249));
 
     // The next click closes the detached panel and opens it attached under the icon.
     clickTray();
@@ -240,6 +231,7 @@ TEST_F(PanelWindowTest, TheSwitchFollowsTheHiddenManagerAndWaitsForItsSwitch)
     EXPECT_FALSE(panel->panelView()->isHiddenShown());
     hidden->setCachedIsHiddenShownValue(true); // the manager learnt the file manager's state
     EXPECT_TRUE(panel->showHiddenControl()->isChecked());
+    EXPECT_FALSE(hidden->isUpdating()) << "following the manager is no click";
     EXPECT_TRUE(panel->panelView()->isHiddenShown());
 
     clickTray();
@@ -256,17 +248,15 @@ TEST_F(PanelWindowTest, TheSwitchFollowsTheHiddenManagerAndWaitsForItsSwitch)
     EXPECT_EQ(fileLines(home / "log"), std::vector<std::string>{"SwitchHiddenFilesVisibility2"});
 }
 
-TEST_F(PanelWindowTest, ReturnInTheSearchFieldStartsASearchAfterTheDelayInTheStoredFolderOrHome)
+TEST_F(PanelWindowTest, ReturnStartsASearchInTheStoredFolderAfterTheDelayUnlessTheResultsWindowSaysNo)
 {
     const BytePath docs = home / "docs";
     ASSERT_TRUE(XdgDirs::makePath(docs, 0700));
-    writeFile(docs / "needle.txt", "x");
     Settings(*defaults).saveSearchLocation(docs);
     make();
     clickTray();
     QTest::keyClick(panel->searchBar(), Qt::Key_Return); // nothing typed: nothing happens
     EXPECT_TRUE(panel->isVisible());
-
     QTest::keyClicks(panel->searchBar(), QStringLiteral("needle"));
     QTest::keyClick(panel->searchBar(), Qt::Key_Return);
     EXPECT_FALSE(panel->isVisible()); // a locked panel makes way for the results
@@ -276,34 +266,16 @@ TEST_F(PanelWindowTest, ReturnInTheSearchFieldStartsASearchAfterTheDelayInTheSto
     clock.advance(1);
     EXPECT_EQ(search->searchLocation(), docs);
     ASSERT_TRUE(waitUntil([this] { return !search->isSearchRunning(); }));
-    EXPECT_EQ(search->getSearchResultArray()->size(), 1u);
 
-    // A stored folder that is gone: the home folder.
-    Settings(*defaults).saveSearchLocation(home / "gone");
-    ResultsWindow results;
+    ResultsWindow results; // on screen: it is asked first, and "Cancel" starts nothing
     panel->setSearchResultWindow(&results);
-    clickTray();
-    QTest::keyClick(panel->searchBar(), Qt::Key_Return);
-    clock.advance(PanelWindow::kSearchStartDelayMs);
-    EXPECT_EQ(search->searchLocation(), XdgDirs::home());
-    ASSERT_TRUE(waitUntil([this] { return !search->isSearchRunning(); }));
-
-    // With the results window on screen, it confirms first; "Cancel" starts nothing.
-    results.visible = true;
     search->setSearchLocation(BytePath());
     clickTray();
     QTest::keyClick(panel->searchBar(), Qt::Key_Return);
     ASSERT_EQ(results.asked.size(), 1u);
-    clock.advance(1000);
     results.asked[0](false);
-    clock.advance(1000);
-    EXPECT_TRUE(search->searchLocation().empty());
-    clickTray();
-    QTest::keyClick(panel->searchBar(), Qt::Key_Return);
-    ASSERT_EQ(results.asked.size(), 2u);
-    results.asked[1](true);
     clock.advance(PanelWindow::kSearchStartDelayMs);
-    EXPECT_EQ(search->searchLocation(), XdgDirs::home());
+    EXPECT_TRUE(search->searchLocation().empty());
 }
 
 TEST_F(PanelWindowTest, TheMemorySectionShowsTheControllersFiguresAndTheCleanedSizeFor30Seconds)
@@ -324,6 +296,8 @@ TEST_F(PanelWindowTest, TheMemorySectionShowsTheControllersFiguresAndTheCleanedS
     PanelWindowInfoLabel *subtitle = panel->subtitleLabel();
     EXPECT_TRUE(subtitle->drawsDisabled());
     EXPECT_FALSE(subtitle->isClickable());
+    QTest::mouseClick(subtitle, Qt::LeftButton);
+    EXPECT_EQ(panel->subtitleText(), used);
     openExpanded();
     const QString cleaned = QStringLiteral("1.20 GB cleaned 3:07PM");
     panel->fillLastCleanedLabelWithSize({1288490188, QStringLiteral("3:07PM"), cleaned});
@@ -348,12 +322,9 @@ TEST_F(PanelWindowTest, TheMemorySectionShowsTheControllersFiguresAndTheCleanedS
     EXPECT_EQ(panel->subtitleText(), used);
 }
 
-TEST_F(PanelWindowTest, ALockedPanelClosesWhenTheApplicationLosesTheFocusUnlessSomethingHoldsIt)
+TEST_F(PanelWindowTest, ALockedPanelClosesWhenTheApplicationLosesTheFocus)
 {
     make();
-    int becameActive = 0;
-    center.addObserver(PanelWindow::PanelWindowDidBecomeActiveNotification(), {},
-                       [&](const Notification &) { ++becameActive; });
     QWidget elsewhere;
     elsewhere.resize(100, 100);
     const auto focusGoesElsewhere = [&] {
@@ -361,47 +332,19 @@ TEST_F(PanelWindowTest, ALockedPanelClosesWhenTheApplicationLosesTheFocusUnlessS
         elsewhere.activateWindow();
         return QTest::qWaitForWindowActive(&elsewhere);
     };
-
     clickTray();
     ASSERT_TRUE(QTest::qWaitForWindowActive(panel.get()));
-    EXPECT_EQ(becameActive, 1);
-    // Another window of the application took the focus: the panel stays.
-    ASSERT_TRUE(focusGoesElsewhere());
+    ASSERT_TRUE(focusGoesElsewhere()); // another window of the application: the panel stays
     drainMainQueue();
     EXPECT_TRUE(panel->isVisible());
 
-    // The application lost it: a locked panel closes ...
     applicationActive = false;
     panel->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(panel.get()));
-    EXPECT_EQ(becameActive, 2);
     ASSERT_TRUE(focusGoesElsewhere());
     ASSERT_TRUE(waitUntil([this] { return !panel->isVisible(); }));
-    // (a tray click that arrives right after such a close is the click that took the focus
-    // away: it meant "close")
-    clickTray();
+    clickTray(); // the click that took the focus away meant "close"
     EXPECT_FALSE(panel->isVisible());
-    clock.advance(PanelLockState::kFocusLossClickMs);
-
-    // ... unless it shows a dialog of its own ...
-    clickTray();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(panel.get()));
-    auto *sheet = new QDialog(panel.get());
-    sheet->show();
-    ASSERT_TRUE(focusGoesElsewhere());
-    drainMainQueue();
-    EXPECT_TRUE(panel->isVisible());
-    // (closing the panel ends its dialogs)
-    panel->close();
-    EXPECT_FALSE(sheet->isVisible());
-
-    // ... or is detached.
-    clickTray();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(panel.get()));
-    panel->showTriangle(false);
-    ASSERT_TRUE(focusGoesElsewhere());
-    drainMainQueue();
-    EXPECT_TRUE(panel->isVisible());
 }
 
 } // namespace

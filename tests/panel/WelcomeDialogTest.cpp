@@ -1,5 +1,4 @@
-// The welcome step: shown once, under the tray icon, with the continuation rules of the
-// main controller's openWelcomeDialog, and the bouncing arrow.
+// The welcome step: shown once, under the tray icon, with the continuation rules of openWelcomeDialog.
 #include "WelcomeDialogOpener.h"
 
 #include "ManualClock.h"
@@ -13,7 +12,6 @@
 
 #include "QtPrinters.h"
 
-#include <QLabel>
 #include <QTest>
 #include <QVariantAnimation>
 
@@ -107,36 +105,11 @@ TEST_F(WelcomeDialogTest, WaitsForTheTrayIconAndATrayClickEndsIt)
     EXPECT_TRUE(displayedStored());
 }
 
-TEST_F(WelcomeDialogTest, TheArrowBouncesThreeTimesThenLoops)
+TEST_F(WelcomeDialogTest, EscapeClosesItAndStopsTheArrow)
 {
-    using View = WelcomeDialogView;
-    // Each curve ends at 440 and rises towards 500 in between.
-    EXPECT_DOUBLE_EQ(View::arrowPathY(View::kFirstStartY, 0.0), 350.0);
-    for (const double end : {1.0 / 3.0, 2.0 / 3.0, 1.0})
-        EXPECT_NEAR(View::arrowPathY(View::kFirstStartY, end), 440.0, 1e-9) << end;
-    EXPECT_DOUBLE_EQ(View::arrowPathY(View::kFirstStartY, 1.0 / 6.0), 0.125 * 350 + 0.75 * 500 + 0.125 * 440);
-    EXPECT_DOUBLE_EQ(View::arrowPathY(View::kEndY, 1.0 / 6.0), 485.0);
-    EXPECT_DOUBLE_EQ(View::arrowPathY(View::kEndY, 0.5), 485.0);
-
     opener->openWelcomeDialog({});
-    View *view = window()->view();
-    QVariantAnimation *animation = view->arrowAnimation();
-    ASSERT_TRUE(view->isInFirstAppearance());
-    EXPECT_EQ(animation->duration(), View::kRoundMs);
-    EXPECT_DOUBLE_EQ(view->arrowCenter().y(), View::kHeight - 350.0);
-    animation->setCurrentTime(View::kRoundMs / 6);
-    EXPECT_NEAR(view->arrowCenter().y(), View::kHeight - View::arrowPathY(350, 1.0 / 6.0), 1.0);
-    // The first appearance keeps its end and the loop takes over from 440.
-    animation->setCurrentTime(View::kRoundMs);
-    EXPECT_FALSE(view->isInFirstAppearance());
+    QVariantAnimation *animation = window()->view()->arrowAnimation();
     EXPECT_EQ(animation->state(), QAbstractAnimation::Running);
-    EXPECT_EQ(animation->loopCount(), -1);
-    EXPECT_DOUBLE_EQ(view->arrowCenter().y(), View::kHeight - 440.0);
-    animation->setCurrentTime(View::kRoundMs * 5 / 2); // half-way through the second round
-    EXPECT_NEAR(view->arrowCenter().y(), View::kHeight - 485.0, 1.0);
-    EXPECT_EQ(view->arrowImageView()->geometry().center().x(), view->arrowX() - 1);
-
-    // Escape works as the close button.
     QTest::keyClick(window(), Qt::Key_Escape);
     EXPECT_FALSE(opener->isWelcomeScreenVisible());
     EXPECT_EQ(animation->state(), QAbstractAnimation::Stopped);

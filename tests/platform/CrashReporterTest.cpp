@@ -15,11 +15,10 @@ std::vector<std::string> reports()
 {
     std::vector<std::string> names;
     const BytePath folder = XdgDirs::appStateDir() / "crashes";
-    if (DIR *d = ::opendir(folder.c_str())) {
-        while (dirent *e = ::readdir(d))
-            if (e->d_name[0] != '.') names.push_back(test::readFile(folder / e->d_name));
-        ::closedir(d);
-    }
+    DIR *d = ::opendir(folder.c_str());
+    while (dirent *e = d ? ::readdir(d) : nullptr)
+        if (e->d_name[0] != '.') names.push_back(test::readFile(folder / e->d_name));
+    if (d) ::closedir(d);
     return names;
 }
 

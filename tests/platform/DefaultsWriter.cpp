@@ -1,5 +1,4 @@
-// Writes COUNT keys PREFIX0..PREFIX<COUNT-1> into a defaults domain, synchronizing after
-// each one: the other side of the concurrent-writers test.
+// Writes keys PREFIX0..PREFIX<COUNT-1>, synchronizing after each: the concurrent-writers test's other side.
 #include "UserDefaults.h"
 
 #include <QCoreApplication>

@@ -20,12 +20,8 @@
 
 namespace lurkel::test {
 namespace {
-
-// Writes its one argument and a line feed to $LURKEL_TEST_OPEN_LOG.
 constexpr const char kFakeXdgOpen[] = "#!/bin/sh\nprintf '%s\\n' \"$1\" >>\"$LURKEL_TEST_OPEN_LOG\"\n";
-
 int g_serviceCounter = 0;
-
 } // namespace
 
 void SwitchableHiddenFiles::switchHiddenFilesVisibilityWithCompletion(SwitchCompletion completion)
@@ -72,7 +68,6 @@ void FileManagerService::ShowFolders(const QStringList &uris, const QString &)
 
 ResultsHarness::ResultsHarness(HiddenFilesState *hiddenFiles)
 {
-    // The session bus of this process is the private one, whoever asks first.
     EXPECT_TRUE(PrivateBus::shared().isRunning());
     home = TestEnvironment::freshHome();
     defaults = std::make_unique<UserDefaults>(QStringLiteral("com.brendix.Lurkel-SII"));
@@ -171,25 +166,18 @@ void ResultsHarness::selectNames(const std::vector<std::string> &names)
 std::vector<std::string> ResultsHarness::openedUris() const
 {
     std::vector<std::string> uris;
-    const std::string log = readFile(m_openerLog);
-    std::size_t start = 0;
-    while (start < log.size()) {
-        const std::size_t end = log.find('\n', start);
-        uris.push_back(log.substr(start, end - start));
-        if (end == std::string::npos) break;
-        start = end + 1;
+    for (const QByteArray &line : QByteArray::fromStdString(readFile(m_openerLog)).split('\n')) {
+        if (!line.isEmpty()) uris.push_back(line.toStdString());
     }
     return uris;
 }
 
 bool ResultsHarness::waitForOpenedCount(std::size_t count)
 {
-    // Each run ends with a signal on the main thread, which ends the wait as well.
     return waitUntil([this, count]() { return openedUris().size() >= count; });
 }
 
 namespace {
-
 QMessageBox *visibleBox(QWidget *window, const QString &text)
 {
     for (QMessageBox *box : window->findChildren<QMessageBox *>()) {
@@ -197,7 +185,6 @@ QMessageBox *visibleBox(QWidget *window, const QString &text)
     }
     return nullptr;
 }
-
 } // namespace
 
 QMessageBox *waitForMessageBox(QWidget *window, const QString &text)

@@ -15,13 +15,10 @@
 #include "UrlOpener.h"
 #include "UserDefaults.h"
 
-#include <QDBusConnection>
 #include <QMessageBox>
-#include <QObject>
 #include <QStringList>
 
 #include <memory>
-#include <string>
 #include <vector>
 
 class QFileDialog;
@@ -39,8 +36,7 @@ public:
     QList<QUrl> opened;
 };
 
-// The file manager's hidden-file visibility as a value: a switch flips it and completes on
-// the main thread, as the hidden manager does when its script has ended.
+// Hidden-file visibility as a value; a switch completes on the main thread.
 class SwitchableHiddenFiles final : public HiddenFilesState {
 public:
     bool isAllowedToWorkWithHiddenFiles() const override { return allowed; }
@@ -52,8 +48,7 @@ public:
     int switches = 0;
 };
 
-// A file manager on the private session bus: org.freedesktop.FileManager1 on a connection
-// of its own, recording the calls it gets.
+// org.freedesktop.FileManager1 on the private session bus, recording its calls.
 class FileManagerService : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.FileManager1")
@@ -79,10 +74,8 @@ private:
     bool m_registered = false;
 };
 
-// Everything a results window needs, over a fresh home of its own: its own search manager,
-// clock (the table's timers move only when the test says so), notification centre,
-// preview, desktop workspace and settings, and the real file-manager scripts run through
-// lurkelctl. xdg-open is a small program on PATH that writes its argument to a log.
+// A results window over a fresh home with its own services and a manual clock; the real
+// file-manager scripts run through lurkelctl, and xdg-open on PATH logs its argument.
 class ResultsHarness {
 public:
     explicit ResultsHarness(HiddenFilesState *hiddenFiles = nullptr);
@@ -90,22 +83,19 @@ public:
     ResultsHarness(const ResultsHarness &) = delete;
     ResultsHarness &operator=(const ResultsHarness &) = delete;
 
-    // Creates the file (and its folders) under home.
     BytePath makeFile(const std::string &relative, const std::string &content = "x");
     BytePath makeFolder(const std::string &relative);
 
-    // Runs a search of folder for text as the panel starts it, and waits for its end.
+    // Runs a search as the panel starts it and waits for its end.
     void search(const QString &text, const BytePath &folder);
     bool waitForSearchEnd();
 
-    // The names in the table, in row order.
-    std::vector<std::string> shownNames() const;
+    std::vector<std::string> shownNames() const; // in row order
     int rowOf(const std::string &name) const;
-    // Selects exactly the rows of these names (with the current row at the first).
+    // Selects exactly these rows, the first one current.
     void selectNames(const std::vector<std::string> &names);
 
-    // What xdg-open was given, one entry per run.
-    std::vector<std::string> openedUris() const;
+    std::vector<std::string> openedUris() const; // what xdg-open was given
     bool waitForOpenedCount(std::size_t count);
 
     BytePath home;
@@ -126,16 +116,12 @@ private:
     QByteArray m_oldPath;
 };
 
-// The visible message box over the window whose text is text (any text when empty); waits
-// for it to appear. nullptr when none comes.
+// Message boxes and folder choosers over the window (any text when empty); the waits give
+// nullptr when none comes.
 QMessageBox *waitForMessageBox(QWidget *window, const QString &text = {});
-// A message box with that text is visible now.
 bool messageBoxShown(QWidget *window, const QString &text = {});
-// Clicks the box's button with the title.
 void clickButton(QMessageBox *box, const QString &title);
-// The folder chooser open over the window (waits for it); nullptr when none comes.
 QFileDialog *waitForFileDialog(QWidget *window);
-// Chooses folder in the chooser and confirms.
 void chooseFolder(QFileDialog *dialog, const BytePath &folder);
 
 } // namespace lurkel::test

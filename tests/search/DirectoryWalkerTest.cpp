@@ -41,8 +41,7 @@ public:
     {
         std::lock_guard lock(mutex);
         Paths out;
-        for (const Match &m : found)
-            out.insert(m.folder + (m.folder == "/" ? "" : "/") + m.name);
+        for (const Match &m : found) out.insert(m.folder + (m.folder == "/" ? "" : "/") + m.name);
         return out;
     }
     std::mutex mutex;
@@ -52,10 +51,7 @@ public:
     std::atomic<bool> interrupted{false};
 };
 
-void mkdirs(const BytePath &path)
-{
-    ASSERT_TRUE(XdgDirs::makePath(path, 0755)) << path.bytes();
-}
+void mkdirs(const BytePath &path) { ASSERT_TRUE(XdgDirs::makePath(path, 0755)) << path.bytes(); }
 
 void touch(const BytePath &path) // creates the missing folders too
 {
@@ -73,8 +69,7 @@ Paths scan(const BytePath &root, const std::string &text)
 Paths under(const BytePath &root, std::initializer_list<std::string> names)
 {
     Paths out;
-    for (const std::string &n : names)
-        out.insert((root / n).bytes());
+    for (const std::string &n : names) out.insert((root / n).bytes());
     return out;
 }
 
@@ -155,9 +150,9 @@ TEST_F(WalkerTest, DeeperThanPathMaxIsWalked)
         ASSERT_GE(fd = next, 0);
     }
     const int file = ::openat(fd, "bottom-needle", O_WRONLY | O_CREAT, 0644);
+    ::close(fd);
     ASSERT_GE(file, 0);
     ::close(file);
-    ::close(fd);
     Collect c;
     walker::runScan(root.bytes(), "needle", c);
     ASSERT_EQ(c.found.size(), 1u);
@@ -210,22 +205,17 @@ TEST_F(WalkerTest, FoldersDeletedDuringTheWalk)
 
 TEST_F(WalkerTest, CancelStopsTheScanAndTheNextOneIsClean)
 {
-    for (int i = 0; i < 300; ++i) {
-        for (int k = 0; k < 20; ++k)
-            touch(root / ("d" + std::to_string(i)) / ("old-" + std::to_string(k)));
-    }
+    for (int i = 0; i < 300; ++i)
+        for (int k = 0; k < 20; ++k) touch(root / ("d" + std::to_string(i)) / ("old-" + std::to_string(k)));
     Collect first;
     std::thread scanner([&]() { walker::runScan(root.bytes(), "old", first); });
-    std::size_t atCancel = 0;
-    {
-        std::unique_lock lock(first.mutex);
-        first.seen.wait(lock, [&]() { return !first.found.empty(); });
-    }
+    std::unique_lock lock(first.mutex);
+    first.seen.wait(lock, [&]() { return !first.found.empty(); });
+    lock.unlock();
     walker::cancelScan();
-    {
-        std::lock_guard lock(first.mutex);
-        atCancel = first.found.size();
-    }
+    lock.lock();
+    const std::size_t atCancel = first.found.size();
+    lock.unlock();
     scanner.join();
     EXPECT_EQ(first.found.size(), atCancel); // nothing after cancelScan returned
     EXPECT_LT(atCancel, 6000u);

@@ -1,7 +1,4 @@
-// Runs one walk and prints what it saw: "matches=N examined=M" and then every match as
-// folder/name, NUL-terminated. Options: --nofile N sets the descriptor limit (soft and
-// hard) first. For tests that need a walk in another process (another user, fewer
-// descriptors).
+// One walk in its own process; prints "matches=N examined=M" and each match, NUL-terminated.
 #include "DirectoryWalker.h"
 
 #include <cstdio>
@@ -39,10 +36,7 @@ int main(int argc, char **argv)
         if (::setrlimit(RLIMIT_NOFILE, &limit) != 0) return 3;
         arg = 3;
     }
-    if (argc - arg != 2) {
-        std::fprintf(stderr, "usage: %s [--nofile N] ROOT TEXT\n", argv[0]);
-        return 2;
-    }
+    if (argc - arg != 2) return 2; // usage: [--nofile N] ROOT TEXT
     lurkel::walker::setDiagnosticsEnabled(false);
     Collect collect;
     const auto summary = lurkel::walker::runScan(argv[arg], argv[arg + 1], collect);

@@ -1,9 +1,10 @@
-// Copy, move and Trash through the handler scripts: installation, the calling convention on
-// bytes, and what comes back.
+// Copy, move and Trash through the handler scripts: installation, arguments as bytes, results.
 #include "FinderCommunicator.h"
 #include "ScriptTestSupport.h"
 #include "TestEnvironment.h"
 #include "XdgDirs.h"
+
+#include "EventWait.h"
 
 #include <QCoreApplication>
 
@@ -16,14 +17,6 @@
 
 namespace lurkel::test {
 namespace {
-
-// Names that break careless scripts: blanks, line feeds, quotes, command substitution, a
-// leading dash, bytes that are not UTF-8, and the ", " that joins paths elsewhere.
-const std::vector<std::string> kHostileNames = {
-    "two  spaces",      "line\nfeed", "it's \"quoted\"",    "$(touch pwned)",
-    "`touch pwned`",    "-rf",        "\xff\xfe not utf-8", "a, b",
-    " lead and trail ", "*",
-};
 
 struct Done {
     bool called = false;
@@ -65,7 +58,7 @@ TEST(FinderCommunicator, InstallsItsScriptsAgainWhenDeletedAndCallsTheHandlerFor
                                  "#!/bin/sh\nprintf '%s|' \"$#\" \"$@\" > '" + call.bytes() + "'\n");
         Done done;
         ASSERT_TRUE(communicator.doRemoveFilesWithCompletion({}, recordInto(done)));
-        ASSERT_TRUE(runEventsUntil([&done] { return done.called; }));
+        ASSERT_TRUE(waitUntil([&done] { return done.called; }));
         EXPECT_TRUE(done.success) << own;
         EXPECT_EQ(readFile(call), own ? "1|remove|" : "");
     }
@@ -112,43 +105,36 @@ TEST(FinderCommunicator, CopiesMovesAndTrashesHostileNamesThroughLurkelctl)
         items.push_back(source / name);
     }
     const std::set<std::string> all(kHostileNames.begin(), kHostileNames.end());
-    auto runToEnd = [&communicator](auto operation, const BytePathList &paths) {
+    // Each operation ends with the completion's verdict; a failure carries lurkelctl's own words.
+    auto runToEnd = [&communicator](auto operation, const BytePath &first, const BytePathList &paths) {
+        BytePathList arguments = paths;
+        if (!first.empty()) arguments.insert(arguments.begin(), first);
         Done done;
-        EXPECT_TRUE((communicator.*operation)(paths, recordInto(done)));
-        EXPECT_TRUE(runEventsUntil([&done] { return done.called; }));
-        EXPECT_TRUE(done.success) << (done.error ? done.error->localizedDescription().toStdString() : "");
+        EXPECT_TRUE((communicator.*operation)(arguments, recordInto(done)));
+        EXPECT_TRUE(waitUntil([&done] { return done.called; }, 60000));
+        return done.success ? QString() : done.error ? done.error->localizedDescription() : QStringLiteral("?");
     };
 
-    BytePathList copyArguments = items;
-    copyArguments.insert(copyArguments.begin(), copies);
-    runToEnd(&FinderCommunicator::doCopyFilesWithCompletion, copyArguments);
+    EXPECT_EQ(runToEnd(&FinderCommunicator::doCopyFilesWithCompletion, copies, items), QString());
     EXPECT_EQ(namesIn(copies), all);
     for (const std::string &name : kHostileNames)
         EXPECT_EQ(readFile(copies / name), name);
     EXPECT_EQ(namesIn(source), all);
 
-    BytePathList moveArguments = items;
-    moveArguments.insert(moveArguments.begin(), moved);
-    runToEnd(&FinderCommunicator::doMoveFilesWithCompletion, moveArguments);
+    EXPECT_EQ(runToEnd(&FinderCommunicator::doMoveFilesWithCompletion, moved, items), QString());
     EXPECT_EQ(namesIn(moved), all);
     EXPECT_TRUE(namesIn(source).empty());
 
-    BytePathList trashArguments;
+    BytePathList inMoved;
     for (const std::string &name : kHostileNames)
-        trashArguments.push_back(moved / name);
-    runToEnd(&FinderCommunicator::doRemoveFilesWithCompletion, trashArguments);
+        inMoved.push_back(moved / name);
+    EXPECT_EQ(runToEnd(&FinderCommunicator::doRemoveFilesWithCompletion, {}, inMoved), QString());
     EXPECT_TRUE(namesIn(moved).empty());
     EXPECT_EQ(namesIn(XdgDirs::dataHome() / "Trash/files"), all);
     EXPECT_EQ(namesIn(XdgDirs::dataHome() / "Trash/info").size(), all.size());
     EXPECT_EQ(::access((env.home / "pwned").c_str(), F_OK), -1);
 
-    // What lurkelctl could not do arrives as the completion's error, in its own words.
-    Done failed;
-    ASSERT_TRUE(communicator.doCopyFilesWithCompletion({copies, source / "gone"}, recordInto(failed)));
-    ASSERT_TRUE(runEventsUntil([&failed] { return failed.called; }));
-    EXPECT_FALSE(failed.success);
-    ASSERT_TRUE(failed.error);
-    const QString text = failed.error->localizedDescription();
+    const QString text = runToEnd(&FinderCommunicator::doCopyFilesWithCompletion, copies, {source / "gone"});
     EXPECT_TRUE(text.startsWith(QStringLiteral("lurkelctl: copy: "))) << text.toStdString();
     EXPECT_TRUE(text.endsWith(QStringLiteral("(exit 1)"))) << text.toStdString();
 }

@@ -1,13 +1,11 @@
 #include "ScriptTestSupport.h"
 
+#include "EventWait.h"
 #include "Spawn.h"
 #include "TestEnvironment.h"
 #include "XdgDirs.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -33,8 +31,6 @@ constexpr const char *kTools[] = {"sh",    "dash",    "awk",   "cat",      "chmo
                                   "mkdir", "mktemp",  "mv",    "readlink", "rm",    "setsid",    "sleep",
                                   "stat",  "timeout", "touch", "tr",       "xargs", "gsettings", "env"};
 
-// A fake file manager: records its calls, runs until it is told to quit, and (PCManFM and
-// PCManFM-Qt) writes back on quitting the setting it read when it started.
 constexpr const char kFakeFileManager[] = R"FAKE(#!/bin/sh
 me=${0##*/}
 log="$FAKE_LOG/$me.log"
@@ -79,7 +75,6 @@ child=$!
 wait "$child"
 )FAKE";
 
-// xfconf-query for the channel "thunar", kept in a file per property.
 constexpr const char kFakeXfconf[] = R"FAKE(#!/bin/sh
 chan= prop= value=
 while [ $# -gt 0 ]; do
@@ -113,7 +108,6 @@ BytePath findTool(const char *name)
     return {};
 }
 
-// A compiled schema folder with the chosen system schemas (installed by install-deps.sh).
 BytePath schemaShare(unsigned schemas)
 {
     BytePath share = TestEnvironment::root() / ("schemas-" + std::to_string(schemas));
@@ -139,6 +133,11 @@ BytePath schemaShare(unsigned schemas)
 
 } // namespace
 
+const std::vector<std::string> kHostileNames = {
+    "two  spaces", "line\nfeed", "it's \"quoted\"", "$(touch pwned)", "`touch pwned`", "-rf",
+    "\xff\xfe not utf-8", "a, b", " lead and trail ", "*", ".dot",
+};
+
 std::string RunOutcome::output() const
 {
     std::string text;
@@ -150,23 +149,6 @@ std::string RunOutcome::output() const
     return text;
 }
 
-bool runEventsUntil(const std::function<bool()> &done, int guardMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        const qint64 left = guardMs - clock.elapsed();
-        if (left <= 0) return false;
-        QEventLoop loop;
-        QTimer guard;
-        guard.setSingleShot(true);
-        QObject::connect(&guard, &QTimer::timeout, &loop, &QEventLoop::quit);
-        guard.start(static_cast<int>(std::min<qint64>(left, 50)));
-        loop.exec();
-    }
-    return true;
-}
-
 namespace {
 RunOutcome awaitOutcome(const QString &name, const std::function<void(ScriptCompletion)> &start)
 {
@@ -176,7 +158,7 @@ RunOutcome awaitOutcome(const QString &name, const std::function<void(ScriptComp
         outcome->result = result;
         outcome->error = error;
     });
-    EXPECT_TRUE(runEventsUntil([&outcome]() { return outcome->finished; })) << "no answer from " << name.toStdString();
+    EXPECT_TRUE(waitUntil([&outcome]() { return outcome->finished; }, 60000)) << "no answer from " << name.toStdString();
     return *outcome;
 }
 } // namespace
@@ -261,7 +243,7 @@ FakeDesktop::FakeDesktop(unsigned schemas) : m_root(scripts.home.parent() / "des
 
 FakeDesktop::~FakeDesktop()
 {
-    // Ends the fakes this test started (directly or through a relaunch), by their pid files.
+    // Ends the fakes by their pid files, and all others by closing "alive".
     if (DIR *dir = ::opendir(logDir().c_str())) {
         while (const dirent *entry = ::readdir(dir)) {
             const std::string name = entry->d_name;
@@ -271,7 +253,6 @@ FakeDesktop::~FakeDesktop()
         }
         ::closedir(dir);
     }
-    // and every other one: they end when the last writer of "alive" is gone
     if (m_alive >= 0) ::close(m_alive);
     for (const pid_t child : m_children) {
         ::kill(child, SIGTERM); // a no-op for those that have quit already
@@ -294,7 +275,6 @@ void FakeDesktop::setDefaultFileManager(const std::string &desktopId)
 void FakeDesktop::startFileManager(const std::string &name, const std::vector<std::string> &arguments,
                                    const std::string &display)
 {
-    // through env, which sets the display and then becomes the fake (same pid)
     std::vector<std::string> argv{"env", "DISPLAY=" + (display.empty() ? std::string(std::getenv("DISPLAY")) : display),
                                   name};
     argv.insert(argv.end(), arguments.begin(), arguments.end());

@@ -2,6 +2,7 @@
 #include "ScriptsManager.h"
 #include "ApplicationActivity.h"
 #include "DiskAccessRestoreManager.h"
+#include "EventWait.h"
 #include "Identity.h"
 #include "ScriptTestSupport.h"
 #include "TestEnvironment.h"
@@ -57,8 +58,7 @@ TEST(ScriptsManager, InstallsAMissingScriptOnceRunsTheUsersCopyAndReportsItsOutp
     ASSERT_FALSE(exists(path));
 
     // No file manager on this PATH: the check itself fails, but it was installed and run.
-    const char *inherited = std::getenv("PATH");
-    const std::string path0 = inherited != nullptr ? inherited : "/usr/bin:/bin";
+    const std::string path0 = std::getenv("PATH");
     ::setenv("PATH", (env.home / "bin").c_str(), 1);
     const RunOutcome first = runScript(*env.runner, QString::fromLatin1(kCheck));
     ::setenv("PATH", path0.c_str(), 1);
@@ -95,7 +95,7 @@ TEST(ScriptsManager, InstallsAMissingScriptOnceRunsTheUsersCopyAndReportsItsOutp
 
 TEST(ScriptsManager, WithoutAccessToTheUserFolderOnlyInstalledScriptsRun)
 {
-    // A user folder that does not exist: nothing can be read there, not even by root.
+    // A user folder that does not exist: not even root can read it.
     ScriptHome env(BytePath("/nonexistent/lurkel-test-home"));
     ASSERT_FALSE(env.access->isUserFolderAccessible());
 
@@ -158,12 +158,12 @@ TEST(ScriptsManager, OverlappingFocusScriptsKeepTheCounterUpUntilBothHaveEnded)
     FakeActivity activity;
     ScriptHome env;
     env.runner->setApplicationActivity(&activity);
-    // Each run takes the first free gate, says so, and waits until the test opens it.
+    // Each run takes the first free gate, logs it, and waits until the test opens it.
     const BytePath gates = env.home / "gates";
     ASSERT_EQ(::mkdir(gates.c_str(), 0700), 0);
     for (const char *fifo : {"fifo1", "fifo2"})
         ASSERT_EQ(::mkfifo((gates / fifo).c_str(), 0600), 0);
-    // Whatever happens below, no script is left waiting and nothing calls the activity later.
+    // Whatever happens, no script is left waiting and nothing calls the activity later.
     const auto open = [&gates](int n, int flags) {
         const int fd = ::open((gates / ("fifo" + std::to_string(n))).c_str(), O_WRONLY | O_CLOEXEC | flags);
         const bool written = fd >= 0 && ::write(fd, "go\n", 3) == 3;
@@ -195,13 +195,13 @@ TEST(ScriptsManager, OverlappingFocusScriptsKeepTheCounterUpUntilBothHaveEnded)
     ASSERT_TRUE(waitForFileText(gates / "waiting", "1\n2\n"));
 
     ASSERT_TRUE(open(1, 0));
-    ASSERT_TRUE(runEventsUntil([ended] { return ended->size() == 1; }));
+    ASSERT_TRUE(waitUntil([ended] { return ended->size() == 1; }));
     EXPECT_EQ(ended->front(), "run1");
     EXPECT_TRUE(env.runner->mightLoseFocusBecauseOfScript());
     EXPECT_EQ(activity.activations, 1);
 
     ASSERT_TRUE(open(2, 0));
-    ASSERT_TRUE(runEventsUntil([ended] { return ended->size() == 2; }));
+    ASSERT_TRUE(waitUntil([ended] { return ended->size() == 2; }));
     EXPECT_FALSE(env.runner->mightLoseFocusBecauseOfScript());
     // only the run that started while the application was active gives the focus back
     EXPECT_EQ(activity.activations, 1);
