@@ -135,5 +135,37 @@ TEST_F(RunAtLoginManagerTest, AFileInTheWayOfTheAutostartFolderCallsTheFailedBlo
     EXPECT_NE(setEnabled(manager, false), "") << "nor can an entry be removed from under it";
 }
 
+TEST_F(RunAtLoginManagerTest, LoginItemsLeaveOutTheSystemsOwnAndKnowMissingProgramsByIdOnly)
+{
+    const BytePath user = Autostart::userFolder();
+    const BytePath system = Autostart::systemFolders().front();
+    ASSERT_TRUE(XdgDirs::makePath(user));
+    writeFile(user / "org.gnome.SettingsDaemon.Power.desktop", entryText("Exec=/bin/true\n"));
+    writeFile(system / "org.kde.kdeconnect.daemon.desktop", entryText("Exec=/bin/true\n"));
+    writeFile(system / "tool.desktop", "[Desktop Entry]\nType=Application\nName=Tool\nExec=sh -c \"exit 0\"\n");
+    writeFile(system / "masked.desktop", entryText("Exec=/bin/true\n"));
+    writeFile(user / "masked.desktop", entryText("Exec=/bin/true\nHidden=true\n"));
+    writeFile(user / "gone.desktop", entryText("Exec=/nonexistent/gone --background\n"));
+    writeFile(user / "quoted.desktop",
+              entryText("Exec=\"" + programs().bytes().substr(0, programs().bytes().find('$')) +
+                        "\\\\$HOME \\\\\"100%%\\\\\"/lurkel\" %U\n"));
+
+    std::vector<std::string> ids;
+    for (const LoginItem &item : manager.loadSandboxedLoginItems())
+        ids.push_back(item.bundleIdentifier().toStdString());
+    EXPECT_EQ(ids, (std::vector<std::string>{"gone", "quoted", "tool"}));
+
+    const auto items = manager.loadSandboxedLoginItems();
+    EXPECT_EQ(items[0].executablePath(), std::nullopt);
+    EXPECT_EQ(items[0].applicationName(), QStringLiteral("gone"));
+    EXPECT_EQ(items[1].executablePath(), programs() / "lurkel");
+    ASSERT_TRUE(items[2].executablePath());
+    EXPECT_TRUE(items[2].executablePath()->isAbsolute());
+    EXPECT_EQ(items[2].executablePath()->fileName(), "sh");
+    EXPECT_EQ(items[2].applicationName(), QStringLiteral("Tool"));
+    EXPECT_TRUE(manager.isAppWithBundleIdentifierEnabledForAutolaunch(QStringLiteral("gone")));
+    EXPECT_FALSE(manager.isAppWithBundleIdentifierEnabledForAutolaunch(QStringLiteral("org.kde.kdeconnect.daemon")));
+}
+
 } // namespace
 } // namespace lurkel::test
