@@ -10,6 +10,7 @@
 #include "NotificationCenter.h"
 
 #include <QThread>
+#include <QTimer>
 
 #include <algorithm>
 #include <cerrno>
@@ -249,14 +250,20 @@ std::optional<Error> SearchManager::performSearchWithTemplateBytesAndFolder(std:
     auto self = std::make_shared<std::weak_ptr<SearchRun>>();
     auto run = std::make_shared<SearchRun>([this, self]() {
         if (std::shared_ptr<SearchRun> current = self->lock()) {
-            const std::int64_t now = Clock::instance().nowMs();
-            const std::int64_t due = current->lastDrainMs.load(std::memory_order_relaxed) + kBatchIntervalMs;
-            const auto drain = [this, current]() { drainRun(current); };
-            if (due <= now) {
-                MainQueue::async(drain);
-            } else {
-                MainQueue::after(due - now, drain);
-            }
+            // Both hops run in a context owned by this manager: nothing runs once it is gone.
+            QMetaObject::invokeMethod(
+                &m_handOffContext,
+                [this, current]() {
+                    const std::int64_t now = Clock::instance().nowMs();
+                    const std::int64_t due = current->lastDrainMs.load(std::memory_order_relaxed) + kBatchIntervalMs;
+                    if (due <= now) {
+                        drainRun(current);
+                    } else {
+                        QTimer::singleShot(static_cast<int>(due - now), &m_handOffContext,
+                                           [this, current]() { drainRun(current); });
+                    }
+                },
+                Qt::QueuedConnection);
         }
     });
     *self = run;

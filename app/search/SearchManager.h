@@ -171,6 +171,9 @@ private:
 
     // Written on the main thread under the mutex; read elsewhere under it.
     mutable std::mutex m_runMutex;
+    // The context of the batched hand-off's queued calls and timers: destroyed with the
+    // manager, so none of them can run after it.
+    QObject m_handOffContext;
     std::shared_ptr<SearchRun> m_currentRun; // the current generation
 
     QThreadPool m_searchQueue;
