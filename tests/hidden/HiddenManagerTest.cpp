@@ -207,8 +207,10 @@ TEST_F(HiddenManagerTest, TheRestorerWritesWhatASingleSwitchEndedWith)
     make();
     VisibilityRestorerAtLaunch restorer(*manager);
     ASSERT_TRUE(switchAndWait());
+    scripts->waitForRunningScripts(); // each write ends before the next switch starts
     manager->switchHiddenFilesVisibility();
     ASSERT_TRUE(waitUntil([&] { return !manager->isUpdating(); }));
+    scripts->waitForRunningScripts();
     ASSERT_TRUE(switchAndWait(HiddenManager::SwitchCompletion())); // nobody waits: nobody is told
     scripts->waitForRunningScripts();
     EXPECT_EQ(ran(), (Names{kSwitch, "WriteIntoSystemPreferencesShowHiddens", kSwitch,
@@ -226,6 +228,7 @@ TEST_F(HiddenManagerTest, Under1014AFailedSwitchRestoresTheStateAndAlertsForPerm
     ASSERT_TRUE(error.has_value());
     EXPECT_FALSE(manager->isHiddenShown());
     EXPECT_EQ(presenter.alerts, std::vector<AccessErrorCase>{AccessErrorCase::FinderAutomation});
+    scripts->waitForRunningScripts(); // the restorer's write ends before the next switch starts
     install(kSwitch, "echo 'gsettings failed' >&2\nexit 1\n");
     ASSERT_TRUE(switchAndWait());
     EXPECT_EQ(presenter.alerts.size(), 1u);
