@@ -5,6 +5,7 @@
 #include "Log.h"
 #include "RunAtLoginManager.h"
 #include "RunningApplications.h"
+#include "SpawnAttributes.h"
 
 #include <QCoreApplication>
 
@@ -77,20 +78,12 @@ bool AppDelegate::launchApplication(const BytePath &program)
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    sigset_t signals;
-    sigemptyset(&signals);
-    posix_spawnattr_setsigmask(&attr, &signals);
-    sigfillset(&signals);
-    posix_spawnattr_setsigdefault(&attr, &signals);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSID);
+    const SpawnAttributes attr(POSIX_SPAWN_SETSID);
 
     char *argv[] = {const_cast<char *>(program.c_str()), nullptr};
     pid_t pid = -1;
-    const int rc = ::posix_spawn(&pid, program.c_str(), &actions, &attr, argv, environ);
+    const int rc = ::posix_spawn(&pid, program.c_str(), &actions, attr.get(), argv, environ);
     posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attr);
     if (rc != 0) {
         logFailure(lcLogin, "launchApplication", Error::posix(rc, program.displayString()));
         return false;

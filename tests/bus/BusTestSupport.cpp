@@ -1,6 +1,7 @@
 #include "BusTestSupport.h"
 
 #include "DistributedNotificationCenter.h"
+#include "SpawnAttributes.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -56,17 +57,9 @@ HelperProcess::HelperProcess(const std::string &program, const std::vector<std::
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, in[0], 0);
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    sigset_t signals;
-    sigemptyset(&signals);
-    posix_spawnattr_setsigmask(&attr, &signals);
-    sigfillset(&signals);
-    posix_spawnattr_setsigdefault(&attr, &signals);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    const int rc = ::posix_spawn(&m_pid, program.c_str(), &actions, &attr, argv.data(), environ);
+    const SpawnAttributes attr;
+    const int rc = ::posix_spawn(&m_pid, program.c_str(), &actions, attr.get(), argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attr);
     ::close(in[0]);
     ::close(out[1]);
     m_in = in[1];

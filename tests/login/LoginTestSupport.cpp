@@ -1,5 +1,6 @@
 #include "LoginTestSupport.h"
 
+#include "SpawnAttributes.h"
 #include "TestEnvironment.h"
 
 #include <QCoreApplication>
@@ -47,19 +48,11 @@ pid_t startProgram(const std::string &program, const BytePath &logFile)
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    sigset_t signals;
-    sigemptyset(&signals);
-    posix_spawnattr_setsigmask(&attr, &signals);
-    sigfillset(&signals);
-    posix_spawnattr_setsigdefault(&attr, &signals);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    const SpawnAttributes attr;
     char *argv[] = {const_cast<char *>(program.c_str()), nullptr};
     pid_t pid = -1;
-    const int rc = ::posix_spawn(&pid, program.c_str(), &actions, &attr, argv, environ);
+    const int rc = ::posix_spawn(&pid, program.c_str(), &actions, attr.get(), argv, environ);
     posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attr);
     EXPECT_EQ(rc, 0) << "cannot start " << program << ": " << std::strerror(rc);
     return rc == 0 ? pid : -1;
 }

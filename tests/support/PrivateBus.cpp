@@ -1,5 +1,6 @@
 #include "PrivateBus.h"
 
+#include "SpawnAttributes.h"
 #include "TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -36,12 +37,23 @@ std::string xmlEscaped(const std::string &text)
     std::string out;
     for (const char c : text) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&apos;"; break;
-        default: out += c;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '\'':
+            out += "&apos;";
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -68,16 +80,15 @@ std::string addressEscaped(const std::string &text)
 
 std::string configuration(const std::string &socket, const BytePathList &serviceDirectories)
 {
-    std::string xml =
-        "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
-        " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-        "<busconfig>\n"
-        "  <type>session</type>\n"
-        "  <keep_umask/>\n"
-        "  <listen>unix:path=" +
-        xmlEscaped(addressEscaped(socket)) +
-        "</listen>\n"
-        "  <auth>EXTERNAL</auth>\n";
+    std::string xml = "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+                      " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+                      "<busconfig>\n"
+                      "  <type>session</type>\n"
+                      "  <keep_umask/>\n"
+                      "  <listen>unix:path=" +
+                      xmlEscaped(addressEscaped(socket)) +
+                      "</listen>\n"
+                      "  <auth>EXTERNAL</auth>\n";
     for (const BytePath &dir : serviceDirectories) {
         xml += "  <servicedir>" + xmlEscaped(dir.bytes()) + "</servicedir>\n";
     }
@@ -112,8 +123,7 @@ void stopDaemon(pid_t pid)
     if (reapWithin(pid, kStopTimeoutMs)) return;
     ::kill(pid, SIGKILL);
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
 }
 
 // A test process that crashes must not leave its daemon behind.
@@ -209,8 +219,10 @@ Launch launchDaemon(const std::string &configPath, const std::string &logPath)
     const std::string configArg = "--config-file=" + configPath;
     const std::string addressArg = "--print-address=" + std::to_string(kAddressFd);
     std::vector<char *> argv;
-    for (const std::string *arg : {&daemon, &configArg, &addressArg}) argv.push_back(const_cast<char *>(arg->c_str()));
-    for (const char *flag : {"--nofork", "--nopidfile", "--nosyslog"}) argv.push_back(const_cast<char *>(flag));
+    for (const std::string *arg : {&daemon, &configArg, &addressArg})
+        argv.push_back(const_cast<char *>(arg->c_str()));
+    for (const char *flag : {"--nofork", "--nopidfile", "--nosyslog"})
+        argv.push_back(const_cast<char *>(flag));
     argv.push_back(nullptr);
 
     // The daemon's output goes to a log file rather than our own standard output, so
@@ -224,18 +236,10 @@ Launch launchDaemon(const std::string &configPath, const std::string &logPath)
 #if defined(__GLIBC__) && __GLIBC_PREREQ(2, 34)
     posix_spawn_file_actions_addclosefrom_np(&actions, kAddressFd + 1);
 #endif
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    sigset_t signals;
-    sigemptyset(&signals);
-    posix_spawnattr_setsigmask(&attr, &signals);
-    sigfillset(&signals);
-    posix_spawnattr_setsigdefault(&attr, &signals);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    const SpawnAttributes attr;
 
-    const int spawnError = ::posix_spawn(&launch.pid, daemon.c_str(), &actions, &attr, argv.data(), environ);
+    const int spawnError = ::posix_spawn(&launch.pid, daemon.c_str(), &actions, attr.get(), argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attr);
     ::close(writeEnd);
     if (spawnError != 0) {
         ::close(pipeFds[0]);
@@ -255,9 +259,15 @@ Launch launchDaemon(const std::string &configPath, const std::string &logPath)
 
 } // namespace
 
-PrivateBus::PrivateBus() { start({}); }
+PrivateBus::PrivateBus()
+{
+    start({});
+}
 
-PrivateBus::PrivateBus(const BytePathList &extraServiceDirectories) { start(extraServiceDirectories); }
+PrivateBus::PrivateBus(const BytePathList &extraServiceDirectories)
+{
+    start(extraServiceDirectories);
+}
 
 void PrivateBus::start(const BytePathList &extraServiceDirectories)
 {
