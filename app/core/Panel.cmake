@@ -24,6 +24,8 @@ if(LURKEL_WITH_WIDGETS)
     PanelWindowStrings.h
     PlatformPluginPreference.cpp
     PlatformPluginPreference.h
+    PreferencesWindow.cpp
+    PreferencesWindow.h
     PreferencesWindowStrings.cpp
     PreferencesWindowStrings.h
     SearchResultWindowInterface.h
