@@ -5,7 +5,7 @@
 #include "Log.h"
 #include "RunAtLoginManager.h"
 #include "RunningApplications.h"
-#include "SpawnAttributes.h"
+#include "Spawn.h"
 
 #include <QCoreApplication>
 
@@ -72,20 +72,10 @@ BytePath AppDelegate::applicationProgramPath()
 
 bool AppDelegate::launchApplication(const BytePath &program)
 {
-    // lurkel outlives the launcher: it gets a session of its own, the default signal
-    // handling, and no standard input; its output goes where the launcher's goes (the
-    // session's journal). Children are not waited for (SA_NOCLDWAIT in main).
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    const SpawnAttributes attr(POSIX_SPAWN_SETSID);
-
-    char *argv[] = {const_cast<char *>(program.c_str()), nullptr};
+    // lurkel outlives the launcher. Children are not waited for (SA_NOCLDWAIT in main).
     pid_t pid = -1;
-    const int rc = ::posix_spawn(&pid, program.c_str(), &actions, attr.get(), argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) {
-        logFailure(lcLogin, "launchApplication", Error::posix(rc, program.displayString()));
+    if (const std::optional<Error> error = Spawn::launchDetached({program.bytes()}, &pid)) {
+        logFailure(lcLogin, "launchApplication", *error);
         return false;
     }
     qCInfo(lcLogin, "started %s (pid %d)", qUtf8Printable(program.displayString()), static_cast<int>(pid));

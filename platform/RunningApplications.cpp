@@ -59,11 +59,18 @@ const QString &interfaceName()
 }
 
 // Calls a method of the application interface on a running owner; never starts a service.
-QDBusMessage callApplication(const QDBusConnection &bus, const QString &service, const QString &method, int timeoutMs)
+QDBusMessage callApplication(const QDBusConnection &bus, const QString &service, const QString &method, int timeoutMs,
+                             const QVariantList &arguments = {})
 {
     QDBusMessage call = QDBusMessage::createMethodCall(service, objectPath(), interfaceName(), method);
     call.setAutoStartService(false);
+    call.setArguments(arguments);
     return bus.call(call, QDBus::Block, timeoutMs);
+}
+
+QByteArray bytesOf(const std::string &bytes)
+{
+    return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
 bool isMissingMethod(const QDBusMessage &reply)
@@ -142,6 +149,17 @@ bool RunningApplications::activate(const QString &name)
     const QDBusMessage reply = callApplication(*bus, name, QStringLiteral("Activate"), kActivateTimeoutMs);
     if (reply.type() == QDBusMessage::ReplyMessage) return true;
     qCInfo(lcBus, "could not activate %s: %s", qUtf8Printable(name), qUtf8Printable(reply.errorMessage()));
+    return false;
+}
+
+bool RunningApplications::search(const QString &name, const std::string &text, const BytePath &folder)
+{
+    auto bus = sessionBus();
+    if (!bus) return false;
+    const QDBusMessage reply = callApplication(*bus, name, QStringLiteral("Search"), kActivateTimeoutMs,
+                                               {bytesOf(text), bytesOf(folder.bytes())});
+    if (reply.type() == QDBusMessage::ReplyMessage) return true;
+    qCInfo(lcBus, "could not pass the search to %s: %s", qUtf8Printable(name), qUtf8Printable(reply.errorMessage()));
     return false;
 }
 
@@ -237,6 +255,13 @@ void ApplicationBusObject::Activate()
 void ApplicationBusObject::Quit()
 {
     if (onQuit) onQuit();
+}
+
+void ApplicationBusObject::Search(const QByteArray &text, const QByteArray &folder)
+{
+    if (onSearch)
+        onSearch(std::string(text.constData(), static_cast<std::size_t>(text.size())),
+                 BytePath(std::string(folder.constData(), static_cast<std::size_t>(folder.size()))));
 }
 
 } // namespace lurkel

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "BytePath.h"
+
 #include <QObject>
 #include <QString>
 
 #include <functional>
 #include <optional>
+#include <string>
 #include <sys/types.h>
 
 namespace lurkel {
@@ -24,6 +27,9 @@ public:
     static std::optional<pid_t> pidOf(const QString &name);
     // Calls Activate on the owner of the name; false when nobody answered.
     static bool activate(const QString &name);
+    // Calls Search(ay text, ay folder) on the owner: it searches for text in folder (both
+    // as bytes); false when nobody answered.
+    static bool search(const QString &name, const std::string &text, const BytePath &folder);
     // Calls Quit on the owner; only when it has no such method and /proc/PID/exe is one of
     // Lurkel's own programs is it sent SIGTERM. False when nothing was done.
     static bool quit(const QString &name);
@@ -44,10 +50,12 @@ public:
     bool registerOnBus();
     std::function<void()> onActivate;
     std::function<void()> onQuit;
+    std::function<void(const std::string &text, const BytePath &folder)> onSearch;
 
 public Q_SLOTS:
     void Activate();
     void Quit();
+    void Search(const QByteArray &text, const QByteArray &folder);
 };
 
 } // namespace lurkel

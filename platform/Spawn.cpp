@@ -1,6 +1,7 @@
 #include "Spawn.h"
 
 #include "Log.h"
+#include "SpawnAttributes.h"
 
 #include <cerrno>
 #include <csignal>
@@ -239,6 +240,31 @@ SpawnResult Spawn::run(const SpawnRequest &request, SpawnCancel *cancel)
         ::kill(-pid, SIGKILL);
     }
     return result;
+}
+
+} // namespace lurkel
+
+namespace lurkel {
+
+std::optional<Error> Spawn::launchDetached(const std::vector<std::string> &argv, pid_t *pid)
+{
+    if (argv.empty() || argv.front().empty()) return Error::app(QStringLiteral("no program to start"));
+    std::vector<char *> args;
+    args.reserve(argv.size() + 1);
+    for (const std::string &arg : argv)
+        args.push_back(const_cast<char *>(arg.c_str()));
+    args.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    const SpawnAttributes attr(POSIX_SPAWN_SETSID);
+    pid_t child = -1;
+    const int rc = ::posix_spawn(&child, args.front(), &actions, attr.get(), args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) return Error::posix(rc, QString::fromLocal8Bit(argv.front().c_str()));
+    if (pid != nullptr) *pid = child;
+    return std::nullopt;
 }
 
 } // namespace lurkel

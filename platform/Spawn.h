@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include <sys/types.h>
+
 namespace lurkel {
 
 // A cancellation token for a running program. cancel() is async-signal-safe, so a
@@ -61,6 +63,11 @@ class Spawn {
 public:
     // Runs to completion (or until cancelled: SIGTERM to the group, SIGKILL 2 s later).
     static SpawnResult run(const SpawnRequest &request, SpawnCancel *cancel = nullptr);
+    // Starts a program that outlives this one and is not waited for: a session of its own,
+    // default signal handling, standard input from /dev/null, output where ours goes.
+    // argv[0] must be a path. The child's pid, or the error that kept it from starting.
+    // (Reaping it is the caller's business: a short-lived caller may leave that to init.)
+    static std::optional<Error> launchDetached(const std::vector<std::string> &argv, pid_t *pid = nullptr);
 };
 
 } // namespace lurkel
