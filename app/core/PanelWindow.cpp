@@ -358,7 +358,9 @@ void PanelWindow::closeAndMakeItLocked()
 
 void PanelWindow::closeButtonPressed()
 {
+    const bool wasVisible = isVisible();
     closeAndMakeItLocked();
+    if (wasVisible) Q_EMIT panelClosedByUser();
 }
 
 void PanelWindow::positionDidChanged()

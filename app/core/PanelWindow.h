@@ -185,6 +185,9 @@ Q_SIGNALS:
     void cleanMemoryButtonPressed();
     // The panel is closing (the controller's window-will-close).
     void panelWillClose();
+    // The user closed the panel with its close button (not a close because the
+    // application lost the focus).
+    void panelClosedByUser();
 
 protected:
     bool event(QEvent *event) override;
