@@ -1,23 +1,24 @@
+#include "BXAppDelegate.h"
+#include "BXPurgeController.h"
+#include "CrashReporter.h"
 #include "Identity.h"
 #include "Log.h"
 #include "PathsGenerator.h"
+#include "PlatformPluginPreference.h"
 #include "RunningApplications.h"
 #include "SearchManager.h"
-#include "SearchResultWC.h"
 #include "Settings.h"
-#include "StatusItemToolTip.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QIcon>
-#include <QMenu>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <QWidget>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <optional>
 #include <string>
 #include <sys/stat.h>
@@ -80,15 +81,26 @@ std::optional<SearchOption> parseSearchOption(int argc, char **argv)
     return std::nullopt;
 }
 
-// The tray icon's tool tip follows the search.
-class TrayToolTip final : public lurkel::StatusItemToolTip {
-public:
-    explicit TrayToolTip(QSystemTrayIcon &tray) : m_tray(tray) {}
-    void updateStatusItemWithToolTip(const QString &toolTip) override { m_tray.setToolTip(toolTip); }
-
-private:
-    QSystemTrayIcon &m_tray;
-};
+// What the panel does for a search of its own: the template, then the folder (remembered
+// as the custom folder when it is neither home nor the whole disk); the results window
+// opens on the search manager's notification.
+void runSearch(lurkel::BXPurgeController &controller, const SearchOption &search)
+{
+    using namespace lurkel;
+    BytePath folder = search.folder;
+    if (folder.empty() || !isDirectory(folder)) {
+        const std::optional<BytePath> saved = Settings().getSearchLocation();
+        folder = saved && isDirectory(*saved) ? *saved : PathsGenerator().getHomeDirectory();
+    }
+    if (folder != BytePath("/") && folder != PathsGenerator().getHomeDirectory()) {
+        Settings().saveCustomFolderButtonSearchLocation(folder);
+    }
+    qCInfo(lcCore, "search for \"%s\" in %s", search.text.c_str(), qPrintable(folder.displayString()));
+    controller.openSearchResultDialog();
+    const std::optional<Error> error =
+        SearchManager::sharedManager().performSearchWithTemplateBytesAndFolder(search.text, folder);
+    if (error) qCWarning(lcCore, "search: %s", qPrintable(error->localizedDescription()));
+}
 
 } // namespace
 
@@ -101,6 +113,7 @@ int main(int argc, char **argv)
                              "(or use lurkelctl in a terminal).\n");
         return 1;
     }
+    preferX11UnderXWayland();
 
     const QString bundleId = QString::fromLatin1(Identity::kBundleIdentifier);
     QCoreApplication::setApplicationName(QString::fromLatin1(Identity::kBundleName));
@@ -111,57 +124,54 @@ int main(int argc, char **argv)
     QApplication::setQuitOnLastWindowClosed(false);
     const std::optional<SearchOption> search = parseSearchOption(argc, argv);
 
-    // One copy at a time: the name is claimed before anything else is built.
+    // One copy at a time: the name is claimed before anything else is built. A second copy
+    // hands over to the running one (activate, its search, the copy notification) and ends
+    // without a tray icon and without listening to anything.
     if (!RunningApplications::claim(bundleId)) {
         if (RunningApplications::isRunning(bundleId)) {
-            if (search) {
-                std::fprintf(stderr, "lurkel: another copy of Lurkel is running: search from its panel, or quit it "
-                                     "and try --search again.\n");
-                return 1;
-            }
-            RunningApplications::activate(bundleId);
+            std::optional<BXAppDelegate::SearchRequest> request;
+            if (search) request = BXAppDelegate::SearchRequest{search->text, search->folder};
+            if (!BXAppDelegate::handOverToRunningCopy(bundleId, request))
+                std::fprintf(stderr, "lurkel: another copy of Lurkel is running but did not answer.\n");
             return 0;
         }
         qCWarning(lcCore, "no session bus: running alone, other Lurkel programs cannot reach this one");
     }
+    CrashReporter::install("lurkel");
+
+    // Icons found by name: the installed theme, else the one beside the build's programs.
+    QStringList themePaths = QIcon::themeSearchPaths();
+    themePaths.append(QCoreApplication::applicationDirPath() + QStringLiteral("/../share/icons"));
+    QIcon::setThemeSearchPaths(themePaths);
+    QGuiApplication::setWindowIcon(
+        QIcon::fromTheme(bundleId, QIcon(QStringLiteral(":/icons/com.brendix.Lurkel-SII.svg"))));
+
+    BXPurgeController controller;
+    controller.awakeFromNib();
+    BXAppDelegate delegate(controller);
+    controller.setLaunchAtStartupToggle([&delegate](int value) { delegate.toggleLaunchAtStartup(value); });
+    QObject::connect(&app, &QGuiApplication::applicationStateChanged, &delegate,
+                     [&delegate](Qt::ApplicationState state) {
+                         if (state == Qt::ApplicationActive) delegate.applicationDidBecomeActive();
+                     });
+
+    // Reachable by the other programs only once every observer is in place.
     ApplicationBusObject busObject;
-    busObject.onQuit = []() { QCoreApplication::quit(); };
+    busObject.onActivate = [&delegate]() { delegate.applicationShouldHandleReopen(); };
+    busObject.onQuit = [&controller]() { controller.onQuitLurkel(); };
+    busObject.onSearch = [&controller](const std::string &text, const BytePath &folder) {
+        runSearch(controller, SearchOption{text, folder});
+    };
     busObject.registerOnBus();
 
-    QSystemTrayIcon tray(QIcon(QStringLiteral(":/icons/lurkel.svg")));
-    tray.setToolTip(QString::fromLatin1(Identity::kBundleDisplayName));
-    QMenu menu;
-    QAction *quit = menu.addAction(QObject::tr("Quit %1").arg(QString::fromLatin1(Identity::kBundleDisplayName)));
-    QObject::connect(quit, &QAction::triggered, &app, &QCoreApplication::quit);
-    tray.setContextMenu(&menu);
-
-    TrayToolTip trayToolTip(tray);
-    std::unique_ptr<SearchResultWC> resultsWindow;
-    if (search) {
-        // What the panel does for a search of its own: the template, then the folder
-        // (remembered as the custom folder when it is neither home nor the whole disk).
-        if (search->folder != BytePath("/") && search->folder != PathsGenerator().getHomeDirectory()) {
-            Settings().saveCustomFolderButtonSearchLocation(search->folder);
-        }
-        SearchManager &manager = SearchManager::sharedManager();
-        resultsWindow = std::make_unique<SearchResultWC>();
-        resultsWindow->setPurgeController(&trayToolTip);
-        NotificationCenter::defaultCenter().addObserver(
-            SearchManager::openSearchResultDialogNotification(), {},
-            [&resultsWindow](const Notification &) { resultsWindow->showWindow(); }, resultsWindow.get());
-        resultsWindow->showWindow();
-        const std::optional<Error> error =
-            manager.performSearchWithTemplateBytesAndFolder(search->text, search->folder);
-        if (error) {
-            std::fprintf(stderr, "lurkel: --search: %s\n", qPrintable(error->localizedDescription()));
-        }
-        // Without a tray icon nothing is left to use once the window has closed.
-        QObject::connect(&app, &QGuiApplication::lastWindowClosed, &app, [&tray]() {
-            if (!tray.isVisible()) QCoreApplication::quit();
-        });
-    }
+    QStringList arguments = QCoreApplication::arguments();
+    if (!arguments.isEmpty()) arguments.removeFirst();
+    delegate.applicationDidFinishLaunching(arguments);
+    if (delegate.didHandOverToCopy()) return 0;
+    if (search) runSearch(controller, *search);
 
     // A tray host may come up after us at login: wait for it a while, then say why nothing shows.
+    QSystemTrayIcon &tray = *controller.statusItem();
     int attempts = 0;
     QTimer waitForTray;
     waitForTray.setInterval(1000);
@@ -170,13 +180,14 @@ int main(int argc, char **argv)
             waitForTray.stop();
             tray.show();
         } else if (++attempts >= 30) {
-            if (resultsWindow && resultsWindow->isVisible()) {
-                waitForTray.stop(); // the results window is in use; it ends the program when closed
-                return;
+            waitForTray.stop();
+            if (QGuiApplication::topLevelWindows().isEmpty() ||
+                !std::any_of(QApplication::topLevelWidgets().cbegin(), QApplication::topLevelWidgets().cend(),
+                             [](const QWidget *w) { return w->isVisible(); })) {
+                std::fprintf(stderr, "lurkel: no system tray is available in this session. On GNOME, install and "
+                                     "enable the AppIndicator extension (gnome-shell-extension-appindicator).\n");
+                QCoreApplication::exit(1);
             }
-            std::fprintf(stderr, "lurkel: no system tray is available in this session. On GNOME, install and enable "
-                                 "the AppIndicator extension (gnome-shell-extension-appindicator).\n");
-            QCoreApplication::exit(1);
         }
     });
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
