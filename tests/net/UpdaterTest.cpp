@@ -1,74 +1,17 @@
 #include "Updater.h"
 #include "EventWait.h"
+#include "FeedServer.h"
 #include "ManualClock.h"
-
-#include <QTcpServer>
-#include <QTcpSocket>
 
 #include <gtest/gtest.h>
 
 using namespace lurkel;
+using test::feed;
+using test::FeedServer;
+using test::item;
 using test::waitUntil;
 
 namespace {
-
-// A one-route HTTP server on the loopback address: answers every request with the body
-// given (or not at all).
-class FeedServer {
-public:
-    FeedServer()
-    {
-        m_server.listen(QHostAddress::LocalHost, 0);
-        QObject::connect(&m_server, &QTcpServer::newConnection, [this]() {
-            while (QTcpSocket *socket = m_server.nextPendingConnection()) {
-                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket]() {
-                    m_request += socket->readAll();
-                    if (!m_request.contains("\r\n\r\n")) return;
-                    ++requests;
-                    if (!answer) return; // keeps the connection open and silent
-                    const QByteArray head = "HTTP/1.1 " + status +
-                                            "\r\nContent-Type: application/rss+xml\r\n"
-                                            "Content-Length: " +
-                                            QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n";
-                    socket->write(head + body);
-                    socket->disconnectFromHost();
-                });
-            }
-        });
-    }
-    QUrl url() const
-    {
-        return QUrl(
-            QStringLiteral("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(QLatin1String(Updater::kFeedPath)));
-    }
-
-    QByteArray body;
-    QByteArray status = "200 OK";
-    bool answer = true;
-    int requests = 0;
-
-private:
-    QTcpServer m_server;
-    QByteArray m_request;
-};
-
-QByteArray feed(const QString &items)
-{
-    return QStringLiteral(R"(<?xml version="1.0" encoding="utf-8"?>
-<rss version="2.0" xmlns:sparkle="http://www.andymatuschak.org/xml-namespaces/sparkle">
-<channel><title>Lurkel</title>%1</channel></rss>)")
-        .arg(items)
-        .toUtf8();
-}
-
-QString item(const QString &build, const QString &version)
-{
-    return QStringLiteral(R"(<item><title>Lurkel %2</title>
-<sparkle:releaseNotesLink>https://brendix.example/notes/%2.html</sparkle:releaseNotesLink>
-<enclosure url="https://brendix.example/download/Lurkel-%2.AppImage" sparkle:version="%1"
- sparkle:shortVersionString="%2" length="1" type="application/octet-stream"/></item>)")
-        .arg(build, version);
-}
 
 UpdateCheckResult check(Updater &updater, const QUrl &url)
 {

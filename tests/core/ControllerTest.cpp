@@ -1,0 +1,353 @@
+// The tray application's controller on a private bus: its start, the file-manager
+// integration's requests from another process, the integration's election, the menu, the
+// preferences window's controls and the check for updates.
+#include "BXPurgeController.h"
+
+#include "DistributedNotificationCenter.h"
+#include "EventWait.h"
+#include "FakeScripts.h"
+#include "FeedServer.h"
+#include "HiddenManager.h"
+#include "Identity.h"
+#include "ManualClock.h"
+#include "MemoryController.h"
+#include "OnOffSwitch.h"
+#include "PanelWindow.h"
+#include "PluginElection.h"
+#include "PreferencesWindow.h"
+#include "PrivateBus.h"
+#include "PromoSettings.h"
+#include "SearchManager.h"
+#include "Settings.h"
+#include "SettingsKeys.h"
+#include "Spawn.h"
+#include "TestEnvironment.h"
+#include "UserDefaults.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QMenu>
+#include <QMessageBox>
+#include <QSlider>
+#include <QSystemTrayIcon>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sys/stat.h>
+
+using namespace lurkel;
+using namespace lurkel::test;
+
+namespace {
+
+namespace Keys = SettingsKeys;
+
+std::string hex(const std::string &bytes)
+{
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    for (const unsigned char c : bytes) {
+        out += digits[c >> 4];
+        out += digits[c & 15];
+    }
+    return out;
+}
+
+// Posts a distributed notification from a process of its own (with exact paths when given).
+void postFromOtherProcess(const std::string &name, const std::string &object, const BytePathList &paths = {})
+{
+    SpawnRequest request;
+    request.argv = {LURKEL_BUS_HELPER, "post", hex(name), hex(object)};
+    for (const BytePath &path : paths)
+        request.argv.push_back(hex(path.bytes()));
+    const SpawnResult result = Spawn::run(request);
+    ASSERT_TRUE(result.succeeded()) << result.standardError;
+}
+
+bool exists(const BytePath &path)
+{
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+// Collects the log lines while it exists.
+class LogCapture {
+public:
+    LogCapture() { s_lines.clear(), m_previous = qInstallMessageHandler(&LogCapture::handler); }
+    ~LogCapture() { qInstallMessageHandler(m_previous); }
+    static bool contains(const QString &text)
+    {
+        return std::any_of(s_lines.cbegin(), s_lines.cend(), [&](const QString &l) { return l.contains(text); });
+    }
+
+private:
+    static void handler(QtMsgType, const QMessageLogContext &, const QString &message) { s_lines.push_back(message); }
+    static inline QStringList s_lines;
+    QtMessageHandler m_previous = nullptr;
+};
+
+// A controller with the test's own clock (so the hidden manager's tracking never ticks on
+// its own), defaults and tool, on the private bus.
+struct Fixture {
+    Fixture()
+    {
+        PrivateBus::shared();
+        ::setenv("LURKEL_REFRESH_DELAY", "0", 1);
+        PurgeControllerServices services;
+        services.hiddenManager = &hidden;
+        services.defaults = &defaults;
+        services.clock = &clock;
+        services.pluginKit = BytePath(LURKEL_PLUGINKIT);
+        services.quitApplication = [this](const QString &name) {
+            quitRequests << name;
+            return true;
+        };
+        services.terminate = [this] { ++terminations; };
+        controller = std::make_unique<BXPurgeController>(std::move(services));
+    }
+
+    ManualClock clock;
+    UserDefaults defaults{QStringLiteral("com.brendix.Lurkel-SII")};
+    HiddenManager hidden{HiddenManagerServices{nullptr, &defaults, nullptr, nullptr, &clock, nullptr}};
+    std::unique_ptr<BXPurgeController> controller;
+    QStringList quitRequests;
+    int terminations = 0;
+};
+
+// A click on a check box's indicator (its middle may lie beyond its text).
+void click(QAbstractButton *button)
+{
+    const bool box = qobject_cast<QCheckBox *>(button) != nullptr;
+    QTest::mouseClick(button, Qt::LeftButton, {}, box ? QPoint(6, button->height() / 2) : button->rect().center());
+}
+
+bool electionIs(PluginElection::Choice choice)
+{
+    return PluginElection::electionFor(QString::fromLatin1(Identity::kFinderSyncIdentifier)) == choice;
+}
+
+} // namespace
+
+TEST(ControllerTest, StartsWithItsIconMenuAndObservers)
+{
+    Fixture f;
+    f.controller->awakeFromNib();
+    QSystemTrayIcon *tray = f.controller->statusItem();
+    ASSERT_NE(tray, nullptr);
+    EXPECT_FALSE(tray->icon().isNull());
+    EXPECT_EQ(tray->contextMenu(), f.controller->theMenu());
+    EXPECT_TRUE(f.hidden.isTrackingSystemValue());
+
+    // The menu, as validated before it shows; the promotion's items are not there yet.
+    f.controller->validateMenu();
+    EXPECT_EQ(f.controller->preferencesItem()->text(), QStringLiteral("Preferences..."));
+    EXPECT_EQ(f.controller->quitItem()->text(), QStringLiteral("Quit Lurkel"));
+    EXPECT_EQ(f.controller->checkForUpdatesItem()->text(), QStringLiteral("Check for Updates..."));
+    EXPECT_EQ(f.controller->togglePanelInfoItem()->text(), QStringLiteral("Show Information"));
+    EXPECT_TRUE(f.controller->checkForUpdatesItem()->isVisible());
+    for (QAction *hidden : {f.controller->aboutItem(), f.controller->newsItem(), f.controller->helpDeskItem(),
+                            f.controller->rateItem(), f.controller->resetUserDefaultsItem()})
+        EXPECT_FALSE(hidden->isVisible()) << hidden->text().toStdString();
+    EXPECT_EQ(f.controller->aboutItem()->text(), QStringLiteral("About Lurkel"));
+
+    // The helper service's state note sets the icon; one with another object is not heard.
+    postFromOtherProcess("xpcNote", "someone.else");
+    ASSERT_NO_FATAL_FAILURE(postFromOtherProcess("xpcNote", Identity::kBundleIdentifier));
+    ASSERT_TRUE(waitUntil([&] { return f.hidden.needsLoadVisibilityState() && f.controller->statusIconState(); }));
+    EXPECT_EQ(f.controller->statusIconState(), std::optional<bool>(false)); // no "KEY_showHiddenState": NO
+
+    // A search opens the results window once; later ones bring it forward.
+    NotificationCenter::defaultCenter().post(SearchManager::openSearchResultDialogNotification());
+    ASSERT_NE(f.controller->searchResultDialog(), nullptr);
+    SearchResultWC *results = f.controller->searchResultDialog();
+    NotificationCenter::defaultCenter().post(SearchManager::openSearchResultDialogNotification());
+    EXPECT_EQ(f.controller->searchResultDialog(), results);
+
+    // Quit ends the integration and the helper by their bus names, then the application.
+    f.controller->onQuitLurkel();
+    EXPECT_EQ(f.quitRequests, (QStringList{QStringLiteral("com.brendix.Lurkel-SII.FinderSyncExt"),
+                                           QStringLiteral("com.brendix.Lurkel-SII.hiderXPC")}));
+    EXPECT_EQ(f.terminations, 1);
+}
+
+TEST(ControllerTest, HidesAndUnhidesExactlyTheRequestedItems)
+{
+    Fixture f;
+    f.controller->awakeFromNib();
+    LogCapture log;
+    const BytePath dir = TestEnvironment::root() / "items";
+    ASSERT_EQ(::mkdir(dir.c_str(), 0755), 0);
+    for (const char *name : {".x", "y", ".z", "z", "a, b", "p", "r"})
+        writeFile(dir / name, name);
+
+    // Exact paths: a name with ", " in it is one item.
+    ASSERT_NO_FATAL_FAILURE(
+        postFromOtherProcess("AppSyncExtensionWantsToHideSelectedFiles", "ignored", {dir / "y", dir / "a, b"}));
+    ASSERT_TRUE(waitUntil([&] { return fileLines(dir / ".hidden").size() == 2; }));
+    EXPECT_EQ(fileLines(dir / ".hidden"), (std::vector<std::string>{"y", "a, b"}));
+
+    // Unhide: ".x" becomes "x"; "y" only loses its flag; ".z" stays as it is because "z" exists.
+    ASSERT_NO_FATAL_FAILURE(postFromOtherProcess("AppSyncExtensionWantsToUnhideSelectedFiles", "ignored",
+                                                 {dir / ".x", dir / "y", dir / ".z"}));
+    ASSERT_TRUE(waitUntil([&] { return exists(dir / "x"); }));
+    ASSERT_TRUE(waitUntil([&] { return LogCapture::contains(QStringLiteral(".z")); }));
+    EXPECT_FALSE(exists(dir / ".x"));
+    EXPECT_EQ(readFile(dir / "x"), ".x");
+    EXPECT_EQ(readFile(dir / "z"), "z"); // never overwritten
+    EXPECT_EQ(readFile(dir / ".z"), ".z");
+    EXPECT_EQ(fileLines(dir / ".hidden"), (std::vector<std::string>{"a, b"}));
+
+    // Without exact paths the object is split on ", "; a relative piece is refused.
+    const std::string joined = (dir / "p").bytes() + ", relative/q, " + (dir / "r").bytes();
+    ASSERT_NO_FATAL_FAILURE(postFromOtherProcess("AppSyncExtensionWantsToHideSelectedFiles", joined));
+    ASSERT_TRUE(waitUntil([&] { return fileLines(dir / ".hidden").size() == 3; }));
+    EXPECT_EQ(fileLines(dir / ".hidden"), (std::vector<std::string>{"a, b", "p", "r"}));
+    EXPECT_TRUE(LogCapture::contains(QStringLiteral("relative/q")));
+}
+
+TEST(ControllerTest, SwitchesOnlyForTheObjectN)
+{
+    Fixture f;
+    const BytePath scriptLog = TestEnvironment::root() / "scripts.log";
+    installFakeScript(HiddenManager::kSwitchScriptName, scriptLog);
+    installFakeScript(HiddenManager::kWriteShownScriptName, scriptLog);
+    installFakeScript(HiddenManager::kWriteHiddenScriptName, scriptLog);
+    f.controller->awakeFromNib();
+    const auto switches = [&] {
+        const std::vector<std::string> lines = fileLines(scriptLog);
+        return std::count(lines.begin(), lines.end(), HiddenManager::kSwitchScriptName);
+    };
+
+    ASSERT_NO_FATAL_FAILURE(postFromOtherProcess("AppSyncExtensionWantsToSwitchVisibility", "m"));
+    ASSERT_NO_FATAL_FAILURE(postFromOtherProcess("AppSyncExtensionWantsToSwitchVisibility", "n"));
+    ASSERT_TRUE(waitUntil([&] { return switches() == 1 && !f.hidden.isUpdating(); }));
+
+    // Another wrong object, then a probe from the same kind of sender: the probe is heard
+    // after it, and still no second switch ran.
+    ASSERT_NO_FATAL_FAILURE(postFromOtherProcess("AppSyncExtensionWantsToSwitchVisibility", ""));
+    ASSERT_NO_FATAL_FAILURE(postFromOtherProcess("xpcNote", Identity::kBundleIdentifier));
+    f.controller->updateStatusIconWithImage(QIcon());
+    ASSERT_TRUE(waitUntil([&] { return f.hidden.needsLoadVisibilityState(); }));
+    drainMainQueue();
+    EXPECT_EQ(switches(), 1);
+}
+
+TEST(ControllerTest, FileManagerIntegrationFollowsTheFirstLaunchRule)
+{
+    // First launch: switched on, whatever the tool reported.
+    {
+        Fixture f;
+        ASSERT_FALSE(PluginElection::setElection(QString::fromLatin1(Identity::kFinderSyncIdentifier),
+                                                 PluginElection::Choice::Ignore));
+        f.controller->finderIntegration();
+        EXPECT_TRUE(electionIs(PluginElection::Choice::Use));
+        Settings settings(f.defaults);
+        EXPECT_TRUE(settings.getBoolValueForKeyWithDefaultValue(Keys::kIsNotFirstLaunch, false));
+        EXPECT_TRUE(settings.getBoolValueForKeyWithDefaultValue(Keys::kFinderIntegration, false));
+        EXPECT_TRUE(f.controller->preferencesWindow()->enableFinderIntegrationButton()->isChecked());
+    }
+    // Later launches keep what the tool reports (the user switched it off elsewhere), and
+    // the stored wish follows it.
+    {
+        Fixture f;
+        ASSERT_FALSE(PluginElection::setElection(QString::fromLatin1(Identity::kFinderSyncIdentifier),
+                                                 PluginElection::Choice::Ignore));
+        f.controller->finderIntegration();
+        EXPECT_TRUE(electionIs(PluginElection::Choice::Ignore));
+        EXPECT_FALSE(Settings(f.defaults).getBoolValueForKeyWithDefaultValue(Keys::kFinderIntegration, true));
+        EXPECT_FALSE(f.controller->preferencesWindow()->enableFinderIntegrationButton()->isChecked());
+
+        // The check box switches it again.
+        f.controller->onPreferences();
+        click(f.controller->preferencesWindow()->enableFinderIntegrationButton());
+        EXPECT_TRUE(electionIs(PluginElection::Choice::Use));
+        EXPECT_TRUE(Settings(f.defaults).getBoolValueForKeyWithDefaultValue(Keys::kFinderIntegration, false));
+    }
+}
+
+TEST(ControllerTest, PreferencesControlsWriteTheirKeys)
+{
+    Fixture f;
+    f.controller->awakeFromNib();
+    f.controller->onPreferences();
+    PreferencesWindow *w = f.controller->preferencesWindow();
+    ASSERT_TRUE(w->isVisible());
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("Preferences"));
+    EXPECT_EQ(w->btnPrefAutoStart()->text(), QStringLiteral("Launch Lurkel at system startup"));
+    // Defaults as stored at the first start.
+    EXPECT_TRUE(w->btnPrefPurgeAfterHugeAppQuit()->isChecked());
+    EXPECT_FALSE(w->btnPrefAutoFree()->isChecked());
+    EXPECT_FALSE(w->sldPrefMemUsage()->isEnabled());
+
+    int launchToggles = -1;
+    f.controller->setLaunchAtStartupToggle([&](int value) { launchToggles = value; });
+    click(w->btnPrefAutoStart());
+    EXPECT_EQ(launchToggles, 1);
+
+    click(w->btnPrefPurgeAfterHugeAppQuit());
+    click(w->btnPrefAutoFree());
+    EXPECT_TRUE(w->sldPrefMemUsage()->isEnabled());
+    EXPECT_TRUE(w->pupPrefFreq()->isEnabled());
+    w->sldPrefMemUsage()->setFocus();
+    QTest::keyClick(w->sldPrefMemUsage(), Qt::Key_Up);
+    w->pupPrefFreq()->setFocus();
+    QTest::keyClick(w->pupPrefFreq(), Qt::Key_Down);
+    w->m_visionComboBox()->setFocus();
+    QTest::keyClick(w->m_visionComboBox(), Qt::Key_Down);
+    click(w->enableForceSwitchHiddenVisibilityButton());
+    click(w->btnPrefShowInfo());
+
+    f.defaults.synchronize();
+    UserDefaults onDisk(QStringLiteral("com.brendix.Lurkel-SII"));
+    const Settings stored(onDisk);
+    EXPECT_FALSE(stored.getBoolValueForKeyWithDefaultValue(QStringLiteral("PurgeAfterHugeAppQuit"), true));
+    EXPECT_TRUE(stored.getBoolValueForKeyWithDefaultValue(QStringLiteral("AutoFree"), false));
+    EXPECT_NEAR(stored.getDoubleValueForKeyWithDefaultValue(QStringLiteral("UsageLimit"), 0), 0.81, 1e-9);
+    EXPECT_EQ(stored.getIntegerValueForKeyWithDefaultValue(QStringLiteral("Frequency"), -1), 2);
+    EXPECT_EQ(stored.getIntegerValueForKeyWithDefaultValue(Keys::kVisionPrefIndex, -1), 2);
+    EXPECT_FALSE(stored.getBoolValueForKeyWithDefaultValue(Keys::kShowInfo, true));
+    EXPECT_TRUE(f.hidden.forceSwitchHiddenFilesVisibilitySwitcherState());
+    EXPECT_EQ(f.hidden.scriptType(), HiddenManagerScriptTypeRelaunchFinder);
+
+    // Opening it again while it is open makes it blink.
+    w->setBlinkDurationMs(50);
+    f.controller->onPreferences();
+    EXPECT_TRUE(w->isBlinking());
+}
+
+TEST(ControllerTest, ChecksForUpdatesOnTheMakersHost)
+{
+    Fixture f;
+    FeedServer server;
+    f.defaults.setObject(QStringLiteral("ATEST:WEB_HOST"), server.host());
+    PromoSettings::reloadFromDefaults(f.defaults);
+    // The answer of one check, as the alert shows it.
+    const auto answer = [&](const QByteArray &body) {
+        server.body = body;
+        bool done = false;
+        const QMetaObject::Connection c =
+            QObject::connect(f.controller.get(), &BXPurgeController::updateCheckFinished, [&done] { done = true; });
+        f.controller->checkForUpdates();
+        if (!server.answer) {
+            EXPECT_TRUE(waitUntil([&] { return server.requests > 0; }));
+            f.clock.advance(Updater::kDefaultTimeoutMs);
+        }
+        EXPECT_TRUE(waitUntil([&] { return done; }));
+        QObject::disconnect(c);
+        return f.controller->updateAlert() ? f.controller->updateAlert()->text() : QString();
+    };
+
+    const QString newer = answer(feed(item(QStringLiteral("999"), QStringLiteral("9.0"))));
+    EXPECT_EQ(server.requests, 1);
+    EXPECT_TRUE(newer.contains(QStringLiteral("A new version of Lurkel is available: 9.0"))) << newer.toStdString();
+    EXPECT_TRUE(newer.contains(QStringLiteral("href=\"https://brendix.example/notes/9.0.html\"")));
+    EXPECT_TRUE(
+        answer(feed(item(QString::fromLatin1(Identity::kBuildVersion), QString::fromLatin1(Identity::kShortVersion))))
+            .startsWith(QStringLiteral("You're up to date!")));
+    EXPECT_TRUE(answer("<rss><channel><item>").contains(QStringLiteral("could not be read")));
+    server.answer = false;
+    EXPECT_TRUE(answer(QByteArray()).contains(QStringLiteral("did not answer")));
+}
