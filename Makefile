@@ -1,13 +1,19 @@
 # The two commands of the README, and a few more for developers.
 #   make run    build and start Lurkel (installs what a fresh Debian 12 machine lacks)
 #   make test   build and run the whole test suite, then the sanitizer suite
-.PHONY: all deps build run test test-main test-asan test-tsan lint format clean
+#   make install / make uninstall   into PREFIX (default ~/.local, no root needed)
+.PHONY: all deps build run test test-main test-asan test-tsan install uninstall lint format clean
 
 BUILD_DIR ?= build
 ASAN_DIR ?= build-asan
 TSAN_DIR ?= build-tsan
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLURKEL_WERROR=ON
+PREFIX ?= $(HOME)/.local
+# What `make install` put under PREFIX, kept there for `make uninstall`: the build folder's
+# own install_manifest.txt is rewritten by every `cmake --install` (the tests run some), and
+# tells of the last install only.
+INSTALLED_LIST = $(PREFIX)/share/doc/lurkel/install_manifest.txt
 
 all: build
 
@@ -45,6 +51,31 @@ test-tsan: deps
 	cmake --build $(TSAN_DIR) -j$(JOBS) --target WalkerTests HandOffTests
 	TSAN_OPTIONS=suppressions=$(CURDIR)/tests/tsan.supp:halt_on_error=1:second_deadlock_stack=1 \
 	  ctest --test-dir $(TSAN_DIR) -R '^(WalkerTest|HandOff)\.' -j$(JOBS) --output-on-failure --timeout 900
+
+install: build
+	cmake --install $(BUILD_DIR) --prefix '$(PREFIX)'
+	{ cat -- '$(INSTALLED_LIST)' 2>/dev/null || true; cat -- $(BUILD_DIR)/install_manifest.txt; } \
+	  | awk 'length && !seen[$$0]++' > '$(INSTALLED_LIST).new'
+	mv -f -- '$(INSTALLED_LIST).new' '$(INSTALLED_LIST)'
+	$(refresh_desktop_caches)
+
+# Removes exactly the files listed by the installs into PREFIX, nothing else.
+uninstall:
+	@test -f '$(INSTALLED_LIST)' || { echo "uninstall: nothing installed by 'make install' in $(PREFIX)" >&2; exit 1; }
+	xargs -d '\n' rm -f -- < '$(INSTALLED_LIST)'
+	rm -f -- '$(INSTALLED_LIST)'
+	-@rmdir -- '$(PREFIX)/share/doc/lurkel' 2>/dev/null
+	$(refresh_desktop_caches)
+
+# The menu and the icon theme pick up what changed under PREFIX. An icon cache is refreshed
+# only where one exists: without one the icon folders are read as they are.
+define refresh_desktop_caches
+-@touch --no-create '$(PREFIX)/share/icons/hicolor' 2>/dev/null
+-@if [ -f '$(PREFIX)/share/icons/hicolor/icon-theme.cache' ] && command -v gtk-update-icon-cache >/dev/null; then \
+	  gtk-update-icon-cache -q -t -f '$(PREFIX)/share/icons/hicolor'; fi
+-@if [ -d '$(PREFIX)/share/applications' ] && command -v update-desktop-database >/dev/null; then \
+	  update-desktop-database -q '$(PREFIX)/share/applications'; fi
+endef
 
 lint: build
 	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
