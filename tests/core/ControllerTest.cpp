@@ -3,6 +3,8 @@
 // preferences window's controls and the check for updates.
 #include "BXPurgeController.h"
 
+#include "BXAppDelegate.h"
+
 #include "DistributedNotificationCenter.h"
 #include "EventWait.h"
 #include "FakeScripts.h"
@@ -23,6 +25,7 @@
 #include "Spawn.h"
 #include "TestEnvironment.h"
 #include "UserDefaults.h"
+#include "XdgDirs.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -186,13 +189,13 @@ TEST(ControllerTest, HidesAndUnhidesExactlyTheRequestedItems)
     // Exact paths: a name with ", " in it is one item.
     ASSERT_NO_FATAL_FAILURE(
         postFromOtherProcess("AppSyncExtensionWantsToHideSelectedFiles", "ignored", {dir / "y", dir / "a, b"}));
-    ASSERT_TRUE(waitUntil([&] { return fileLines(dir / ".hidden").size() == 2; }));
+    ASSERT_TRUE(pollUntil([&] { return fileLines(dir / ".hidden").size() == 2; }));
     EXPECT_EQ(fileLines(dir / ".hidden"), (std::vector<std::string>{"y", "a, b"}));
 
     // Unhide: ".x" becomes "x"; "y" only loses its flag; ".z" stays as it is because "z" exists.
     ASSERT_NO_FATAL_FAILURE(postFromOtherProcess("AppSyncExtensionWantsToUnhideSelectedFiles", "ignored",
                                                  {dir / ".x", dir / "y", dir / ".z"}));
-    ASSERT_TRUE(waitUntil([&] { return exists(dir / "x"); }));
+    ASSERT_TRUE(pollUntil([&] { return exists(dir / "x"); }));
     ASSERT_TRUE(waitUntil([&] { return LogCapture::contains(QStringLiteral(".z")); }));
     EXPECT_FALSE(exists(dir / ".x"));
     EXPECT_EQ(readFile(dir / "x"), ".x");
@@ -203,7 +206,7 @@ TEST(ControllerTest, HidesAndUnhidesExactlyTheRequestedItems)
     // Without exact paths the object is split on ", "; a relative piece is refused.
     const std::string joined = (dir / "p").bytes() + ", relative/q, " + (dir / "r").bytes();
     ASSERT_NO_FATAL_FAILURE(postFromOtherProcess("AppSyncExtensionWantsToHideSelectedFiles", joined));
-    ASSERT_TRUE(waitUntil([&] { return fileLines(dir / ".hidden").size() == 3; }));
+    ASSERT_TRUE(pollUntil([&] { return fileLines(dir / ".hidden").size() == 3; }));
     EXPECT_EQ(fileLines(dir / ".hidden"), (std::vector<std::string>{"a, b", "p", "r"}));
     EXPECT_TRUE(LogCapture::contains(QStringLiteral("relative/q")));
 }
@@ -223,7 +226,7 @@ TEST(ControllerTest, SwitchesOnlyForTheObjectN)
 
     ASSERT_NO_FATAL_FAILURE(postFromOtherProcess("AppSyncExtensionWantsToSwitchVisibility", "m"));
     ASSERT_NO_FATAL_FAILURE(postFromOtherProcess("AppSyncExtensionWantsToSwitchVisibility", "n"));
-    ASSERT_TRUE(waitUntil([&] { return switches() == 1 && !f.hidden.isUpdating(); }));
+    ASSERT_TRUE(pollUntil([&] { return switches() == 1 && !f.hidden.isUpdating(); }));
 
     // Another wrong object, then a probe from the same kind of sender: the probe is heard
     // after it, and still no second switch ran.
@@ -350,4 +353,99 @@ TEST(ControllerTest, ChecksForUpdatesOnTheMakersHost)
     EXPECT_TRUE(answer("<rss><channel><item>").contains(QStringLiteral("could not be read")));
     server.answer = false;
     EXPECT_TRUE(answer(QByteArray()).contains(QStringLiteral("did not answer")));
+}
+
+TEST(AppDelegateTest, StartOpensThePanelAndOffersToMoveAnAppImageOnce)
+{
+    Fixture f;
+    f.controller->awakeFromNib();
+    int panelRequests = 0;
+    int afterStartRequests = 0;
+    NotificationCenter &center = NotificationCenter::defaultCenter();
+    center.addObserver(BXPurgeController::ShowMainWindowAndMakeActiveNotificationName(), {},
+                       [&](const Notification &) { ++panelRequests; });
+    center.addObserver(QStringLiteral("ShowWindowAfterStart"), {}, [&](const Notification &) { ++afterStartRequests; });
+
+    const BytePath home = TestEnvironment::root() / "apphome";
+    ASSERT_EQ(::mkdir(home.c_str(), 0755), 0);
+    const BytePath downloads = TestEnvironment::root() / "dl";
+    ASSERT_EQ(::mkdir(downloads.c_str(), 0755), 0);
+    writeFile(downloads / "Lurkel.AppImage", "new build");
+    ASSERT_EQ(::mkdir((home / "Applications").c_str(), 0755), 0);
+    writeFile(home / "Applications" / "Lurkel.AppImage", "older build");
+    f.defaults.setObject(QStringLiteral("AutoStart"), true); // left by an older version
+    f.defaults.synchronize();
+
+    int alerts = 0;
+    MoveToApplicationsAnswer reply{false, true};
+    std::vector<BytePath> launched;
+    int terminations = 0;
+    const auto delegateFor = [&](const BytePath &appImage) {
+        AppDelegateServices services;
+        services.defaults = &f.defaults;
+        services.appImage = appImage;
+        services.home = home;
+        services.moveAlert = [&](const QString &message, const QString &) {
+            ++alerts;
+            EXPECT_EQ(message, QStringLiteral("Move Lurkel to Applications folder?"));
+            return reply;
+        };
+        services.errorAlert = [](const QString &title, const QString &text) {
+            ADD_FAILURE() << title.toStdString() << ": " << text.toStdString();
+        };
+        services.launchApplication = [&](const BytePath &program) {
+            launched.push_back(program);
+            return true;
+        };
+        services.terminate = [&] { ++terminations; };
+        return std::make_unique<BXAppDelegate>(*f.controller, std::move(services));
+    };
+
+    // "Do Not Move" with the box on: asked once, the panel opens, the old key goes.
+    delegateFor(downloads / "Lurkel.AppImage")->applicationDidFinishLaunching({QStringLiteral("ShowWindowAfterStart")});
+    EXPECT_EQ(alerts, 1);
+    EXPECT_EQ(panelRequests, 1);
+    EXPECT_EQ(afterStartRequests, 1);
+    EXPECT_FALSE(f.defaults.contains(QStringLiteral("AutoStart")));
+    EXPECT_TRUE(Settings(f.defaults).getBoolValueForKeyWithDefaultValue(Keys::kSuppressAlertMoveToApplications, false));
+    delegateFor(downloads / "Lurkel.AppImage")->applicationDidFinishLaunching({});
+    EXPECT_EQ(alerts, 1);
+    EXPECT_EQ(panelRequests, 2);
+    EXPECT_EQ(afterStartRequests, 1);
+
+    // Moving: the older copy goes to the Trash (never deleted), the new one is copied and
+    // started, and this process ends; the downloaded file stays where it was.
+    f.defaults.removeObject(QString(Keys::kSuppressAlertMoveToApplications));
+    reply = {true, false};
+    auto mover = delegateFor(downloads / "Lurkel.AppImage");
+    mover->applicationDidFinishLaunching({});
+    EXPECT_EQ(alerts, 2);
+    ASSERT_EQ(launched.size(), 1u);
+    EXPECT_EQ(launched[0], home / "Applications" / "Lurkel.AppImage");
+    EXPECT_EQ(readFile(launched[0]), "new build");
+    EXPECT_EQ(readFile(downloads / "Lurkel.AppImage"), "new build");
+    EXPECT_EQ(readFile(XdgDirs::dataHome() / "Trash" / "files" / "Lurkel.AppImage"), "older build");
+    EXPECT_TRUE(mover->didHandOverToCopy());
+    EXPECT_EQ(terminations, 1);
+    EXPECT_EQ(panelRequests, 2);
+
+    // Already installed (also in a subfolder): no offer; a look-alike folder is not one.
+    ASSERT_EQ(::mkdir((home / "Applications" / "tools").c_str(), 0755), 0);
+    BytePath destination;
+    EXPECT_FALSE(delegateFor(home / "Applications" / "tools" / "Lurkel.AppImage")->copyAppToApplications(destination));
+    EXPECT_EQ(alerts, 2);
+    reply = {false, false};
+    EXPECT_FALSE(delegateFor(home / "ApplicationsOld" / "Lurkel.AppImage")->copyAppToApplications(destination));
+    EXPECT_EQ(alerts, 3);
+}
+
+TEST(AppDelegateTest, RecommendationMailEscapesItsParts)
+{
+    const QUrl url = BXAppDelegate::mailtoUrl(QString(), QStringLiteral("Try this & that"),
+                                              QStringLiteral("Tom & Jerry\nhttps://x.example/?a=1&b=2"));
+    const QByteArray encoded = url.toEncoded();
+    EXPECT_TRUE(encoded.startsWith("mailto:?SUBJECT=Try%20this%20%26%20that&BODY=")) << encoded.toStdString();
+    const QByteArray body = encoded.mid(encoded.indexOf("&BODY=") + 6);
+    EXPECT_FALSE(body.contains('&'));
+    EXPECT_EQ(QByteArray::fromPercentEncoding(body), "Tom & Jerry\nhttps://x.example/?a=1&b=2");
 }

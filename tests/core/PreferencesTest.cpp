@@ -23,7 +23,10 @@ TEST(Preferences, OptionStoredAsIntegerAndOutOfRangeReadsNotChosen)
     EXPECT_EQ(reopened.objectForKey(Keys::kSwitchHiddenFilesVisibilityOption), QVariant(qint64(2)));
 
     const std::pair<QVariant, Option> stored[] = {
-        {7, Option::NotChosen}, {3, Option::NotChosen}, {-1, Option::NotChosen}, {1, Option::ForceSwitchOff},
+        {7, Option::NotChosen},
+        {3, Option::NotChosen},
+        {-1, Option::NotChosen},
+        {1, Option::ForceSwitchOff},
     };
     for (const auto &[value, expected] : stored) {
         standard.setObject(Keys::kSwitchHiddenFilesVisibilityOption, value);

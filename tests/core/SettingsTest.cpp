@@ -64,7 +64,8 @@ TEST_F(SettingsStore, SettersSynchronize)
     EXPECT_EQ(reread.cleanedSize(), 123456789012ull);
     EXPECT_EQ(reread.getUnsignedLongLongValueForKeyWithDefaultValue(QStringLiteral("big"), 0), big);
     EXPECT_FALSE(reread.isWindowLocked());
-    EXPECT_EQ(reread.getArrayValueForKeyWithDefaultValue(QStringLiteral("list"), {}), (QVariantList{QStringLiteral("a"), 2}));
+    EXPECT_EQ(reread.getArrayValueForKeyWithDefaultValue(QStringLiteral("list"), {}),
+              (QVariantList{QStringLiteral("a"), 2}));
 }
 
 TEST_F(SettingsStore, OtherKindsConvertAndTestOverridesNeedNumbers)

@@ -24,6 +24,13 @@ bool waitUntil(const std::function<bool()> &done, int timeoutMs)
     return true;
 }
 
+bool pollUntil(const std::function<bool()> &done, int timeoutMs)
+{
+    QTimer poll;
+    poll.start(5);
+    return waitUntil(done, timeoutMs);
+}
+
 void drainMainQueue()
 {
     bool drained = false;
