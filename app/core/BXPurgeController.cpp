@@ -36,6 +36,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCursor>
 #include <QEvent>
 #include <QFile>
 #include <QGuiApplication>
@@ -45,6 +46,7 @@
 #include <QPalette>
 #include <QPixmap>
 #include <QPointer>
+#include <QScreen>
 #include <QSlider>
 #include <QStandardPaths>
 #include <QSvgRenderer>
@@ -188,6 +190,11 @@ BXPurgeController::BXPurgeController(PurgeControllerServices services, QObject *
     m_activity = std::make_unique<ApplicationActivityAdapter>(*this);
     m_scripts.setApplicationActivity(m_activity.get());
 
+    // The welcome dialog of the first start points at the tray icon; its close button
+    // opens the panel.
+    m_welcome->setStatusItemAnchor([this] { return StatusItemAnchor::fromTrayIcon(m_statusItem.get(), false); });
+    m_welcome->setShowMainWindowAndMakeActive([this] { showMainWindowAndMakeActive(); });
+
     connect(m_wndInfo.get(), &PanelWindow::preferencesButtonPressed, this, [this] { preferencesButtonPressed(); });
     connect(m_wndInfo.get(), &PanelWindow::cleanMemoryButtonPressed, this, [this] { onFreeMemory(); });
     connect(m_wndInfo.get(), &PanelWindow::panelClosedByUser, this, [this] { onPanelInfoClosed(); });
@@ -224,6 +231,9 @@ void BXPurgeController::awakeFromNib()
     qCInfo(lcCore, "tray icon created");
     updateStatusIconWithImage(statusIconImageForState(m_hidden.isHiddenShown()));
     m_iconState = m_hidden.isHiddenShown();
+    // Shown at once where a tray exists (the welcome dialog of the first start points at
+    // it); main() waits for a tray that comes up later.
+    if (QSystemTrayIcon::isSystemTrayAvailable()) m_statusItem->show();
 
     m_hidden.startTrackingSystemValue();
     m_hidden.applyStoredValue();
@@ -544,7 +554,20 @@ void BXPurgeController::onPreferences()
     w->setAutoFreeControlsEnabled(m_memory->autoFree());
     m_memory->updatePrefDesc();
 
-    if (w->isVisible()) w->blink();
+    if (w->isVisible()) {
+        w->blink();
+    } else if (!m_preferencesPlaced) {
+        // The first time in the middle of the screen the pointer is on.
+        m_preferencesPlaced = true;
+        w->adjustSize();
+        QScreen *screen = QGuiApplication::screenAt(QCursor::pos());
+        if (screen == nullptr) screen = QGuiApplication::primaryScreen();
+        if (screen != nullptr) {
+            QRect frame(QPoint(), w->size());
+            frame.moveCenter(screen->availableGeometry().center());
+            w->move(frame.topLeft());
+        }
+    }
     w->show();
     w->raise();
     w->activateWindow();
@@ -745,11 +768,15 @@ void BXPurgeController::showUpdateResult(const UpdateCheckResult &result)
     }
     QString text = result.message.toHtmlEscaped();
     if (result.kind == UpdateCheckResult::Kind::NewerVersion) {
-        const QUrl link = result.releaseNotesUrl.isValid() ? result.releaseNotesUrl : result.downloadUrl;
-        if (link.isValid())
-            text += QStringLiteral("<br><a href=\"%1\">Download %2 %3</a>")
-                        .arg(QString::fromUtf8(link.toEncoded()).toHtmlEscaped(), displayName().toHtmlEscaped(),
-                             result.version.toHtmlEscaped());
+        const auto link = [](const QUrl &url, const QString &title) {
+            return QStringLiteral("<a href=\"%1\">%2</a>")
+                .arg(QString::fromUtf8(url.toEncoded()).toHtmlEscaped(), title.toHtmlEscaped());
+        };
+        QStringList links;
+        if (result.downloadUrl.isValid())
+            links << link(result.downloadUrl, QStringLiteral("Download %1 %2").arg(displayName(), result.version));
+        if (result.releaseNotesUrl.isValid()) links << link(result.releaseNotesUrl, QStringLiteral("What's new"));
+        if (!links.isEmpty()) text += QStringLiteral("<br>") + links.join(QStringLiteral(" &middot; "));
     }
     m_updateAlert->setIcon(result.kind == UpdateCheckResult::Kind::Failed ? QMessageBox::Warning
                                                                           : QMessageBox::Information);

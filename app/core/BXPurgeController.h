@@ -254,6 +254,7 @@ private:
     std::optional<UpdateCheckResult> m_lastUpdateResult;
     std::optional<bool> m_iconState;
     bool m_started = false;
+    bool m_preferencesPlaced = false;
 
     QAction *m_togglePanelInfoItem = nullptr;
     QAction *m_freeMemoryItem = nullptr;

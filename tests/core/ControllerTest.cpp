@@ -346,6 +346,7 @@ TEST(ControllerTest, ChecksForUpdatesOnTheMakersHost)
     const QString newer = answer(feed(item(QStringLiteral("999"), QStringLiteral("9.0"))));
     EXPECT_EQ(server.requests, 1);
     EXPECT_TRUE(newer.contains(QStringLiteral("A new version of Lurkel is available: 9.0"))) << newer.toStdString();
+    EXPECT_TRUE(newer.contains(QStringLiteral("href=\"https://brendix.example/download/Lurkel-9.0.AppImage\"")));
     EXPECT_TRUE(newer.contains(QStringLiteral("href=\"https://brendix.example/notes/9.0.html\"")));
     EXPECT_TRUE(
         answer(feed(item(QString::fromLatin1(Identity::kBuildVersion), QString::fromLatin1(Identity::kShortVersion))))
