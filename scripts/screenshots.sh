@@ -1,0 +1,148 @@
+#!/bin/sh
+# Runs the built tray application as a user meets it, on a virtual X server with a real
+# tray (trayer) and a private session bus, clicks through it with xdotool and takes a
+# screenshot of each step into docs/screenshots/ (or the folder given):
+#
+#   scripts/screenshots.sh [OUTPUT_FOLDER]
+#
+# Steps: the welcome dialog of the first start, the panel opened by a click on the tray
+# icon, a search typed into the panel, the results window, the tray menu, the preferences
+# window, and a second `lurkel` that hands over to the first and ends. Nothing of the real
+# user is touched: HOME and the XDG folders are temporary.
+set -eu
+
+here=$(cd "$(dirname "$0")/.." && pwd)
+out=${1:-$here/docs/screenshots}
+bin=$here/build/bin
+[ -x "$bin/lurkel" ] || { echo "screenshots: build first (make build)" >&2; exit 2; }
+
+need=""
+command -v Xvfb >/dev/null || need="$need xvfb"
+command -v trayer >/dev/null || need="$need trayer"
+command -v xdotool >/dev/null || need="$need xdotool"
+command -v import >/dev/null || need="$need imagemagick"
+command -v dbus-daemon >/dev/null || need="$need dbus"
+command -v openbox >/dev/null || need="$need openbox"
+command -v xsetroot >/dev/null || need="$need x11-xserver-utils"
+if [ -n "$need" ]; then
+    if [ "$(id -u)" -eq 0 ]; then apt-get install -y --no-install-recommends $need; else sudo apt-get install -y --no-install-recommends $need; fi
+fi
+
+root=$(mktemp -d /tmp/lurkel-shots.XXXXXX)
+mkdir -p "$root/home/Documents/Projects" "$root/config" "$root/data" "$root/cache" "$root/state" "$root/runtime"
+chmod 700 "$root/runtime"
+export HOME="$root/home" XDG_CONFIG_HOME="$root/config" XDG_DATA_HOME="$root/data" XDG_CACHE_HOME="$root/cache"
+export XDG_STATE_HOME="$root/state" XDG_RUNTIME_DIR="$root/runtime"
+unset WAYLAND_DISPLAY QT_QPA_PLATFORM XDG_SESSION_TYPE
+for f in report-2026.pdf report-draft.odt .report-notes "Quarterly report.xlsx"; do
+    printf 'x\n' > "$HOME/Documents/$f"
+done
+printf 'x\n' > "$HOME/Documents/Projects/old report.txt"
+
+# The maker's host, played by a local web server with a feed that names a newer version.
+mkdir -p "$root/web/pro-support/lurkel"
+cat >"$root/web/pro-support/lurkel/appcast.xml" <<'FEED'
+<?xml version="1.0" encoding="utf-8"?>
+<rss version="2.0" xmlns:sparkle="http://www.andymatuschak.org/xml-namespaces/sparkle">
+<channel><title>Lurkel</title>
+<item><title>Lurkel 9.0</title>
+<sparkle:releaseNotesLink>https://brendix.example/lurkel/notes/9.0.html</sparkle:releaseNotesLink>
+<enclosure url="https://brendix.example/download/Lurkel-9.0.AppImage" sparkle:version="900"
+ sparkle:shortVersionString="9.0" length="1" type="application/octet-stream"/></item>
+</channel></rss>
+FEED
+port=$(( 20000 + $$ % 20000 ))
+python3 -m http.server --bind 127.0.0.1 --directory "$root/web" "$port" >"$root/web.log" 2>&1 &
+webpid=$!
+printf '{"ATEST:WEB_HOST": "http://127.0.0.1:%s"}\n' "$port" >"$XDG_CONFIG_HOME/com.brendix.Lurkel-SII.json"
+
+display=:$(( 90 + $$ % 100 ))
+Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >"$root/xvfb.log" 2>&1 &
+xvfb=$!
+export DISPLAY="$display"
+bus=$(dbus-daemon --session --fork --print-address=1 --print-pid=1 | tr '\n' ' ')
+export DBUS_SESSION_BUS_ADDRESS=${bus%% *}
+buspid=${bus#* }
+pids=""
+cleanup() {
+    for p in $pids; do kill "$p" 2>/dev/null || true; done
+    kill $buspid "$xvfb" "$webpid" 2>/dev/null || true
+    rm -rf "$root"
+}
+trap cleanup EXIT INT TERM
+
+wait_for() { # wait_for SECONDS COMMAND...: polls the command until it succeeds
+    limit=$(( $1 * 10 )); shift
+    i=0
+    until "$@" >/dev/null 2>&1; do
+        i=$((i + 1)); [ "$i" -lt "$limit" ] || return 1
+        sleep 0.1
+    done
+}
+shot() { # shot NAME: the whole screen
+    sleep 0.6
+    import -window root "$out/$1.png"
+    echo "screenshots: $out/$1.png"
+}
+
+wait_for 10 xdpyinfo
+openbox >"$root/openbox.log" 2>&1 &
+pids="$pids $!"
+sleep 0.5
+xsetroot -solid '#4c566a'
+trayer --edge top --align right --widthtype request --height 28 --SetDockType true --transparent false \
+       --tint 0x2e3440 --expand true >"$root/trayer.log" 2>&1 &
+pids="$pids $!"
+wait_for 10 xdotool search --name '^panel$'
+
+"$bin/lurkel" >"$root/lurkel.log" 2>&1 &
+lurkel=$!
+pids="$pids $lurkel"
+# The first start shows the welcome dialog under the tray icon.
+wait_for 20 xdotool search --onlyvisible --name "Welcome"  || wait_for 5 xdotool search --onlyvisible --class lurkel
+shot 01-welcome
+
+# A click on the tray icon (the right end of trayer's row) closes it and opens the panel.
+tray=$(xdotool search --name '^panel$' | head -n 1)
+eval "$(xdotool getwindowgeometry --shell "$tray")"
+iconx=$((X + WIDTH - 12)) icony=$((Y + HEIGHT / 2))
+xdotool mousemove $iconx $icony click 1
+sleep 1
+shot 02-panel
+
+# A search typed into the panel opens the results window.
+wait_for 10 xdotool search --onlyvisible --name '^Lurkel$'
+xdotool type --delay 40 "report"
+xdotool key Return
+wait_for 10 xdotool search --onlyvisible --name "report"
+sleep 1.5
+shot 03-results
+
+# The tray menu (right click) and the preferences window (its fourth entry).
+xdotool mousemove $iconx $icony click 3
+sleep 0.8
+shot 04-tray-menu
+xdotool key Down Down Down Return
+wait_for 10 xdotool search --onlyvisible --name '^Preferences$'
+shot 05-preferences
+xdotool key --window "$(xdotool search --onlyvisible --name '^Preferences$' | head -n 1)" Escape || true
+
+# Check for Updates (the fifth entry) against the local host.
+xdotool mousemove $iconx $icony click 3
+sleep 0.8
+xdotool key Down Down Down Down Return
+sleep 2
+shot 06-check-for-updates
+xdotool key Return
+
+# A second copy with a search: it hands the search to the first and ends.
+"$bin/lurkel" --search notes "$HOME/Documents" >"$root/second.log" 2>&1 && second=0 || second=$?
+echo "screenshots: second copy ended with status $second"
+kill -0 "$lurkel" || { echo "screenshots: the first copy is gone" >&2; exit 1; }
+sleep 1.5
+shot 07-after-second-copy
+dbus-send --session --print-reply --dest=com.brendix.Lurkel-SII /com/brendix/Application com.brendix.Application.Quit >/dev/null
+wait_for 10 sh -c "! kill -0 $lurkel"
+echo "screenshots: the log of the run:"
+sed 's/^/  /' "$root/lurkel.log" | head -n 40
+[ "$second" -eq 0 ]
