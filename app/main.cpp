@@ -155,6 +155,10 @@ int main(int argc, char **argv)
                          if (state == Qt::ApplicationActive) delegate.applicationDidBecomeActive();
                      });
 
+    QStringList arguments = QCoreApplication::arguments();
+    if (!arguments.isEmpty()) arguments.removeFirst();
+    delegate.applicationDidFinishLaunching(arguments);
+    if (delegate.didHandOverToCopy()) return 0;
     // Reachable by the other programs only once every observer is in place.
     ApplicationBusObject busObject;
     busObject.onActivate = [&delegate]() { delegate.applicationShouldHandleReopen(); };
@@ -164,10 +168,6 @@ int main(int argc, char **argv)
     };
     busObject.registerOnBus();
 
-    QStringList arguments = QCoreApplication::arguments();
-    if (!arguments.isEmpty()) arguments.removeFirst();
-    delegate.applicationDidFinishLaunching(arguments);
-    if (delegate.didHandOverToCopy()) return 0;
     if (search) runSearch(controller, *search);
 
     // A tray host may come up after us at login: wait for it a while, then say why nothing shows.

@@ -12,6 +12,7 @@
 #include "PanelView.h"
 #include "PanelWindowInfoLabel.h"
 #include "PanelWindowStrings.h"
+#include "PromoManager.h"
 #include "ScriptsManager.h"
 #include "SearchManager.h"
 #include "SearchResultWindowInterface.h"
@@ -123,6 +124,7 @@ PanelWindow::PanelWindow(PanelWindowServices services, QWidget *parent)
 
     // The promotion window and the restored detailed state come with the promotion
     // manager; without it the panel opens compact.
+    m_canShowAds = PromoManager::GetInstance().isCanShowAds();
     if (m_canShowAds && m_settings.getBoolValueForKeyWithDefaultValue(Keys::kPanelWindowStateIsDetailed, true))
         expandDisclosureButton();
 

@@ -234,7 +234,7 @@ private:
     int m_windowState = WindowStateCompact;
     int m_disclosureState = 0;
     bool m_shouldDiskUsageBeShown = false;
-    bool m_canShowAds = false; // no promotion window in this version
+    bool m_canShowAds = false; // the promotion manager's answer
     QVariantAnimation *m_resizeAnimation = nullptr;
     std::function<void()> m_resizeCompletion;
     int m_resizeAnimationMs = kDefaultResizeAnimationMs;

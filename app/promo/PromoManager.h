@@ -44,6 +44,9 @@ public:
     // up in front of the query, so callers append their anchor after this.
     static QString appendUtmSourceAndUtmFromAppTo(const QString &address);
 
+    // Advertisement pages: none in this version, so the panel never makes room for one.
+    bool isCanShowAds() const { return false; }
+
 private:
     PromoManager();
 };
