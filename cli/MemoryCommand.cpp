@@ -60,7 +60,10 @@ public:
         m_lastPercent = percent;
         const int filled = percent * kWidth / 100;
         m_io.err << "\rFreeing memory [" << std::string(static_cast<std::size_t>(filled), '#')
-                 << std::string(static_cast<std::size_t>(kWidth - filled), '-') << "] " << (percent < 10 ? "  " : percent < 100 ? " " : "")
+                 << std::string(static_cast<std::size_t>(kWidth - filled), '-') << "] "
+                 << (percent < 10    ? "  "
+                     : percent < 100 ? " "
+                                     : "")
                  << percent << "%" << std::flush;
     }
 

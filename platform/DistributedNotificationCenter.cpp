@@ -101,10 +101,7 @@ struct Filter {
     QString name;
     std::optional<QString> object;
 
-    QString key() const
-    {
-        return name + QChar(0) + (object ? QStringLiteral("1") + *object : QStringLiteral("0"));
-    }
+    QString key() const { return name + QChar(0) + (object ? QStringLiteral("1") + *object : QStringLiteral("0")); }
 
     bool matches(const QString &postedName, const QString &postedObject) const
     {
@@ -116,7 +113,8 @@ struct Filter {
         QStringList args;
         args << (name.isEmpty() || !usableInMatchRule(name) ? QString() : name);
         if (object && usableInMatchRule(*object)) args << *object;
-        while (!args.isEmpty() && args.last().isNull()) args.removeLast();
+        while (!args.isEmpty() && args.last().isNull())
+            args.removeLast();
         return args;
     }
 };
@@ -155,8 +153,7 @@ class PostReceiver : public QObject {
 public:
     PostReceiver(std::weak_ptr<DistributedNotificationCenter::Registry> registry, Filter filter)
         : m_registry(std::move(registry)), m_filter(std::move(filter)), m_key(m_filter.key())
-    {
-    }
+    {}
 
 public Q_SLOTS:
     void onPost(const QDBusMessage &message)
@@ -182,8 +179,8 @@ void DistributedNotificationCenter::Registry::unsubscribe(const Subscription &su
 {
     if (subscription.receiver.isNull()) return;
     QDBusConnection::sessionBus().disconnect(QString(), busPath(), busInterface(), busSignal(),
-                                             subscription.argumentMatch, postSignature(),
-                                             subscription.receiver.data(), SLOT(onPost(QDBusMessage)));
+                                             subscription.argumentMatch, postSignature(), subscription.receiver.data(),
+                                             SLOT(onPost(QDBusMessage)));
     // Later, never here: remove() may run inside the receiver's own slot.
     subscription.receiver->deleteLater();
 }
@@ -216,7 +213,8 @@ void DistributedNotificationCenter::Registry::deliver(const QString &key, const 
         {
             // an observer removed by an earlier one is not called any more
             std::lock_guard lock(mutex);
-            stillThere = std::any_of(entries.begin(), entries.end(), [t = token](const Entry &e) { return e.token == t; });
+            stillThere =
+                std::any_of(entries.begin(), entries.end(), [t = token](const Entry &e) { return e.token == t; });
         }
         if (stillThere) (*fn)(note);
     }
@@ -237,13 +235,18 @@ DistributedNotificationCenter::DistributedNotificationCenter() : m_registry(std:
 DistributedNotificationCenter::~DistributedNotificationCenter()
 {
     std::lock_guard lock(m_registry->mutex);
-    for (const auto &[key, subscription] : m_registry->subscriptions) Registry::unsubscribe(subscription);
-    for (const Registry::Entry &e : m_registry->entries) QObject::disconnect(e.contextConnection);
+    for (const auto &[key, subscription] : m_registry->subscriptions)
+        Registry::unsubscribe(subscription);
+    for (const Registry::Entry &e : m_registry->entries)
+        QObject::disconnect(e.contextConnection);
     m_registry->subscriptions.clear();
     m_registry->entries.clear();
 }
 
-bool DistributedNotificationCenter::isConnected() const { return QDBusConnection::sessionBus().isConnected(); }
+bool DistributedNotificationCenter::isConnected() const
+{
+    return QDBusConnection::sessionBus().isConnected();
+}
 
 bool DistributedNotificationCenter::post(const QString &name, const QString &object, const QVariantMap &userInfo)
 {
@@ -294,8 +297,8 @@ DistributedNotificationCenter::Token DistributedNotificationCenter::addObserver(
         ++sub.observers;
         Registry::Entry entry{token, key, std::make_shared<Observer>(std::move(fn)), {}};
         if (context != nullptr) {
-            entry.contextConnection = QObject::connect(
-                context, &QObject::destroyed, [weak = std::weak_ptr<Registry>(m_registry), token]() {
+            entry.contextConnection =
+                QObject::connect(context, &QObject::destroyed, [weak = std::weak_ptr<Registry>(m_registry), token]() {
                     if (const auto registry = weak.lock()) registry->remove(token);
                 });
         }
@@ -312,14 +315,18 @@ DistributedNotificationCenter::Token DistributedNotificationCenter::addObserver(
     return token;
 }
 
-void DistributedNotificationCenter::removeObserver(Token token) { m_registry->remove(token); }
+void DistributedNotificationCenter::removeObserver(Token token)
+{
+    m_registry->remove(token);
+}
 
 QVariant DistributedNotificationCenter::pathsValue(const BytePathList &paths)
 {
     registerTypes();
     QByteArrayList list;
     list.reserve(static_cast<qsizetype>(paths.size()));
-    for (const BytePath &path : paths) list.append(path.toByteArray());
+    for (const BytePath &path : paths)
+        list.append(path.toByteArray());
     return QVariant::fromValue(list);
 }
 
@@ -330,7 +337,8 @@ std::optional<BytePathList> DistributedNotificationCenter::pathsFromUserInfo(con
     BytePathList paths;
     if (it->metaType() == QMetaType::fromType<QByteArrayList>()) {
         // a value made here by pathsValue that has not travelled
-        for (const QByteArray &bytes : it->value<QByteArrayList>()) paths.push_back(BytePath::fromBytes(bytes));
+        for (const QByteArray &bytes : it->value<QByteArrayList>())
+            paths.push_back(BytePath::fromBytes(bytes));
         return paths;
     }
     if (it->metaType() != QMetaType::fromType<QDBusArgument>()) return std::nullopt;

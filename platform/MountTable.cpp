@@ -4,8 +4,8 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <optional>
-#include <unordered_map>
 #include <unistd.h>
+#include <unordered_map>
 
 namespace lurkel {
 namespace {
@@ -13,10 +13,9 @@ namespace {
 // Kernel and desktop file systems with nothing of the user's in them; some of them never
 // answer (fusectl, the portal) or mount on access (autofs).
 constexpr std::array<std::string_view, 21> kPseudoFileSystems = {
-    "proc",        "sysfs",       "devtmpfs",      "devpts",   "cgroup",        "cgroup2",
-    "debugfs",     "tracefs",     "securityfs",    "pstore",   "bpf",           "configfs",
-    "fusectl",     "mqueue",      "hugetlbfs",     "binfmt_misc", "autofs",     "nsfs",
-    "rpc_pipefs",  "fuse.gvfsd-fuse", "fuse.portal",
+    "proc",      "sysfs",       "devtmpfs", "devpts", "cgroup",     "cgroup2",         "debugfs",
+    "tracefs",   "securityfs",  "pstore",   "bpf",    "configfs",   "fusectl",         "mqueue",
+    "hugetlbfs", "binfmt_misc", "autofs",   "nsfs",   "rpc_pipefs", "fuse.gvfsd-fuse", "fuse.portal",
 };
 
 constexpr std::array<std::string_view, 7> kNetworkFileSystems = {
@@ -48,7 +47,8 @@ std::string unescapeOctal(std::string_view field)
 
 std::string_view trimTrailingSlashes(std::string_view path)
 {
-    while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+    while (path.size() > 1 && path.back() == '/')
+        path.remove_suffix(1);
     return path;
 }
 
@@ -159,7 +159,8 @@ std::unordered_set<std::string> MountTable::excludedMountPointsFor(std::string_v
     // A mount point shows the last file system mounted there: an automount point that has
     // been mounted over is a plain disk, and is walked like one.
     std::unordered_map<std::string_view, std::size_t> visible;
-    for (std::size_t i = 0; i < m_mounts.size(); ++i) visible[m_mounts[i].mountPoint] = i;
+    for (std::size_t i = 0; i < m_mounts.size(); ++i)
+        visible[m_mounts[i].mountPoint] = i;
     std::unordered_set<std::string> excluded;
     for (std::size_t i = 0; i < m_mounts.size(); ++i) {
         const Mount &mount = m_mounts[i];

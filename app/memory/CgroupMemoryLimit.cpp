@@ -14,7 +14,7 @@ namespace {
 
 struct Hierarchy {
     bool v2 = false;
-    std::string root;       // the group the mount shows as its top ("/" unless namespaced)
+    std::string root; // the group the mount shows as its top ("/" unless namespaced)
     std::string mountPoint;
 };
 

@@ -62,7 +62,8 @@ double usableLimit(double value)
 
 int frequencyIndexFrom(std::int64_t value)
 {
-    return static_cast<int>(std::clamp<std::int64_t>(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+    return static_cast<int>(
+        std::clamp<std::int64_t>(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }
 
 // Any index other than 0 and 2 means "normally".
@@ -74,13 +75,9 @@ int tableIndex(int index)
 } // namespace
 
 MemoryController::MemoryController(Settings settings, PurgeManager &purgeManager, Clock &clock, BytePath meminfoPath)
-    : m_settings(settings),
-      m_purgeManager(purgeManager),
-      m_clock(clock),
-      m_statistics(std::move(meminfoPath)),
+    : m_settings(settings), m_purgeManager(purgeManager), m_clock(clock), m_statistics(std::move(meminfoPath)),
       m_npagesize(MemoryStatistics::pageSize())
-{
-}
+{}
 
 MemoryController::~MemoryController()
 {
@@ -95,11 +92,14 @@ void MemoryController::initValues()
     // Automatic freeing never survives a restart.
     m_settings.saveBoolValueForKey(false, Keys::kAutoFree);
     if (m_settings.getBoolValueForKeyWithDefaultValue(Keys::kInitialized, false)) {
-        m_bPrefPurgeAfterHugeAppQuit = m_settings.getBoolValueForKeyWithDefaultValue(Keys::kPurgeAfterHugeAppQuit, true);
+        m_bPrefPurgeAfterHugeAppQuit =
+            m_settings.getBoolValueForKeyWithDefaultValue(Keys::kPurgeAfterHugeAppQuit, true);
         m_bShowInfo = m_settings.getBoolValueForKeyWithDefaultValue(Keys::kShowInfo, true);
         m_bAutoFree = m_settings.getBoolValueForKeyWithDefaultValue(Keys::kAutoFree, false);
-        m_nFreq = frequencyIndexFrom(m_settings.getIntegerValueForKeyWithDefaultValue(Keys::kFrequency, kDefaultFrequency));
-        m_dUsageLimit = usableLimit(m_settings.getDoubleValueForKeyWithDefaultValue(Keys::kUsageLimit, kDefaultUsageLimit));
+        m_nFreq =
+            frequencyIndexFrom(m_settings.getIntegerValueForKeyWithDefaultValue(Keys::kFrequency, kDefaultFrequency));
+        m_dUsageLimit =
+            usableLimit(m_settings.getDoubleValueForKeyWithDefaultValue(Keys::kUsageLimit, kDefaultUsageLimit));
     } else {
         m_bPrefPurgeAfterHugeAppQuit = true;
         m_bShowInfo = true;
@@ -167,7 +167,8 @@ std::uint64_t MemoryController::calculateFreeSize() const
     return calculateFreePages() * m_npagesize;
 }
 
-MemoryInfoPanel::UsedMemory MemoryController::usedMemoryFor(const MemoryStatistics::Record &record, std::uint32_t pageSize)
+MemoryInfoPanel::UsedMemory MemoryController::usedMemoryFor(const MemoryStatistics::Record &record,
+                                                            std::uint32_t pageSize)
 {
     MemoryInfoPanel::UsedMemory usage;
     if (pageSize == 0) return usage;
@@ -177,9 +178,8 @@ MemoryInfoPanel::UsedMemory MemoryController::usedMemoryFor(const MemoryStatisti
     usage.usedSize = usedPages * pageSize;
     usage.totalSize = freeSize + usage.usedSize;
     usage.usedFraction = totalPages > 0 ? static_cast<double>(usedPages) / static_cast<double>(totalPages) : 0.0;
-    usage.levelValue = usage.totalSize > 0
-                           ? static_cast<double>(usage.usedSize) / static_cast<double>(usage.totalSize)
-                           : 0.0;
+    usage.levelValue =
+        usage.totalSize > 0 ? static_cast<double>(usage.usedSize) / static_cast<double>(usage.totalSize) : 0.0;
     usage.percentText = usedPercentText(usage.usedFraction);
     usage.usedText = fillTemplate(panelText("Used_memory_template", "%@ used of %@"),
                                   {VolumeName::stringFromSize(static_cast<std::int64_t>(usage.usedSize)),
@@ -222,7 +222,8 @@ void MemoryController::checkMemory(bool repeat)
 void MemoryController::scheduleCheckMemory(bool repeat, std::int64_t delayMs)
 {
     m_checkCall.cancel();
-    m_checkCall = MainQueue::after(delayMs, [this, repeat] { checkMemory(repeat); }, m_clock);
+    m_checkCall = MainQueue::after(
+        delayMs, [this, repeat] { checkMemory(repeat); }, m_clock);
 }
 
 void MemoryController::checkAutoPurge()

@@ -23,9 +23,9 @@ public:
 
     // What the last purge freed.
     struct LastCleaned {
-        std::int64_t size = -1; // bytes freed by the last purge; -1 when there is no last purge
+        std::int64_t size = -1;                 // bytes freed by the last purge; -1 when there is no last purge
         std::optional<QString> timeDescription; // its time of day, when it was today
-        QString text;           // "1.20 GB cleaned 3:07PM", or empty when there is nothing to show
+        QString text;                           // "1.20 GB cleaned 3:07PM", or empty when there is nothing to show
     };
 
     virtual ~MemoryInfoPanel() = default;

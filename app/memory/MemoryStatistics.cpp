@@ -14,7 +14,8 @@ namespace {
 bool parseKilobytes(std::string_view rest, std::uint64_t &bytes)
 {
     std::size_t i = 0;
-    while (i < rest.size() && (rest[i] == ' ' || rest[i] == '\t')) ++i;
+    while (i < rest.size() && (rest[i] == ' ' || rest[i] == '\t'))
+        ++i;
     if (i == rest.size() || rest[i] < '0' || rest[i] > '9') return false;
     std::uint64_t value = 0;
     for (; i < rest.size() && rest[i] >= '0' && rest[i] <= '9'; ++i) {

@@ -46,12 +46,9 @@ PurgeManager &PurgeManager::GetInstance()
 PurgeManager::PurgeManager() : PurgeManager(Options{}) {}
 
 PurgeManager::PurgeManager(Options options)
-    : m_shared(std::make_shared<Shared>()),
-      m_options(std::move(options)),
-      m_reader(m_options.meminfoPath),
+    : m_shared(std::make_shared<Shared>()), m_options(std::move(options)), m_reader(m_options.meminfoPath),
       m_nMemoryPageSize(MemoryStatistics::pageSize())
-{
-}
+{}
 
 PurgeManager::~PurgeManager()
 {
@@ -210,7 +207,7 @@ void PurgeManager::allocatePurgeableData()
 }
 
 void PurgeManager::allocatePurgeableDataBlocksCountWithSize(std::uint32_t count, std::uint64_t size,
-                                                           const CgroupMemoryLimit &cgroup, Report &report)
+                                                            const CgroupMemoryLimit &cgroup, Report &report)
 {
     report.blocksRequested = count;
     const std::uint64_t floor = report.floorBytes;

@@ -27,7 +27,8 @@ std::string lexicallyTidy(const BytePath &path)
         if (component != ".") out.append(component);
         i = end;
     }
-    while (out.size() > 1 && out.back() == '/') out.pop_back();
+    while (out.size() > 1 && out.back() == '/')
+        out.pop_back();
     return out;
 }
 
@@ -50,7 +51,6 @@ TWalkerSkipList::TWalkerSkipList(const BytePath &dataHome, const BytePath &confi
           {kAddressBookFolderName, lexicallyTidy(dataHome / "evolution")},
           {kAddressBookSettingsName, lexicallyTidy(configHome / "evolution")},
       }}
-{
-}
+{}
 
 } // namespace lurkel

@@ -26,7 +26,7 @@ std::optional<PasswdEntry> lookUpUser(uid_t uid)
     const long hint = ::sysconf(_SC_GETPW_R_SIZE_MAX);
     std::vector<char> buffer(hint > 0 ? static_cast<std::size_t>(hint) : 4096);
     for (;;) {
-        struct passwd entry{};
+        struct passwd entry {};
         struct passwd *found = nullptr;
         const int rc = ::getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found);
         if (rc == ERANGE && buffer.size() < (std::size_t{1} << 20)) {

@@ -34,12 +34,14 @@ Extra::Components Extra::components(const QDateTime &from, const QDateTime &to)
     // Whole months first (years are twelve of them): adding months keeps the wall-clock
     // time and clamps the day to the month's length, as a calendar does.
     int months = (end.date().year() - start.date().year()) * 12 + (end.date().month() - start.date().month());
-    while (months > 0 && start.addMonths(months) > end) --months;
+    while (months > 0 && start.addMonths(months) > end)
+        --months;
     QDateTime cursor = start.addMonths(months);
 
     // Whole calendar days (a day across a clock change is still one day), then weeks.
     qint64 days = cursor.date().daysTo(end.date());
-    while (days > 0 && cursor.addDays(days) > end) --days;
+    while (days > 0 && cursor.addDays(days) > end)
+        --days;
     cursor = cursor.addDays(days);
 
     const qint64 seconds = std::max<qint64>(0, cursor.secsTo(end));

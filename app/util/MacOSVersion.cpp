@@ -35,8 +35,7 @@ MacOSVersion &MacOSVersion::GetInstance()
 
 MacOSVersion::MacOSVersion() : MacOSVersion(SystemProfile::productVersion()) {}
 
-MacOSVersion::MacOSVersion(std::optional<QString> version)
-    : m_sMacOSVersion(version.value_or(QString()).trimmed())
+MacOSVersion::MacOSVersion(std::optional<QString> version) : m_sMacOSVersion(version.value_or(QString()).trimmed())
 {
     initCachedData();
 }

@@ -178,8 +178,7 @@ qsizetype VolumeName::numberOccurencesSubstring(const QString &text, const QStri
 
 bool VolumeName::isParentPathForPath(const QString &parent, const QString &path)
 {
-    return path.size() > parent.size() && path.startsWith(parent, Qt::CaseSensitive) &&
-           path.at(parent.size()) == u'/';
+    return path.size() > parent.size() && path.startsWith(parent, Qt::CaseSensitive) && path.at(parent.size()) == u'/';
 }
 
 bool VolumeName::isParentPathForPath(const BytePath &parent, const BytePath &path)

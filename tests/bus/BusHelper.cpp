@@ -33,7 +33,10 @@ void say(const std::string &line)
     std::fflush(stdout);
 }
 
-QString text(const char *hex) { return QString::fromStdString(fromHex(hex)); }
+QString text(const char *hex)
+{
+    return QString::fromStdString(fromHex(hex));
+}
 
 std::string hexOf(const QString &s)
 {
@@ -44,9 +47,9 @@ std::string hexOf(const QString &s)
 // Makes sure everything sent so far has reached the bus.
 void roundTrip()
 {
-    QDBusConnection::sessionBus().call(QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-        QStringLiteral("org.freedesktop.DBus.Peer"), QStringLiteral("Ping")));
+    QDBusConnection::sessionBus().call(
+        QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                                       QStringLiteral("org.freedesktop.DBus.Peer"), QStringLiteral("Ping")));
 }
 
 int runUntilInputCloses(QCoreApplication &app)
@@ -77,7 +80,8 @@ int main(int argc, char **argv)
             std::string paths = "-";
             if (const auto list = DistributedNotificationCenter::pathsFromUserInfo(note.userInfo)) {
                 paths = "=";
-                for (std::size_t i = 0; i < list->size(); ++i) paths += (i ? "," : "") + toHex((*list)[i].bytes());
+                for (std::size_t i = 0; i < list->size(); ++i)
+                    paths += (i ? "," : "") + toHex((*list)[i].bytes());
             }
             say("note " + hexOf(note.name) + " " + hexOf(note.object.toString()) + " " + paths);
         });
@@ -91,7 +95,8 @@ int main(int argc, char **argv)
         QVariantMap userInfo;
         if (argc > 4) {
             BytePathList paths;
-            for (int i = 4; i < argc; ++i) paths.emplace_back(fromHex(argv[i]));
+            for (int i = 4; i < argc; ++i)
+                paths.emplace_back(fromHex(argv[i]));
             userInfo.insert(QString::fromLatin1(DistributedNotificationCenter::kPathsKey),
                             DistributedNotificationCenter::pathsValue(paths));
         }

@@ -17,7 +17,10 @@ namespace {
 
 using DNC = DistributedNotificationCenter;
 
-QString q(const char *s) { return QString::fromUtf8(s); }
+QString q(const char *s)
+{
+    return QString::fromUtf8(s);
+}
 
 // What one observer received, in order.
 struct Inbox {
@@ -34,7 +37,8 @@ struct Inbox {
     std::vector<QString> objects() const
     {
         std::vector<QString> out;
-        for (const Notification &n : notes) out.push_back(n.object.toString());
+        for (const Notification &n : notes)
+            out.push_back(n.object.toString());
         return out;
     }
 };
@@ -87,7 +91,8 @@ TEST_F(DistributedNotificationBusTest, RemovedObserversAndObserversOfDestroyedCo
     const auto removedToken = center.addObserver(q("N"), std::nullopt, [&](const Notification &) { ++removed; });
     center.addObserver(q("N"), std::nullopt, [&](const Notification &) { ++kept; });
     auto context = std::make_unique<QObject>();
-    center.addObserver(q("N"), std::nullopt, [&](const Notification &) { ++withContext; }, context.get());
+    center.addObserver(
+        q("N"), std::nullopt, [&](const Notification &) { ++withContext; }, context.get());
     DNC::Token onceToken = 0;
     onceToken = center.addObserver(q("Once"), std::nullopt, [&](const Notification &) {
         ++once;
@@ -176,8 +181,8 @@ TEST_F(DistributedNotificationBusTest, ObserverInAnotherProcessSeesOnlyItsObject
     center.post(q("Note"), q("B"));
     center.post(q("Other"), q("A"));
     center.post(q("Note"), q("A"), {{QString::fromLatin1(DNC::kPathsKey), DNC::pathsValue(kAwkwardPaths)}});
-    const std::string paths = toHex(kAwkwardPaths[0].bytes()) + "," + toHex(kAwkwardPaths[1].bytes()) + "," +
-                              toHex(kAwkwardPaths[2].bytes());
+    const std::string paths =
+        toHex(kAwkwardPaths[0].bytes()) + "," + toHex(kAwkwardPaths[1].bytes()) + "," + toHex(kAwkwardPaths[2].bytes());
     EXPECT_EQ(observer.readLine(), "note " + toHex("Note") + " " + toHex("A") + " =" + paths);
 
     center.post(q("Note"), q("B"));
@@ -193,7 +198,8 @@ TEST_F(DistributedNotificationBusTest, PathsPostedByAnotherProcessArriveExactly)
     center.addObserver(q("AppSyncExtensionWantsToHideSelectedFiles"), std::nullopt, inbox.observer());
     const std::string object = "/tmp/caf\xef\xbf\xbd\xef\xbf\xbd\n2, x, /home/u/a, b, /plain";
     std::vector<std::string> args{"post", toHex("AppSyncExtensionWantsToHideSelectedFiles"), toHex(object)};
-    for (const BytePath &p : kAwkwardPaths) args.push_back(toHex(p.bytes()));
+    for (const BytePath &p : kAwkwardPaths)
+        args.push_back(toHex(p.bytes()));
     HelperProcess poster(programBesideTest("lurkel_bus_helper"), args);
     const int status = poster.finish();
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);

@@ -19,9 +19,15 @@ using RA = RunningApplications;
 
 const QString kName = QStringLiteral("com.brendix.Lurkel-SII.BusTest");
 
-std::string helper() { return programBesideTest("lurkel_bus_helper"); }
+std::string helper()
+{
+    return programBesideTest("lurkel_bus_helper");
+}
 
-bool exitedNormally(int status) { return WIFEXITED(status) && WEXITSTATUS(status) == 0; }
+bool exitedNormally(int status)
+{
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
 
 class RunningApplicationsBusTest : public ::testing::Test {
 protected:

@@ -39,7 +39,8 @@ BytePath makeTree(const BytePath &at)
 }
 
 // Moves tree into dest and checks it arrived as expected, intact, and left the source.
-void expectMoved(const BytePath &tree, const BytePath &dest, const BytePath &expected, FileOperationOptions options = {})
+void expectMoved(const BytePath &tree, const BytePath &dest, const BytePath &expected,
+                 FileOperationOptions options = {})
 {
     const Snapshot before = snapshot(tree);
     const ItemOutcome outcome = FileOperations::moveItem(tree, dest, options);

@@ -93,7 +93,8 @@ void removeTree(const BytePath &path)
 
 OtherFileSystem::OtherFileSystem()
 {
-    struct stat shm {}, own {};
+    struct stat shm {
+    }, own{};
     if (::stat("/dev/shm", &shm) != 0 || ::stat(TestEnvironment::root().c_str(), &own) != 0 ||
         shm.st_dev == own.st_dev || ::access("/dev/shm", W_OK) != 0) {
         return;

@@ -90,7 +90,8 @@ TEST(HiddenFlag, RefusesWhatItCannotWriteSafely)
     writeFile(plain / "carriage\r", "");
     EXPECT_TRUE(HiddenFlag::setHidden(plain / "line\nfeed", true));
     EXPECT_FALSE(HiddenFlag::setHidden(plain / "line\nfeed", false)) << "no line can hold it: nothing to clear";
-    for (const BytePath &refused : {plain / "carriage\r", plain / "missing", BytePath("relative"), BytePath("/"), plain / ".."})
+    for (const BytePath &refused :
+         {plain / "carriage\r", plain / "missing", BytePath("relative"), BytePath("/"), plain / ".."})
         EXPECT_TRUE(HiddenFlag::setHidden(refused, true)) << refused.bytes();
     EXPECT_FALSE(exists(plain / ".hidden"));
 }

@@ -182,7 +182,6 @@ TEST_F(HiddenManagerTest, TheSameValueWritesAndPostsNothing)
     manager->setCachedIsHiddenShownValue(true);
     EXPECT_EQ(updates, 1);
     EXPECT_EQ(sharedValue(), true);
-
 }
 
 TEST_F(HiddenManagerTest, Under1012TheStoredSingleSwitchIsRefusedAndTheRelaunchScriptsGoByTheOldState)

@@ -1,6 +1,6 @@
+#include "MemoryCommand.h"
 #include "CommandLine.h"
 #include "Interrupt.h"
-#include "MemoryCommand.h"
 #include "MemoryStatistics.h"
 #include "MemoryTestSupport.h"
 #include "PurgeManager.h"

@@ -1,6 +1,6 @@
+#include "MemoryController.h"
 #include "Extra.h"
 #include "ManualClock.h"
-#include "MemoryController.h"
 #include "MemoryTestSupport.h"
 #include "QtPrinters.h"
 #include "SettingsKeys.h"
@@ -220,7 +220,8 @@ TEST_F(MemoryControllerTest, PurgeShowsOnlyWhatWasFreed)
     ASSERT_TRUE(waitUntil([this] { return !controller->isPurging(); }));
     EXPECT_EQ(controller->lastPurgedSize(), static_cast<std::int64_t>(kGiB));
     EXPECT_EQ(controller->lastFreeTime(), clock.currentDateTime());
-    const std::optional<QString> time = Extra::timeDescriptionIfSameDay(clock.currentDateTime(), clock.currentDateTime());
+    const std::optional<QString> time =
+        Extra::timeDescriptionIfSameDay(clock.currentDateTime(), clock.currentDateTime());
     ASSERT_TRUE(time.has_value());
     EXPECT_EQ(panel.lastCleaned.back().text, QStringLiteral("1.00 GB cleaned ") + *time);
     EXPECT_EQ(panel.purgedCalls, 1);

@@ -1,5 +1,5 @@
-#include "MemoryTestSupport.h"
 #include "PurgeManager.h"
+#include "MemoryTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -136,7 +136,8 @@ TEST_F(PurgeManagerTest, ControlGroupHeadroomLimitsTheBudget)
     for (const Layout &layout : layouts) {
         SCOPED_TRACE(layout.limitFile);
         const BytePath root = TestEnvironment::freshHome() / "cg";
-        for (const BytePath &folder : {root, root / "box", root / "box" / "app"}) ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+        for (const BytePath &folder : {root, root / "box", root / "box" / "app"})
+            ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
         // the parent's limit is the tighter one
         writeFile(root / "box" / layout.limitFile, std::to_string(600 * kMiB) + "\n");
         writeFile(root / "box" / layout.usageFile, std::to_string(475 * kMiB) + "\n");
@@ -145,8 +146,8 @@ TEST_F(PurgeManagerTest, ControlGroupHeadroomLimitsTheBudget)
         const BytePath cgroupFile = root / "self-cgroup";
         const BytePath mountInfo = root / "mountinfo";
         writeFile(cgroupFile, layout.cgroupLine);
-        writeFile(mountInfo, "22 1 0:20 / / rw - ext4 /dev/sda1 rw\n30 22 0:26 / " + root.bytes() +
-                                 " rw,nosuid - " + layout.mountFields + "\n");
+        writeFile(mountInfo, "22 1 0:20 / / rw - ext4 /dev/sda1 rw\n30 22 0:26 / " + root.bytes() + " rw,nosuid - " +
+                                 layout.mountFields + "\n");
 
         const CgroupMemoryLimit limit = CgroupMemoryLimit::discover({cgroupFile, mountInfo});
         ASSERT_TRUE(limit.isLimited());

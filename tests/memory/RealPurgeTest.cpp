@@ -31,7 +31,8 @@ TEST(RealPurgeTest, MapsAndTouchesBlocksWithoutPassingTheFloor)
     std::istringstream lines(result.standardOutput);
     std::string key;
     double value = 0;
-    while (lines >> key >> value) values[key] = value;
+    while (lines >> key >> value)
+        values[key] = value;
     ASSERT_EQ(values.size(), 10u) << result.standardOutput;
 
     EXPECT_GE(values["blocks"], 1);

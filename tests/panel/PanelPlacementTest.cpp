@@ -14,7 +14,10 @@
 
 #include <ostream>
 
-inline void PrintTo(const QPoint &p, std::ostream *out) { *out << '(' << p.x() << ", " << p.y() << ')'; }
+inline void PrintTo(const QPoint &p, std::ostream *out)
+{
+    *out << '(' << p.x() << ", " << p.y() << ')';
+}
 inline void PrintTo(const QRect &r, std::ostream *out)
 {
     *out << '(' << r.x() << ", " << r.y() << ' ' << r.width() << 'x' << r.height() << ')';

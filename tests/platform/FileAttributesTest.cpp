@@ -73,10 +73,14 @@ TEST(FileAttributes, PackagesAreRealDirectoriesWithAPackageExtension)
 
     // name, isPackage, type ("" if absent); ".app" has no extension; "/" must not follow the link
     const std::tuple<std::string, bool, std::string> cases[] = {
-        {"X.APP", true, "com.apple.package"},      {"X.APP/", true, "com.apple.package"},
-        {"x.app", false, "public.data"},           {".app", false, "public.folder"},
-        {"Notes.rtfd.bak", false, "public.folder"}, {"link.app", false, "public.symlink"},
-        {"link.app/", false, "public.symlink"},    {"missing", false, ""},
+        {"X.APP", true, "com.apple.package"},
+        {"X.APP/", true, "com.apple.package"},
+        {"x.app", false, "public.data"},
+        {".app", false, "public.folder"},
+        {"Notes.rtfd.bak", false, "public.folder"},
+        {"link.app", false, "public.symlink"},
+        {"link.app/", false, "public.symlink"},
+        {"missing", false, ""},
     };
     for (const auto &[name, package, type] : cases) {
         EXPECT_EQ(FileAttributes::isPackage(home / name), package) << name;
@@ -109,7 +113,10 @@ TEST(FileAttributes, StatGivesAllocatedAndApparentSizeAndTime)
 }
 
 struct HiddenStateCacheTest : ::testing::Test {
-    void SetUp() override { if (HiddenStateCache().isInHiddenFolder(root.bytes())) GTEST_SKIP() << "root is hidden"; }
+    void SetUp() override
+    {
+        if (HiddenStateCache().isInHiddenFolder(root.bytes())) GTEST_SKIP() << "root is hidden";
+    }
     BytePath root = test::TestEnvironment::freshHome();
 };
 
@@ -167,6 +174,7 @@ TEST_F(HiddenStateCacheTest, WalkerThreadsGetTheSameAnswers)
             }
         });
     }
-    for (auto &thread : threads) thread.join();
+    for (auto &thread : threads)
+        thread.join();
     EXPECT_EQ(wrong.load(), 0);
 }

@@ -30,13 +30,12 @@ using Set = std::unordered_set<std::string>;
 TEST(MountTable, ParsesMountInfoWithEscapesAndOptionalFields)
 {
     const BytePath file = test::TestEnvironment::freshHome() / "mountinfo";
-    test::writeFile(file,
-                    "22 1 8:1 / / rw,relatime shared:1 - ext4 /dev/sda1 rw\n"
-                    "23 22 0:21 / /proc rw,nosuid - proc proc rw\n"
-                    "40 22 0:40 / /media/ann/My\\040Disk\\011\\134x rw shared:5 master:3 - vfat /dev/sdb1 rw\n"
-                    "this line is broken\n"
-                    "41 22 0:41 / /mnt/a\\040-\\040b rw - fuse.sshfs ann@host:/ rw\n"
-                    "42 22 0:42 /sub /srv/bind\\040(deleted) rw - ext4 /dev/sda1 rw");
+    test::writeFile(file, "22 1 8:1 / / rw,relatime shared:1 - ext4 /dev/sda1 rw\n"
+                          "23 22 0:21 / /proc rw,nosuid - proc proc rw\n"
+                          "40 22 0:40 / /media/ann/My\\040Disk\\011\\134x rw shared:5 master:3 - vfat /dev/sdb1 rw\n"
+                          "this line is broken\n"
+                          "41 22 0:41 / /mnt/a\\040-\\040b rw - fuse.sshfs ann@host:/ rw\n"
+                          "42 22 0:42 /sub /srv/bind\\040(deleted) rw - ext4 /dev/sda1 rw");
     const MountTable table = MountTable::read(file.bytes());
     ASSERT_EQ(table.mounts().size(), 5u);
     EXPECT_EQ(table.mounts()[0].mountPoint, "/");
@@ -64,8 +63,8 @@ TEST(MountTable, LongestPrefixMountAndExclusionRule)
               (Set{"/proc", "/sys", "/run/user/1000/gvfs", "/mnt/nas", "/mnt/nas/inner", "/srv/auto"}));
     EXPECT_EQ(table.excludedMountPointsFor("/mnt/nas/photos"),
               (Set{"/proc", "/sys", "/run/user/1000/gvfs", "/srv/auto"}));
-    EXPECT_EQ(table.excludedMountPointsFor("/proc"), (Set{"/sys", "/run/user/1000/gvfs", "/mnt/nas", "/mnt/nas/inner",
-                                                          "/srv/auto"}))
+    EXPECT_EQ(table.excludedMountPointsFor("/proc"),
+              (Set{"/sys", "/run/user/1000/gvfs", "/mnt/nas", "/mnt/nas/inner", "/srv/auto"}))
         << "the root's own mount is never excluded";
 
     EXPECT_TRUE(MountTable::isPseudoFileSystem("fuse.portal"));

@@ -34,7 +34,8 @@ TEST(NotificationCenter, FiltersByNameAndObjectAndSurvivesRemovalWhilePosting)
     int calls = 0; // an observer goes with its context object
     {
         QObject context;
-        center.addObserver(QStringLiteral("N"), {}, [&](const Notification &) { ++calls; }, &context);
+        center.addObserver(
+            QStringLiteral("N"), {}, [&](const Notification &) { ++calls; }, &context);
         center.post(QStringLiteral("N"));
     }
     center.post(QStringLiteral("N"));
@@ -49,7 +50,12 @@ TEST(MainQueue, DelayedCallsRunInOrderOnTheClockAndCancelStopsThem)
     MainQueue::after(300, note("300"), clock);
     DelayedCall cancelled = MainQueue::after(100, note("cancelled"), clock);
     MainQueue::after(
-        100, [&]() { note("100")(); MainQueue::after(50, note("150"), clock); }, clock); // scheduled from a timer
+        100,
+        [&]() {
+            note("100")();
+            MainQueue::after(50, note("150"), clock);
+        },
+        clock); // scheduled from a timer
     EXPECT_TRUE(cancelled.isPending());
     cancelled.cancel();
     EXPECT_FALSE(cancelled.isPending());

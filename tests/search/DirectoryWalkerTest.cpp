@@ -41,7 +41,8 @@ public:
     {
         std::lock_guard lock(mutex);
         Paths out;
-        for (const Match &m : found) out.insert(m.folder + (m.folder == "/" ? "" : "/") + m.name);
+        for (const Match &m : found)
+            out.insert(m.folder + (m.folder == "/" ? "" : "/") + m.name);
         return out;
     }
     std::mutex mutex;
@@ -51,7 +52,10 @@ public:
     std::atomic<bool> interrupted{false};
 };
 
-void mkdirs(const BytePath &path) { ASSERT_TRUE(XdgDirs::makePath(path, 0755)) << path.bytes(); }
+void mkdirs(const BytePath &path)
+{
+    ASSERT_TRUE(XdgDirs::makePath(path, 0755)) << path.bytes();
+}
 
 void touch(const BytePath &path) // creates the missing folders too
 {
@@ -69,7 +73,8 @@ Paths scan(const BytePath &root, const std::string &text)
 Paths under(const BytePath &root, std::initializer_list<std::string> names)
 {
     Paths out;
-    for (const std::string &n : names) out.insert((root / n).bytes());
+    for (const std::string &n : names)
+        out.insert((root / n).bytes());
     return out;
 }
 
@@ -80,7 +85,10 @@ SpawnResult probe(std::vector<std::string> args, std::vector<std::string> prefix
     return Spawn::run({args});
 }
 
-int removeEntry(const char *path, const struct stat *, int, struct FTW *) { return ::remove(path); }
+int removeEntry(const char *path, const struct stat *, int, struct FTW *)
+{
+    return ::remove(path);
+}
 
 class WalkerTest : public ::testing::Test {
 protected:
@@ -123,9 +131,14 @@ TEST_F(WalkerTest, LinksAreReportedNeverFollowedAndLoopsEnd)
 
 TEST_F(WalkerTest, HostileNamesAreReportedByteExact)
 {
-    const std::initializer_list<std::string> names = {
-        "new\nline-hit", "quote's \"hit\"", "-leading-hit",           "bad\xff\xfe-hit",
-        "comma, space-hit", "$(hit)",     std::string(251, 'a') + "-hit", "dir\nwith newline/inner-hit"};
+    const std::initializer_list<std::string> names = {"new\nline-hit",
+                                                      "quote's \"hit\"",
+                                                      "-leading-hit",
+                                                      "bad\xff\xfe-hit",
+                                                      "comma, space-hit",
+                                                      "$(hit)",
+                                                      std::string(251, 'a') + "-hit",
+                                                      "dir\nwith newline/inner-hit"};
     for (const std::string &n : names)
         touch(root / n);
     EXPECT_EQ(scan(root, "hit"), under(root, names));
@@ -206,7 +219,8 @@ TEST_F(WalkerTest, FoldersDeletedDuringTheWalk)
 TEST_F(WalkerTest, CancelStopsTheScanAndTheNextOneIsClean)
 {
     for (int i = 0; i < 300; ++i)
-        for (int k = 0; k < 20; ++k) touch(root / ("d" + std::to_string(i)) / ("old-" + std::to_string(k)));
+        for (int k = 0; k < 20; ++k)
+            touch(root / ("d" + std::to_string(i)) / ("old-" + std::to_string(k)));
     Collect first;
     std::thread scanner([&]() { walker::runScan(root.bytes(), "old", first); });
     std::unique_lock lock(first.mutex);

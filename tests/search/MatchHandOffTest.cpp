@@ -49,10 +49,12 @@ TEST(HandOff, EveryItemOnceInProducerOrderAndNothingAfterTheEnd)
     std::vector<std::thread> producers;
     for (int p = 0; p < kProducers; ++p) {
         producers.emplace_back([&handOff, p]() {
-            for (int n = 0; n < kPerProducer; ++n) handOff.push({p, n});
+            for (int n = 0; n < kPerProducer; ++n)
+                handOff.push({p, n});
         });
     }
-    for (std::thread &t : producers) t.join();
+    for (std::thread &t : producers)
+        t.join();
     {
         std::lock_guard lock(mutex);
         producersDone = true;

@@ -1,7 +1,7 @@
 #include "BundleExcludeList.h"
 #include "PathsGenerator.h"
-#include "TWalkerSkipList.h"
 #include "TestEnvironment.h"
+#include "TWalkerSkipList.h"
 #include "UserInfo.h"
 #include "XdgDirs.h"
 

@@ -22,7 +22,10 @@ using namespace std::string_literals;
 
 namespace {
 
-void makeDir(const BytePath &path) { ASSERT_EQ(::mkdir(path.c_str(), 0755), 0) << path.bytes(); }
+void makeDir(const BytePath &path)
+{
+    ASSERT_EQ(::mkdir(path.c_str(), 0755), 0) << path.bytes();
+}
 
 SpawnResult lurkelctl(std::vector<std::string> args)
 {
@@ -106,7 +109,6 @@ TEST(SearchCommand, HostileNamesComeOutByteExact)
     const SpawnResult count = lurkelctl({"search", "--count", "ABC", tree.root.bytes()});
     ASSERT_EQ(count.exitStatus, 0) << count.standardError;
     EXPECT_EQ(count.standardOutput, std::to_string(all.size()) + "\n");
-
 }
 
 TEST(SearchCommand, JsonCarriesEveryFieldAndForeignBytesAsBase64)
@@ -157,7 +159,8 @@ TEST(SearchCommand, ErrorsAreOneLineWithTheRightStatus)
         const SpawnResult r = lurkelctl(args);
         EXPECT_EQ(r.exitStatus, status) << r.standardError;
         EXPECT_EQ(r.standardOutput, "");
-        EXPECT_TRUE(status != 1 || std::count(r.standardError.begin(), r.standardError.end(), '\n') == 1) << r.standardError;
+        EXPECT_TRUE(status != 1 || std::count(r.standardError.begin(), r.standardError.end(), '\n') == 1)
+            << r.standardError;
     }
 }
 
@@ -168,7 +171,8 @@ TEST(SearchCommand, CtrlCStopsWith130AndTheNextSearchRunsInFull)
     constexpr int kFiles = 30 * 50;
     for (int d = 0; d < 30; ++d) {
         makeDir(big / ("d" + std::to_string(d)));
-        for (int i = 0; i < 50; ++i) test::writeFile(big / ("d" + std::to_string(d)) / ("many-" + std::to_string(i)), "");
+        for (int i = 0; i < 50; ++i)
+            test::writeFile(big / ("d" + std::to_string(d)) / ("many-" + std::to_string(i)), "");
     }
     for (const std::string mode : {"-0", "--count"}) {
         SCOPED_TRACE(mode);

@@ -36,7 +36,8 @@ protected:
 
     static void expectTexts(const QDateTime &date, const QDateTime &now, const char *brief, const char *extended)
     {
-        EXPECT_EQ(Extra::stringDateIntervalSinceNow(date, now), QString::fromLatin1(brief)) << qPrintable(date.toString());
+        EXPECT_EQ(Extra::stringDateIntervalSinceNow(date, now), QString::fromLatin1(brief))
+            << qPrintable(date.toString());
         EXPECT_EQ(Extra::stringDateIntervalSinceNowExtended(date, now), QString::fromLatin1(extended))
             << qPrintable(date.toString());
     }

@@ -26,9 +26,18 @@ constexpr char kCaja[] = "org.mate.caja.preferences";
 
 constexpr char kShownLine[] = ".hidden-files-shown";
 
-BytePath dolphinProps() { return XdgDirs::dataHome() / "dolphin/view_properties/global/.directory"; }
-BytePath pcmanfmQtConf() { return XdgDirs::configHome() / "pcmanfm-qt/default/settings.conf"; }
-BytePath pcmanfmConf() { return XdgDirs::configHome() / "pcmanfm/default/pcmanfm.conf"; }
+BytePath dolphinProps()
+{
+    return XdgDirs::dataHome() / "dolphin/view_properties/global/.directory";
+}
+BytePath pcmanfmQtConf()
+{
+    return XdgDirs::configHome() / "pcmanfm-qt/default/settings.conf";
+}
+BytePath pcmanfmConf()
+{
+    return XdgDirs::configHome() / "pcmanfm/default/pcmanfm.conf";
+}
 
 bool hasLine(const BytePath &file, const std::string &line)
 {
@@ -89,7 +98,7 @@ TEST(FileManagerScripts, TheDefaultFileManagerDecidesAndAllAreKeptInStep)
 
     run(desktop, kSwitch);
     expectAll(desktop, kAll, "shown");
-    EXPECT_EQ(desktop.gsettingsGet(kGtk3, "show-hidden"), "true"); // file dialogs follow
+    EXPECT_EQ(desktop.gsettingsGet(kGtk3, "show-hidden"), "true");                  // file dialogs follow
     EXPECT_TRUE(hasLine(dolphinProps(), "ViewMode=1")) << readFile(dolphinProps()); // the rest is kept
 
     // Each one as the default: its own setting decides, whatever the GTK key says.
@@ -145,7 +154,8 @@ TEST(FileManagerScripts, RelaunchVariantsQuitAndRestartTheFileManagersThatDoNotF
 
     // The plain switch restarts only those that would write their old setting back.
     run(desktop, kSwitch);
-    EXPECT_TRUE(desktop.waitForLog("pcmanfm", pcOnce + pcOnce + pcOnce + "start --desktop\n")) << desktop.log("pcmanfm");
+    EXPECT_TRUE(desktop.waitForLog("pcmanfm", pcOnce + pcOnce + pcOnce + "start --desktop\n"))
+        << desktop.log("pcmanfm");
     EXPECT_TRUE(desktop.waitForLog("pcmanfm-qt", qtOnce + qtOnce + qtOnce + qtStart)) << desktop.log("pcmanfm-qt");
     expectAll(desktop, present, "shown");
     EXPECT_EQ(desktop.log("nemo"), nemoOnce + nemoOnce + nemoStart);
@@ -179,9 +189,9 @@ TEST(FileManagerScripts, WriteIntoScriptsStoreTheStateWithoutTouchingRunningFile
 TEST(FileManagerScripts, WithoutAnyFileManagerEveryVisibilityScriptFailsAndWritesNothing)
 {
     FakeDesktop desktop; // every schema installed, no file manager
-    for (const char *script : {kSwitch, "CheckHiddenFilesFisibilityByAskingFinder",
-                               "ShowHiddensAndRelaunchFinder", "HideHiddensAndRelaunchFinder",
-                               "WriteIntoSystemPreferencesShowHiddens", "WriteIntoSystemPreferencesHideHiddens"}) {
+    for (const char *script : {kSwitch, "CheckHiddenFilesFisibilityByAskingFinder", "ShowHiddensAndRelaunchFinder",
+                               "HideHiddensAndRelaunchFinder", "WriteIntoSystemPreferencesShowHiddens",
+                               "WriteIntoSystemPreferencesHideHiddens"}) {
         const QString text = runScript(*desktop.scripts.runner, QString::fromLatin1(script)).errorText();
         EXPECT_TRUE(text.startsWith(QStringLiteral("%1: no file manager found").arg(QLatin1String(script))))
             << script << ": " << text.toStdString();

@@ -134,8 +134,17 @@ BytePath schemaShare(unsigned schemas)
 } // namespace
 
 const std::vector<std::string> kHostileNames = {
-    "two  spaces", "line\nfeed", "it's \"quoted\"", "$(touch pwned)", "`touch pwned`", "-rf",
-    "\xff\xfe not utf-8", "a, b", " lead and trail ", "*", ".dot",
+    "two  spaces",
+    "line\nfeed",
+    "it's \"quoted\"",
+    "$(touch pwned)",
+    "`touch pwned`",
+    "-rf",
+    "\xff\xfe not utf-8",
+    "a, b",
+    " lead and trail ",
+    "*",
+    ".dot",
 };
 
 std::string RunOutcome::output() const
@@ -158,7 +167,8 @@ RunOutcome awaitOutcome(const QString &name, const std::function<void(ScriptComp
         outcome->result = result;
         outcome->error = error;
     });
-    EXPECT_TRUE(waitUntil([&outcome]() { return outcome->finished; }, 60000)) << "no answer from " << name.toStdString();
+    EXPECT_TRUE(waitUntil([&outcome]() { return outcome->finished; }, 60000))
+        << "no answer from " << name.toStdString();
     return *outcome;
 }
 } // namespace

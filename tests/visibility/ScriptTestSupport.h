@@ -69,7 +69,7 @@ public:
     BytePath binDir() const { return m_root / "bin"; }
     BytePath logDir() const { return m_root / "log"; }
 
-    void addFileManager(const std::string &name); // Thunar comes with xfconf-query
+    void addFileManager(const std::string &name);             // Thunar comes with xfconf-query
     void setDefaultFileManager(const std::string &desktopId); // through a fake xdg-mime
     void startFileManager(const std::string &name, const std::vector<std::string> &arguments,
                           const std::string &display = {});

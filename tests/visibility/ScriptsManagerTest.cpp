@@ -121,7 +121,9 @@ TEST(ScriptsManager, RefusesScriptsThatOtherUsersCouldHaveWritten)
     env.installOwnScript(kCheck, "#!/bin/sh\n: > '" + marker.bytes() + "'\n");
     const BytePath path = env.scriptPath(kCheck);
     const auto mode = [](const BytePath &p, mode_t m) { return [p, m] { ASSERT_EQ(::chmod(p.c_str(), m), 0); }; };
-    const auto owner = [&path](uid_t u, gid_t g) { return [&path, u, g] { ASSERT_EQ(::chown(path.c_str(), u, g), 0); }; };
+    const auto owner = [&path](uid_t u, gid_t g) {
+        return [&path, u, g] { ASSERT_EQ(::chown(path.c_str(), u, g), 0); };
+    };
 
     struct Case {
         const char *what;
