@@ -28,7 +28,7 @@ if(program MATCHES "\n")
   message(FATAL_ERROR "A desktop entry cannot name a program whose path holds a line break: ${program}")
 endif()
 if(program MATCHES "%")
-  # Written "%%" as the spec says, but GLib's launchers look for the program before they
+  # Written "%%" as desktop entries require, but GLib's launchers look for the program before they
   # undo that, and so do not find it.
   message(WARNING "The desktop entry may not start lurkel from a folder whose path holds \"%\": ${program}")
 endif()
