@@ -3,6 +3,7 @@
 #include "CrashReporter.h"
 #include "Identity.h"
 #include "Log.h"
+#include "PanelWindow.h"
 #include "PathsGenerator.h"
 #include "PlatformPluginPreference.h"
 #include "RunningApplications.h"
@@ -11,6 +12,7 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QLineEdit>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QWidget>
@@ -96,6 +98,9 @@ void runSearch(lurkel::BXPurgeController &controller, const SearchOption &search
         Settings().saveCustomFolderButtonSearchLocation(folder);
     }
     qCInfo(lcCore, "search for \"%s\" in %s", search.text.c_str(), qPrintable(folder.displayString()));
+    // The panel's field shows the search too (its text as far as it can be shown).
+    controller.window()->searchBar()->setText(
+        QString::fromUtf8(search.text.data(), static_cast<qsizetype>(search.text.size())));
     controller.openSearchResultDialog();
     const std::optional<Error> error =
         SearchManager::sharedManager().performSearchWithTemplateBytesAndFolder(search.text, folder);
