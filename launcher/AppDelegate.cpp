@@ -3,6 +3,7 @@
 #include "DistributedNotificationCenter.h"
 #include "Identity.h"
 #include "Log.h"
+#include "ProgramPaths.h"
 #include "RunAtLoginManager.h"
 #include "RunningApplications.h"
 #include "Spawn.h"
@@ -10,7 +11,6 @@
 #include <QCoreApplication>
 
 #include <cerrno>
-#include <climits>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
@@ -63,11 +63,7 @@ void AppDelegate::applicationWillTerminate() {}
 
 BytePath AppDelegate::applicationProgramPath()
 {
-    std::string self(PATH_MAX, '\0');
-    const ssize_t n = ::readlink("/proc/self/exe", self.data(), self.size());
-    if (n <= 0 || static_cast<std::size_t>(n) >= self.size()) return BytePath("lurkel");
-    self.resize(static_cast<std::size_t>(n));
-    return BytePath(std::move(self)).parent() / "lurkel";
+    return ProgramPaths::besideThisProgram("lurkel");
 }
 
 bool AppDelegate::launchApplication(const BytePath &program)

@@ -2,6 +2,7 @@
 
 #include "BytePath.h"
 #include "Log.h"
+#include "ProgramPaths.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -12,7 +13,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -79,25 +79,6 @@ bool isMissingMethod(const QDBusMessage &reply)
     return error == QLatin1StringView("org.freedesktop.DBus.Error.UnknownMethod") ||
            error == QLatin1StringView("org.freedesktop.DBus.Error.UnknownObject") ||
            error == QLatin1StringView("org.freedesktop.DBus.Error.UnknownInterface");
-}
-
-// The target of a /proc link. A program whose file was replaced since it started (an
-// update) reads "PATH (deleted)"; it is still the program at PATH.
-std::optional<std::string> linkTarget(const std::string &link)
-{
-    std::string buf(PATH_MAX, '\0');
-    for (;;) {
-        const ssize_t n = ::readlink(link.c_str(), buf.data(), buf.size());
-        if (n < 0) return std::nullopt;
-        if (static_cast<std::size_t>(n) < buf.size()) {
-            buf.resize(static_cast<std::size_t>(n));
-            break;
-        }
-        buf.resize(buf.size() * 2);
-    }
-    constexpr std::string_view deleted = " (deleted)";
-    if (buf.size() > deleted.size() && buf.ends_with(deleted)) buf.resize(buf.size() - deleted.size());
-    return buf;
 }
 
 } // namespace
@@ -205,19 +186,18 @@ bool RunningApplications::quit(const QString &name)
 bool RunningApplications::isOwnProgram(pid_t pid)
 {
     if (pid <= 0) return false;
-    const auto exe = linkTarget("/proc/" + std::to_string(pid) + "/exe");
-    if (!exe) return false;
+    const std::optional<BytePath> program = ProgramPaths::executableOf(pid);
+    if (!program) return false;
     {
         std::lock_guard lock(g_testPathsMutex);
-        if (std::find(g_testPaths.begin(), g_testPaths.end(), *exe) != g_testPaths.end()) return true;
+        if (std::find(g_testPaths.begin(), g_testPaths.end(), program->bytes()) != g_testPaths.end()) return true;
     }
-    const BytePath program(*exe);
-    const std::string_view name = program.fileName();
+    const std::string_view name = program->fileName();
     if (std::find(std::begin(kOwnProgramNames), std::end(kOwnProgramNames), name) == std::end(kOwnProgramNames)) {
         return false;
     }
-    const auto self = linkTarget("/proc/self/exe");
-    return self && program.parent() == BytePath(*self).parent();
+    const BytePath folder = ProgramPaths::thisProgramFolder();
+    return !folder.empty() && program->parent() == folder;
 }
 
 void RunningApplications::addOwnProgramPathForTesting(const QString &absolutePath)

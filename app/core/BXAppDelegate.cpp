@@ -10,6 +10,7 @@
 #include "Log.h"
 #include "LurkelProjectRunAtLoginManager.h"
 #include "NotificationCenter.h"
+#include "ProgramPaths.h"
 #include "PromoManager.h"
 #include "PromoSettings.h"
 #include "RunningApplications.h"
@@ -28,7 +29,6 @@
 #include <QPushButton>
 
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -51,16 +51,6 @@ std::optional<BytePath> environmentPath(const char *name)
     const char *value = std::getenv(name);
     if (value == nullptr || *value == '\0') return std::nullopt;
     return BytePath(value);
-}
-
-std::optional<BytePath> executableOf(pid_t pid)
-{
-    std::string target(PATH_MAX, '\0');
-    const std::string link = "/proc/" + std::to_string(pid) + "/exe";
-    const ssize_t n = ::readlink(link.c_str(), target.data(), target.size());
-    if (n <= 0 || static_cast<std::size_t>(n) >= target.size()) return std::nullopt;
-    target.resize(static_cast<std::size_t>(n));
-    return BytePath(std::move(target));
 }
 
 MoveToApplicationsAnswer askToMove(const QString &message, const QString &informative)
@@ -255,7 +245,7 @@ bool BXAppDelegate::terminateAppByPathIfRunning(const BytePath &path)
 {
     const std::optional<pid_t> pid = RunningApplications::pidOf(bundleIdentifier());
     if (!pid || *pid == ::getpid()) return false;
-    const std::optional<BytePath> exe = executableOf(*pid);
+    const std::optional<BytePath> exe = ProgramPaths::executableOf(*pid);
     if (!exe || *exe != path) return false;
     return RunningApplications::quit(bundleIdentifier());
 }

@@ -16,6 +16,7 @@
 #include "PanelWindowContextualMenuStrings.h"
 #include "PreferencesWindow.h"
 #include "PreferencesWindowStrings.h"
+#include "ProgramPaths.h"
 #include "PromoManager.h"
 #include "PromoSettings.h"
 #include "RunningApplications.h"
@@ -38,7 +39,6 @@
 #include <QComboBox>
 #include <QCursor>
 #include <QEvent>
-#include <QFile>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMessageBox>
@@ -578,46 +578,40 @@ void BXPurgeController::updateLaunchAtStartupButton()
     m_wndPreferences->btnPrefAutoStart()->setChecked(m_runAtLogin.isEnabledToAutoLaunchWithHelperApp());
 }
 
-BytePath BXPurgeController::pluginKitPath() const
+SpawnResult BXPurgeController::runPluginKit(const std::vector<std::string> &arguments) const
 {
-    if (!m_pluginKit.empty()) return m_pluginKit;
-    const QByteArray dir = QFile::encodeName(QCoreApplication::applicationDirPath());
-    return BytePath(std::string(dir.constData(), static_cast<std::size_t>(dir.size()))) / "lurkel-pluginkit";
+    SpawnRequest request;
+    request.argv = {m_pluginKit.empty() ? ProgramPaths::besideThisProgram("lurkel-pluginkit").bytes()
+                                        : m_pluginKit.bytes()};
+    request.argv.insert(request.argv.end(), arguments.begin(), arguments.end());
+    const SpawnResult result = Spawn::run(request);
+    if (!result.started && result.error) logFailure(lcCore, "pluginkit", *result.error);
+    return result;
 }
 
 void BXPurgeController::getHinderIntegrationEnabledWithCompletion(const std::function<void(bool enabled)> &completion)
 {
-    SpawnRequest request;
-    request.argv = {pluginKitPath().bytes(), "-m", "-A", "-i", kFinderSyncIdentifier};
-    const SpawnResult result = Spawn::run(request);
-    if (!result.started && result.error) logFailure(lcCore, "getHinderIntegrationEnabledWithCompletion", *result.error);
+    const SpawnResult result = runPluginKit({"-m", "-A", "-i", kFinderSyncIdentifier});
     completion(!result.standardOutput.empty() && result.standardOutput.front() == '+');
 }
 
-void BXPurgeController::runPluginKit(const std::vector<std::string> &arguments)
+void BXPurgeController::switchFinderSyncExtension(bool enabled)
 {
     // The tool answers at once; its result is only logged.
-    SpawnRequest request;
-    request.argv = {pluginKitPath().bytes()};
-    request.argv.insert(request.argv.end(), arguments.begin(), arguments.end());
-    const SpawnResult result = Spawn::run(request);
-    if (!result.succeeded()) {
-        logFailure(lcCore, "pluginkit", result.error ? *result.error : Error::app(result.failureDescription()));
-    }
+    const SpawnResult result = runPluginKit({"-e", enabled ? "use" : "ignore", "-i", kFinderSyncIdentifier});
+    if (result.started && !result.succeeded()) logFailure(lcCore, "pluginkit", Error::app(result.failureDescription()));
+    Settings(m_defaults).saveBoolValueForKey(enabled, Keys::kFinderIntegration);
+    m_wndPreferences->enableFinderIntegrationButton()->setChecked(enabled);
 }
 
 void BXPurgeController::enableFinderSyncExtension()
 {
-    runPluginKit({"-e", "use", "-i", kFinderSyncIdentifier});
-    Settings(m_defaults).saveBoolValueForKey(true, Keys::kFinderIntegration);
-    m_wndPreferences->enableFinderIntegrationButton()->setChecked(true);
+    switchFinderSyncExtension(true);
 }
 
 void BXPurgeController::disableFinderSyncExtension()
 {
-    runPluginKit({"-e", "ignore", "-i", kFinderSyncIdentifier});
-    Settings(m_defaults).saveBoolValueForKey(false, Keys::kFinderIntegration);
-    m_wndPreferences->enableFinderIntegrationButton()->setChecked(false);
+    switchFinderSyncExtension(false);
 }
 
 void BXPurgeController::finderIntegration()

@@ -5,6 +5,7 @@
 #include "HiddenFilesState.h"
 #include "NotificationCenter.h"
 #include "SearchResultWindowInterface.h"
+#include "Spawn.h"
 #include "StatusItemToolTip.h"
 #include "Updater.h"
 
@@ -219,8 +220,8 @@ private:
     void registerLocalObservers();
     void registerDistributedObservers();
     void saveShowInfoState();
-    void runPluginKit(const std::vector<std::string> &arguments);
-    BytePath pluginKitPath() const;
+    SpawnResult runPluginKit(const std::vector<std::string> &arguments) const;
+    void switchFinderSyncExtension(bool enabled);
     void showUpdateResult(const UpdateCheckResult &result);
 
     HiddenManager &m_hidden;

@@ -1,12 +1,13 @@
 #include "RunAtLoginManager.h"
 
+#include "ProgramPaths.h"
+
 #include "Autostart.h"
 #include "DistributedNotificationCenter.h"
 #include "Identity.h"
 #include "Log.h"
 #include "RunningApplications.h"
 
-#include <climits>
 #include <cstdlib>
 #include <string>
 #include <sys/stat.h>
@@ -14,22 +15,6 @@
 
 namespace lurkel {
 namespace {
-
-// The folder of the running executable, as the kernel names it.
-BytePath executableFolder()
-{
-    std::string buffer(PATH_MAX, '\0');
-    for (;;) {
-        const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
-        if (n < 0) return {};
-        if (static_cast<std::size_t>(n) < buffer.size()) {
-            buffer.resize(static_cast<std::size_t>(n));
-            break;
-        }
-        buffer.resize(buffer.size() * 2);
-    }
-    return BytePath(std::move(buffer)).parent();
-}
 
 std::string utf8(const QString &text)
 {
@@ -105,7 +90,7 @@ RunAtLoginManager &RunAtLoginManager::shared()
 }
 
 RunAtLoginManager::RunAtLoginManager(BytePath programDirectory)
-    : m_programDirectory(programDirectory.empty() ? executableFolder() : std::move(programDirectory))
+    : m_programDirectory(programDirectory.empty() ? ProgramPaths::thisProgramFolder() : std::move(programDirectory))
 {}
 
 RunAtLoginManager::~RunAtLoginManager() = default;

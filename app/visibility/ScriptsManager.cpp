@@ -1,5 +1,7 @@
 #include "ScriptsManager.h"
 
+#include "ProgramPaths.h"
+
 #include "ApplicationActivity.h"
 #include "DiskAccessRestoreManager.h"
 #include "Identity.h"
@@ -10,9 +12,7 @@
 
 #include <QFile>
 
-#include <array>
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <fcntl.h>
 #include <mutex>
@@ -60,10 +60,7 @@ BytePath lurkelctlBesideThisProgram()
     if (const char *given = std::getenv(ScriptsManager::kLurkelctlVariable); given != nullptr && given[0] == '/') {
         return BytePath(given);
     }
-    std::array<char, PATH_MAX> buffer{};
-    const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
-    if (n <= 0) return BytePath("lurkelctl");
-    return BytePath(std::string(buffer.data(), static_cast<std::size_t>(n))).parent() / "lurkelctl";
+    return ProgramPaths::besideThisProgram("lurkelctl");
 }
 
 QString display(const BytePath &path)
