@@ -74,18 +74,16 @@ std::optional<SearchOption> parseSearchOption(int argc, char **argv)
                 std::fprintf(stderr, "lurkel: --search: not a folder: %s\n", argv[i + 2]);
                 std::exit(2);
             }
-        } else {
-            const std::optional<BytePath> saved = lurkel::Settings().getSearchLocation();
-            option.folder = saved && isDirectory(*saved) ? *saved : lurkel::PathsGenerator().getHomeDirectory();
         }
-        return option;
+        return option; // without FOLDER, the copy that searches picks it
     }
     return std::nullopt;
 }
 
 // What the panel does for a search of its own: the template, then the folder (remembered
-// as the custom folder when it is neither home nor the whole disk); the results window
-// opens on the search manager's notification.
+// as the custom folder when it is neither home nor the whole disk; without one, the last
+// folder searched, else home); the results window opens on the search manager's
+// notification.
 void runSearch(lurkel::BXPurgeController &controller, const SearchOption &search)
 {
     using namespace lurkel;
@@ -101,7 +99,6 @@ void runSearch(lurkel::BXPurgeController &controller, const SearchOption &search
     // The panel's field shows the search too (its text as far as it can be shown).
     controller.window()->searchBar()->setText(
         QString::fromUtf8(search.text.data(), static_cast<qsizetype>(search.text.size())));
-    controller.openSearchResultDialog();
     const std::optional<Error> error =
         SearchManager::sharedManager().performSearchWithTemplateBytesAndFolder(search.text, folder);
     if (error) qCWarning(lcCore, "search: %s", qPrintable(error->localizedDescription()));
@@ -186,9 +183,8 @@ int main(int argc, char **argv)
             tray.show();
         } else if (++attempts >= 30) {
             waitForTray.stop();
-            if (QGuiApplication::topLevelWindows().isEmpty() ||
-                !std::any_of(QApplication::topLevelWidgets().cbegin(), QApplication::topLevelWidgets().cend(),
-                             [](const QWidget *w) { return w->isVisible(); })) {
+            const QWidgetList windows = QApplication::topLevelWidgets();
+            if (std::none_of(windows.cbegin(), windows.cend(), [](const QWidget *w) { return w->isVisible(); })) {
                 std::fprintf(stderr, "lurkel: no system tray is available in this session. On GNOME, install and "
                                      "enable the AppIndicator extension (gnome-shell-extension-appindicator).\n");
                 QCoreApplication::exit(1);

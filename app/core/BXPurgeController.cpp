@@ -229,8 +229,7 @@ void BXPurgeController::awakeFromNib()
         if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) statusItemAction(true);
     });
     qCInfo(lcCore, "tray icon created");
-    updateStatusIconWithImage(statusIconImageForState(m_hidden.isHiddenShown()));
-    m_iconState = m_hidden.isHiddenShown();
+    showStatusIconForState(m_hidden.isHiddenShown());
     // Shown at once where a tray exists (the welcome dialog of the first start points at
     // it); main() waits for a tray that comes up later.
     if (QSystemTrayIcon::isSystemTrayAvailable()) m_statusItem->show();
@@ -271,11 +270,15 @@ void BXPurgeController::updateStatusIconWithImage(const QIcon &image)
     if (m_statusItem) m_statusItem->setIcon(image);
 }
 
-void BXPurgeController::prepareUpdateStatusIcon()
+void BXPurgeController::showStatusIconForState(bool shown)
 {
-    const bool shown = m_hidden.isHiddenShouldDisplay();
     m_iconState = shown;
     updateStatusIconWithImage(statusIconImageForState(shown));
+}
+
+void BXPurgeController::prepareUpdateStatusIcon()
+{
+    showStatusIconForState(m_hidden.isHiddenShouldDisplay());
 }
 
 void BXPurgeController::updateStatusIcon_Lurkel()
@@ -432,8 +435,7 @@ void BXPurgeController::callbackWithNotification(const Notification &note)
 {
     m_hidden.setNeedsLoadVisibilityState();
     const bool shown = note.userInfo.value(QString::fromLatin1(kShowHiddenStateKey)).toBool();
-    m_iconState = shown;
-    updateStatusIconWithImage(statusIconImageForState(shown));
+    showStatusIconForState(shown);
 }
 
 void BXPurgeController::getUserFolderAccessWithCompletion(const std::function<void(bool granted)> &completion)

@@ -108,6 +108,8 @@ public:
     // drawn in the palette's text colour.
     QIcon statusIconImageForState(bool shown) const;
     void updateStatusIconWithImage(const QIcon &image);
+    // The state image for shown (true: hidden files shown), remembered as statusIconState().
+    void showStatusIconForState(bool shown);
     void prepareUpdateStatusIcon();
     void updateStatusIcon_Lurkel();
     // After every memory refresh: the tool tip from the confirmed state.
