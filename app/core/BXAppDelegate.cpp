@@ -20,6 +20,7 @@
 #include "Trash.h"
 #include "UserDefaults.h"
 #include "VolumeName.h"
+#include "XdgDirs.h"
 
 #include <QAction>
 #include <QApplication>
@@ -181,7 +182,7 @@ void BXAppDelegate::applicationDidBecomeActive()
 BytePath BXAppDelegate::home() const
 {
     if (!m_services.home.empty()) return m_services.home;
-    return environmentPath("HOME").value_or(BytePath("/"));
+    return XdgDirs::home();
 }
 
 std::optional<BytePath> BXAppDelegate::appImage() const
