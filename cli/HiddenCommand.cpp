@@ -1,4 +1,5 @@
 #include "HiddenCommand.h"
+#include "MessageNames.h"
 
 #include "DistributedNotificationCenter.h"
 #include "HiddenManager.h"
@@ -19,8 +20,6 @@
 namespace lurkel::cli {
 namespace {
 
-constexpr const char kXpcNoteName[] = "xpcNote";
-constexpr const char kShowHiddenStateKey[] = "KEY_showHiddenState";
 
 constexpr const char kHelp[] =
     "  status  prints \"shown\" when the file manager shows hidden files, else \"hidden\"\n"
@@ -88,8 +87,8 @@ void tellRunningApplication(bool shown)
     if (!QDBusConnection::sessionBus().isConnected()) return;
     const QString bundleIdentifier = QString::fromLatin1(Identity::kBundleIdentifier);
     if (!RunningApplications::isRunning(bundleIdentifier)) return;
-    DistributedNotificationCenter::defaultCenter().post(QString::fromLatin1(kXpcNoteName), bundleIdentifier,
-                                                        {{QString::fromLatin1(kShowHiddenStateKey), shown}});
+    DistributedNotificationCenter::defaultCenter().post(QString::fromLatin1(MessageNames::kXpcNote), bundleIdentifier,
+                                                        {{QString::fromLatin1(MessageNames::kShowHiddenStateKey), shown}});
     // The signal is only queued; a call that waits for the bus's answer goes out after it on
     // the same connection, so once it returns the notification has left this process.
     RunningApplications::isRunning(bundleIdentifier);

@@ -1,4 +1,5 @@
 #include "AppDelegate.h"
+#include "MessageNames.h"
 
 #include "DistributedNotificationCenter.h"
 #include "Identity.h"
@@ -37,7 +38,7 @@ bool AppDelegate::applicationDidFinishLaunching()
     }
 
     center.addObserver(
-        QString::fromLatin1(RunAtLoginManager::kTerminateHelperNotificationName), application,
+        QString::fromLatin1(MessageNames::kTerminateHelper), application,
         [this](const Notification &) { killApp(); }, this);
 
     // The result is not acted on: without lurkel the launcher waits until some copy of it

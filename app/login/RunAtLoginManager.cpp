@@ -1,4 +1,5 @@
 #include "RunAtLoginManager.h"
+#include "MessageNames.h"
 
 #include "ProgramPaths.h"
 
@@ -176,7 +177,7 @@ bool RunAtLoginManager::checkWasAutolaunchedWithHelperApp_AutoTerminateHelper(bo
     const bool running = RunningApplications::isRunning(_launcherAppBundleIdentifier());
     m_wasAutolaunchedWithHelperApp = running;
     if (running && terminate) {
-        DistributedNotificationCenter::defaultCenter().post(QString::fromLatin1(kTerminateHelperNotificationName),
+        DistributedNotificationCenter::defaultCenter().post(QString::fromLatin1(MessageNames::kTerminateHelper),
                                                             QString::fromLatin1(Identity::kBundleIdentifier));
     }
     return running;

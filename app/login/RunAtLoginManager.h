@@ -31,7 +31,6 @@ class RunAtLoginManager {
 public:
     // Posted by the application (object: its bundle identifier) when the launcher started
     // it; the launcher quits on it.
-    static inline constexpr const char kTerminateHelperNotificationName[] = "TERMINATEHELPER";
     // The file ids that stand for the system's own jobs: never reported as login items.
     static inline constexpr const char *kSystemEntryPrefixes[] = {"org.gnome.", "org.kde."};
 

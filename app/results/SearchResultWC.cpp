@@ -1,4 +1,5 @@
 #include "SearchResultWC.h"
+#include "MessageNames.h"
 
 #include "DesktopWorkspace.h"
 #include "FileNameCellView.h"
@@ -100,7 +101,7 @@ TrackingButton *makeActionButton(const QString &image, const QString &toolTip, Q
 
 QString SearchResultWC::PanelWindowDidBecomeActiveNotification()
 {
-    return QStringLiteral("PanelWindowDidBecomeActiveNotification");
+    return QString::fromLatin1(MessageNames::kPanelWindowDidBecomeActive);
 }
 
 SearchResultWC::SearchResultWC(const SearchResultServices &services, QWidget *parent)

@@ -1,4 +1,4 @@
-#include "LoginTestSupport.h"
+#include "ChildProcesses.h"
 
 #include "Autostart.h"
 #include "Identity.h"

@@ -1,0 +1,268 @@
+#pragma once
+
+#include "BytePath.h"
+#include "DistributedNotificationCenter.h"
+#include "HiddenFilesState.h"
+#include "NotificationCenter.h"
+#include "SearchResultWindowInterface.h"
+#include "Spawn.h"
+#include "StatusItemToolTip.h"
+#include "Updater.h"
+
+#include <QIcon>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QAction;
+class QMenu;
+class QMessageBox;
+class QSystemTrayIcon;
+
+namespace lurkel {
+
+class Clock;
+class DiskAccessRestoreManager;
+class HiddenManager;
+class MainWindowProvider;
+class MemoryController;
+class PanelWindow;
+class PreferencesWindow;
+class RunAtLoginManager;
+class ScriptsManager;
+class SearchManager;
+class SearchResultWC;
+class UrlOpener;
+class UserDefaults;
+class VisibilityRestorerAtLaunch;
+class WelcomeDialogOpener;
+class WidgetAccessAlertsPresenter;
+
+// What the controller works with. Every member left empty means the process's own.
+struct PurgeControllerServices {
+    HiddenManager *hiddenManager = nullptr;               // HiddenManager::sharedManager()
+    SearchManager *searchManager = nullptr;               // SearchManager::sharedManager()
+    ScriptsManager *scripts = nullptr;                    // ScriptsManager::sharedManager()
+    DiskAccessRestoreManager *diskAccess = nullptr;       // DiskAccessRestoreManager::sharedManager()
+    RunAtLoginManager *runAtLogin = nullptr;              // LurkelProjectRunAtLoginManager::shared()
+    UserDefaults *defaults = nullptr;                     // UserDefaults::standardUserDefaults()
+    NotificationCenter *notificationCenter = nullptr;     // NotificationCenter::defaultCenter()
+    DistributedNotificationCenter *distributed = nullptr; // DistributedNotificationCenter::defaultCenter()
+    UrlOpener *urlOpener = nullptr;                       // DesktopUrlOpener::shared()
+    Clock *clock = nullptr;                               // Clock::instance()
+    // The file-manager integration tool; empty: lurkel-pluginkit beside the running program.
+    BytePath pluginKit;
+    // Asks the program owning a bus name to quit (RunningApplications::quit).
+    std::function<bool(const QString &busName)> quitApplication;
+    // Ends this application's event loop (QCoreApplication::quit).
+    std::function<void()> terminate;
+};
+
+// The central controller of the tray application. It owns the tray icon with its menu,
+// the panel under the icon, the preferences window, the results window (made on first
+// use) and the memory cleaner; it answers the file-manager integration's requests (switch,
+// hide and unhide single items) and the helper service's state notes, and it keeps the
+// file-manager integration's election in step at every start.
+//
+// awakeFromNib() runs the start sequence; every observer is registered there, before the
+// first notification it waits for can be posted. Main thread only.
+class BXPurgeController : public QObject,
+                          public StatusItemToolTip,
+                          public HiddenFilesState,
+                          public SearchResultWindowInterface {
+    Q_OBJECT
+
+public:
+    // Names of the tray images (icon theme names are these + "-symbolic").
+    static inline constexpr const char kImageHiddenShown[] = "offon_91";
+    static inline constexpr const char kImageHiddenInvisible[] = "offon_90";
+    static inline constexpr const char kRefreshScriptName[] = "UpdateFinderFolderRepresentation";
+    static inline constexpr const char kRefreshHandler[] = "refresh";
+    // Distributed notification names.
+
+    // "ShowMainWindowAndMakeActive", and a post of it (object nil) on the centre.
+    static QString ShowMainWindowAndMakeActiveNotificationName();
+    static void ShowMainWindowAndMakeActive(NotificationCenter &center = NotificationCenter::defaultCenter());
+
+    explicit BXPurgeController(PurgeControllerServices services = {}, QObject *parent = nullptr);
+    ~BXPurgeController() override;
+
+    // The start sequence.
+    void awakeFromNib();
+
+    // ---- Tray icon.
+
+    // "offon_91" (shown) or "offon_90" (hidden) from the icon theme where the desktop finds
+    // it by name (the panel then draws it in its own colours); otherwise the built-in copy,
+    // drawn in the palette's text colour.
+    QIcon statusIconImageForState(bool shown) const;
+    void updateStatusIconWithImage(const QIcon &image);
+    // The state image for shown (true: hidden files shown), remembered as statusIconState().
+    void showStatusIconForState(bool shown);
+    void prepareUpdateStatusIcon();
+    void updateStatusIcon_Lurkel();
+    // After every memory refresh: the tool tip from the confirmed state.
+    void updateStatusItem();
+    // A left click on the icon (clicked) or a request to open the panel (not clicked).
+    void statusItemAction(bool clicked);
+    void showMainWindowAndMakeActive();
+    // StatusItemToolTip
+    void updateStatusItemWithToolTip(const QString &toolTip) override;
+    // The state the tray icon shows (true: hidden files shown).
+    std::optional<bool> statusIconState() const { return m_iconState; }
+
+    // ---- Requests of the file-manager integration and the helper service.
+
+    // The paths of a hide or unhide request: the exact "paths" (aay) when present;
+    // otherwise the object split on ", " with every piece that is not an absolute path
+    // refused (logged). nullopt when the request is malformed or names nothing.
+    static std::optional<BytePathList> pathsOfVisibilityRequest(const Notification &note);
+    void hideSelectedFilesNotificationHandler(const Notification &note);
+    void showSelectedFilesNotificationHandler(const Notification &note);
+    void switchVisibility(const Notification &note);
+    void callbackWithNotification(const Notification &note);
+    void getUserFolderAccessWithCompletion(const std::function<void(bool granted)> &completion);
+    void setVisibilityForFilesArray(bool visible, const BytePathList &paths);
+    void performSetVisibilityForFilesArray(bool visible, const BytePathList &paths);
+
+    // ---- Windows.
+
+    void openSearchResultDialog();
+    SearchResultWC *searchResultDialog() const { return m_searchResultDialog.get(); }
+    PanelWindow *window() const { return m_wndInfo.get(); }
+    PreferencesWindow *preferencesWindow() const { return m_wndPreferences.get(); }
+    QSystemTrayIcon *statusItem() const { return m_statusItem.get(); }
+    QMenu *theMenu() const { return m_theMenu.get(); }
+    MemoryController &memory() const { return *m_memory; }
+    HiddenManager &hiddenManager() const { return m_hidden; }
+    WelcomeDialogOpener &welcome() const { return *m_welcome; }
+    VisibilityRestorerAtLaunch *visibilityRestorerAtLaunch() const { return m_visibilityRestorerAtLaunch.get(); }
+    bool isWelcomeScreenVisible() const;
+
+    // HiddenFilesState (for the results window)
+    bool isAllowedToWorkWithHiddenFiles() const override;
+    bool isHiddenShown() const override;
+    void switchHiddenFilesVisibilityWithCompletion(HiddenFilesState::SwitchCompletion completion) override;
+    // SearchResultWindowInterface (for the panel)
+    bool isSearchResultWindowVisible() const override;
+    void showNewSearchAlertDialogWithCompletion(std::function<void(bool start)> completion) override;
+
+    // ---- Preferences window and the file-manager integration.
+
+    void onPreferences();
+    void finderIntegration();
+    // The integration's election as the tool reports it (its answer begins with "+").
+    void getHinderIntegrationEnabledWithCompletion(const std::function<void(bool enabled)> &completion);
+    void enableFinderSyncExtension();
+    void disableFinderSyncExtension();
+    void toggleFinderIntegration(int value);
+    void toggleForceSwitchHiddenVisibility(int state);
+    void onPrefShowInfo(bool on);
+    void prefVisionComboBoxPressed(int index);
+    std::int64_t getVisionPrefIndex() const;
+    // The launch-at-login check box: the change itself is the application delegate's.
+    void setLaunchAtStartupToggle(std::function<void(int value)> toggle)
+    {
+        m_toggleLaunchAtStartup = std::move(toggle);
+    }
+    void updateLaunchAtStartupButton();
+
+    // ---- Menu and other actions.
+
+    // Titles, visibility and enabled state of the menu's items (run before it shows).
+    void validateMenu();
+    void onTogglePanelInfo();
+    void onPanelInfoClosed();
+    void onFreeMemory();
+    void preferencesButtonPressed();
+    void checkForUpdates();
+    void resetUserDefaults();
+    void onQuitLurkel();
+
+    QAction *preferencesItem() const { return m_preferencesItem; }
+    QAction *aboutItem() const { return m_aboutItem; }
+    QAction *quitItem() const { return m_quitItem; }
+    QAction *togglePanelInfoItem() const { return m_togglePanelInfoItem; }
+    QAction *freeMemoryItem() const { return m_freeMemoryItem; }
+    QAction *newsItem() const { return m_newsItem; }
+    QAction *checkForUpdatesItem() const { return m_checkForUpdatesItem; }
+    QAction *helpDeskItem() const { return m_helpDeskItem; }
+    QAction *rateItem() const { return m_rateItem; }
+    QAction *emailItem() const { return m_emailItem; }
+    QAction *resetUserDefaultsItem() const { return m_pResetUserDefaultsMenuItem; }
+
+    Updater &updater() const { return *m_updater; }
+    // The last answer of a check for updates (kept, not modal).
+    QMessageBox *updateAlert() const { return m_updateAlert; }
+    const UpdateCheckResult *lastUpdateResult() const { return m_lastUpdateResult ? &*m_lastUpdateResult : nullptr; }
+
+Q_SIGNALS:
+    // A check for updates has ended (its answer is in updateAlert()).
+    void updateCheckFinished();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    struct ApplicationActivityAdapter;
+
+    void buildMenu();
+    void connectPreferencesWindow();
+    void registerLocalObservers();
+    void registerDistributedObservers();
+    void saveShowInfoState();
+    SpawnResult runPluginKit(const std::vector<std::string> &arguments) const;
+    void switchFinderSyncExtension(bool enabled);
+    void showUpdateResult(const UpdateCheckResult &result);
+
+    HiddenManager &m_hidden;
+    SearchManager &m_search;
+    ScriptsManager &m_scripts;
+    DiskAccessRestoreManager &m_diskAccess;
+    RunAtLoginManager &m_runAtLogin;
+    UserDefaults &m_defaults;
+    NotificationCenter &m_center;
+    DistributedNotificationCenter &m_distributed;
+    UrlOpener &m_urlOpener;
+    Clock &m_clock;
+    BytePath m_pluginKit;
+    std::function<bool(const QString &)> m_quitApplication;
+    std::function<void()> m_terminate;
+    std::function<void(int)> m_toggleLaunchAtStartup;
+
+    std::unique_ptr<QSystemTrayIcon> m_statusItem;
+    std::unique_ptr<QMenu> m_theMenu;
+    std::unique_ptr<PanelWindow> m_wndInfo;
+    std::unique_ptr<PreferencesWindow> m_wndPreferences;
+    std::unique_ptr<MemoryController> m_memory;
+    std::unique_ptr<WelcomeDialogOpener> m_welcome;
+    std::unique_ptr<VisibilityRestorerAtLaunch> m_visibilityRestorerAtLaunch;
+    std::unique_ptr<SearchResultWC> m_searchResultDialog;
+    std::unique_ptr<MainWindowProvider> m_mainWindowProvider;
+    std::unique_ptr<WidgetAccessAlertsPresenter> m_accessAlerts;
+    std::unique_ptr<ApplicationActivityAdapter> m_activity;
+    std::unique_ptr<Updater> m_updater;
+    QMessageBox *m_updateAlert = nullptr;
+    std::optional<UpdateCheckResult> m_lastUpdateResult;
+    std::optional<bool> m_iconState;
+    bool m_started = false;
+    bool m_preferencesPlaced = false;
+
+    QAction *m_togglePanelInfoItem = nullptr;
+    QAction *m_freeMemoryItem = nullptr;
+    QAction *m_preferencesItem = nullptr;
+    QAction *m_checkForUpdatesItem = nullptr;
+    QAction *m_emailItem = nullptr;
+    QAction *m_aboutItem = nullptr;
+    QAction *m_newsItem = nullptr;
+    QAction *m_helpDeskItem = nullptr;
+    QAction *m_rateItem = nullptr;
+    QAction *m_pResetUserDefaultsMenuItem = nullptr;
+    QAction *m_pResetUserDefaultsMenuItemSeparator = nullptr;
+    QAction *m_quitItem = nullptr;
+};
+
+} // namespace lurkel

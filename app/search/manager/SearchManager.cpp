@@ -1,0 +1,534 @@
+#include "SearchManager.h"
+#include "MessageNames.h"
+
+#include "Clock.h"
+#include "DirectoryWalker.h"
+#include "FileAttributes.h"
+#include "HiddenStateCache.h"
+#include "Log.h"
+#include "MainQueue.h"
+#include "MatchHandOff.h"
+#include "NotificationCenter.h"
+
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unordered_set>
+
+namespace lurkel {
+namespace {
+
+// How long matches gather on their way to the main thread.
+constexpr std::int64_t kBatchIntervalMs = 15;
+
+// The walker keeps process-wide state: the scans of all managers take turns.
+std::mutex &processScanMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+// A folder nested deeper than this below a package is not summed (each level holds a
+// descriptor open).
+constexpr int kMaxSumDepth = 512;
+
+// The type identifiers as shared strings: every item of a kind points at the same text.
+QString sharedTypeText(const char *type)
+{
+    static const QString folder = QString::fromLatin1(FileAttributes::kTypeFolder);
+    static const QString package = QString::fromLatin1(FileAttributes::kTypePackage);
+    static const QString symlink = QString::fromLatin1(FileAttributes::kTypeSymlink);
+    static const QString data = QString::fromLatin1(FileAttributes::kTypeData);
+    if (type == nullptr) return {};
+    if (std::strcmp(type, FileAttributes::kTypeFolder) == 0) return folder;
+    if (std::strcmp(type, FileAttributes::kTypePackage) == 0) return package;
+    if (std::strcmp(type, FileAttributes::kTypeSymlink) == 0) return symlink;
+    if (std::strcmp(type, FileAttributes::kTypeData) == 0) return data;
+    return QString::fromLatin1(type);
+}
+
+std::string lowerUtf8(std::string_view valid)
+{
+    const QByteArray lower = QString::fromUtf8(valid.data(), static_cast<qsizetype>(valid.size())).toLower().toUtf8();
+    return std::string(lower.constData(), static_cast<std::size_t>(lower.size()));
+}
+
+// In UTC: a local-time date would consult the time zone (and its process-wide lock in the C
+// library) for every match on every walker thread. The instant is the same.
+QDateTime modificationDateOf(const FileStat &stat)
+{
+    return QDateTime::fromMSecsSinceEpoch(stat.mtimeSec * 1000 + stat.mtimeNsec / 1000000, Qt::UTC);
+}
+
+bool isInsideFolder(const BytePath &path, const std::string &folder)
+{
+    const std::string &p = path.bytes();
+    if (p.size() < folder.size() || p.compare(0, folder.size(), folder) != 0) return false;
+    return p.size() == folder.size() || p[folder.size()] == '/' || folder.back() == '/';
+}
+
+// Adds up the sizes of everything in the open directory dirFd (which it closes).
+bool sumDirectory(int dirFd, int depth, const std::atomic<bool> *stop, std::int64_t &sum)
+{
+    DIR *dir = ::fdopendir(dirFd);
+    if (dir == nullptr) {
+        ::close(dirFd);
+        return false;
+    }
+    bool complete = true;
+    while (const dirent *entry = ::readdir(dir)) {
+        if (stop != nullptr && stop->load(std::memory_order_relaxed)) {
+            complete = false;
+            break;
+        }
+        const char *name = entry->d_name;
+        if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
+        struct stat st {};
+        if (::fstatat(::dirfd(dir), name, &st, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT) != 0) continue;
+        sum += static_cast<std::int64_t>(st.st_size);
+        if (!S_ISDIR(st.st_mode)) continue;
+        if (depth >= kMaxSumDepth) {
+            qCWarning(lcSearch) << "package size: folder nested too deeply, not summed:" << name;
+            continue;
+        }
+        const int childFd = ::openat(::dirfd(dir), name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (childFd < 0) continue;
+        if (!sumDirectory(childFd, depth + 1, stop, sum) && stop != nullptr && stop->load()) {
+            complete = false;
+            break;
+        }
+    }
+    ::closedir(dir);
+    return complete;
+}
+
+} // namespace
+
+// One search: its generation, its walker input, its per-folder answers and the matches
+// on their way to the main thread.
+struct SearchManager::SearchRun {
+    explicit SearchRun(std::function<void()> wake) : handOff(std::move(wake)) {}
+
+    std::string root;
+    std::string pattern;
+    HiddenStateCache cache;
+    std::atomic<bool> cancelled{false};  // stop walking (button or a newer search)
+    std::atomic<bool> superseded{false}; // a newer search replaced it: drop its results
+    bool scanning = false;               // in the walker; guarded by m_runMutex
+    bool finished = false;               // its completion has run (main thread)
+    MatchHandOff<SearchItemPtr> handOff; // walker threads -> main thread, in batches
+    std::uint64_t itemsCounter = 0;      // next itemID (main thread)
+    std::atomic<std::int64_t> lastDrainMs{std::numeric_limits<std::int64_t>::min() / 2}; // clock time of the last drain
+    std::function<void()> completion;
+};
+
+class SearchManager::RunReceiver final : public walker::WalkerReceiver {
+public:
+    RunReceiver(SearchManager &manager, std::shared_ptr<SearchRun> run) : m_manager(manager), m_run(std::move(run)) {}
+
+    void fileFound(const walker::FoundEntry &entry) override
+    {
+        m_manager.fileFoundObjCWithFileAndPathAndTotalFilesCount(m_run, entry);
+    }
+    void searchInterrupted() override { m_manager.searchInterruptedObjC(); }
+
+private:
+    SearchManager &m_manager;
+    std::shared_ptr<SearchRun> m_run;
+};
+
+SearchManager &SearchManager::sharedManager()
+{
+    static SearchManager *const instance = new SearchManager();
+    return *instance;
+}
+
+QString SearchManager::SearchManagerDidStartSearchNotification()
+{
+    return QString::fromLatin1(MessageNames::kSearchManagerDidStartSearch);
+}
+
+QString SearchManager::openSearchResultDialogNotification()
+{
+    return QString::fromLatin1(MessageNames::kOpenSearchResultDialog);
+}
+
+SearchManager::SearchManager(QObject *parent) : QObject(parent)
+{
+    m_searchQueue.setMaxThreadCount(1);
+    m_sizeQueue.setMaxThreadCount(std::max(1, QThread::idealThreadCount() / 2));
+    m_sizeQueue.setThreadPriority(QThread::IdlePriority);
+}
+
+SearchManager::~SearchManager()
+{
+    stopCurrentRun(true);
+    m_searchQueue.waitForDone();
+    m_sizeQueue.waitForDone();
+}
+
+void SearchManager::setSearchTemplate(const QString &text)
+{
+    m_searchTemplate = text;
+    const QByteArray utf8 = text.toUtf8();
+    m_searchTemplateBytes.assign(utf8.constData(), static_cast<std::size_t>(utf8.size()));
+}
+
+std::string SearchManager::lowerCasedSearchText(std::string_view text)
+{
+    std::string lower;
+    lower.reserve(text.size());
+    std::size_t runStart = 0;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const std::size_t len = utf8SequenceLength(text, i);
+        if (len != 0) {
+            i += len;
+            continue;
+        }
+        lower += lowerUtf8(text.substr(runStart, i - runStart));
+        lower.push_back(text[i]); // not UTF-8: kept as it is
+        runStart = ++i;
+    }
+    lower += lowerUtf8(text.substr(runStart));
+    return lower;
+}
+
+QString SearchManager::textTooLongMessage(std::size_t bytes)
+{
+    return QStringLiteral("The search text is too long: %1 bytes in UTF-8, at most %2.")
+        .arg(bytes)
+        .arg(walker::kMaxPatternBytes);
+}
+
+std::optional<Error> SearchManager::performSearchWithTemplateAndFolder(const QString &text, const BytePath &folder)
+{
+    const QByteArray utf8 = text.toUtf8();
+    return performSearchWithTemplateBytesAndFolder(
+        std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())), folder);
+}
+
+std::optional<Error> SearchManager::performSearchWithDefaults()
+{
+    const std::string text = m_searchTemplateBytes;
+    const BytePath folder = m_searchLocation;
+    return performSearchWithTemplateBytesAndFolder(text, folder);
+}
+
+std::optional<Error> SearchManager::performSearchWithTemplateBytesAndFolder(std::string_view text,
+                                                                            const BytePath &folder)
+{
+    m_searchTemplateBytes.assign(text);
+    m_searchTemplate = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    m_searchLocation = folder;
+
+    // The lists of an older search are replaced; nothing it still finds may reach the new ones.
+    stopCurrentRun(true);
+    m_searchResultArray = std::make_shared<SearchItemList>();
+    m_filteredSearchResultArray = std::make_shared<SearchItemList>();
+    if (auto listener = m_searchResultDialog.lock()) listener->prepareForNewSearchResults();
+    m_foundItemsMask = 0;
+
+    std::string pattern = lowerCasedSearchText(text);
+    if (folder.empty() || pattern.empty()) return std::nullopt;
+    if (pattern.size() > walker::kMaxPatternBytes) {
+        const QString message = textTooLongMessage(pattern.size());
+        qCWarning(lcSearch).noquote() << message;
+        return Error::app(message);
+    }
+
+    // The first match of a batch schedules one drain on the main thread; the drain takes
+    // every match handed off until it runs. Drains come at most every kBatchIntervalMs (the
+    // first match shows at once): waking the main thread per match would cost more than the
+    // search itself.
+    auto self = std::make_shared<std::weak_ptr<SearchRun>>();
+    auto run = std::make_shared<SearchRun>([this, self]() {
+        if (std::shared_ptr<SearchRun> current = self->lock()) {
+            // Both hops run in a context owned by this manager: nothing runs once it is gone.
+            QMetaObject::invokeMethod(
+                &m_handOffContext,
+                [this, current]() {
+                    const std::int64_t now = Clock::instance().nowMs();
+                    const std::int64_t due = current->lastDrainMs.load(std::memory_order_relaxed) + kBatchIntervalMs;
+                    if (due <= now) {
+                        drainRun(current);
+                    } else {
+                        QTimer::singleShot(static_cast<int>(due - now), &m_handOffContext,
+                                           [this, current]() { drainRun(current); });
+                    }
+                },
+                Qt::QueuedConnection);
+        }
+    });
+    *self = run;
+    run->root = folder.bytes();
+    run->pattern = std::move(pattern);
+
+    openSearchResultDialog();
+    {
+        std::lock_guard lock(m_runMutex);
+        m_currentRun = run;
+    }
+    findFilesAtPathWithcompletionBlock(run, [this]() {
+        if (auto listener = m_searchResultDialog.lock()) listener->searchCompleted();
+    });
+    NotificationCenter::defaultCenter().post(SearchManagerDidStartSearchNotification());
+    if (auto listener = m_searchResultDialog.lock()) listener->searchStarted();
+    return std::nullopt;
+}
+
+void SearchManager::stopCurrentRun(bool supersede)
+{
+    std::lock_guard lock(m_runMutex);
+    if (!m_currentRun) return;
+    m_currentRun->cancelled = true;
+    if (supersede) m_currentRun->superseded = true;
+    // Held while the walkers stop, so that the job cannot re-arm the walker in between.
+    if (m_currentRun->scanning) walker::cancelScan();
+    if (supersede) m_currentRun.reset();
+}
+
+void SearchManager::findFilesAtPathWithcompletionBlock(const std::shared_ptr<SearchRun> &run,
+                                                       std::function<void()> completion)
+{
+    run->completion = std::move(completion);
+    m_searchQueue.start([this, run]() {
+        {
+            std::lock_guard scanLock(processScanMutex());
+            bool go = false;
+            {
+                std::lock_guard lock(m_runMutex);
+                go = !run->cancelled.load();
+                if (go) {
+                    run->scanning = true;
+                    walker::resumeScan();
+                }
+            }
+            if (go) {
+                RunReceiver receiver(*this, run);
+                const walker::ScanSummary summary = walker::runScan(run->root, run->pattern, receiver);
+                if (summary.refused) qCWarning(lcSearch) << "the walker refused the search text";
+                std::lock_guard lock(m_runMutex);
+                run->scanning = false;
+            }
+        }
+        QMetaObject::invokeMethod(
+            this, [this, run]() { finishRun(run); }, Qt::QueuedConnection);
+    });
+}
+
+void SearchManager::fileFoundObjCWithFileAndPathAndTotalFilesCount(const std::shared_ptr<SearchRun> &run,
+                                                                   const walker::FoundEntry &entry)
+{
+    if (run->superseded.load(std::memory_order_relaxed)) return;
+    run->handOff.push(createSearchItem(entry, run->cache));
+}
+
+void SearchManager::drainRun(const std::shared_ptr<SearchRun> &run)
+{
+    run->lastDrainMs.store(Clock::instance().nowMs(), std::memory_order_relaxed);
+    SearchItemList batch = run->handOff.drain();
+    if (run != m_currentRun || run->superseded || run->finished) return;
+    for (const SearchItemPtr &item : batch)
+        item->setItemID(run->itemsCounter++);
+    appendItems(batch);
+}
+
+void SearchManager::finishRun(const std::shared_ptr<SearchRun> &run)
+{
+    // The walkers have all returned: this last drain takes the rest, so the completion
+    // never runs ahead of an item.
+    drainRun(run);
+    if (run != m_currentRun || run->superseded || run->finished) return;
+    run->finished = true;
+    if (run->completion) run->completion();
+}
+
+void SearchManager::appendItems(const SearchItemList &items)
+{
+    for (const SearchItemPtr &item : items) {
+        const SearchCategory category = item->category();
+        m_searchResultArray->push_back(item);
+        m_foundItemsMask |= category;
+        if ((m_filterMask & category) != 0) m_filteredSearchResultArray->push_back(item);
+        if (item->filePackage()) getFolderSizeForSearchItem(item);
+    }
+}
+
+void SearchManager::cancelSearchByButton()
+{
+    m_startTime = static_cast<double>(Clock::instance().nowMs()) / 1000.0;
+    stopCurrentRun(false);
+}
+
+void SearchManager::resumeSearchIfStopped()
+{
+    walker::resumeScan();
+}
+
+void SearchManager::openSearchResultDialog()
+{
+    NotificationCenter::defaultCenter().post(openSearchResultDialogNotification());
+}
+
+std::int64_t SearchManager::totalFiles() const
+{
+    return walker::scannedEntryCount();
+}
+
+bool SearchManager::isSearchRunning() const
+{
+    return m_currentRun && !m_currentRun->finished;
+}
+
+SearchItemList SearchManager::removeItemsWithIndexSet(const std::vector<std::size_t> &indexes)
+{
+    SearchItemList removed;
+    std::unordered_set<const SearchItem *> collected;
+    const auto collect = [&](const SearchItemPtr &item) {
+        if (collected.insert(item.get()).second) removed.push_back(item);
+    };
+    for (const std::size_t index : indexes) {
+        if (index < m_filteredSearchResultArray->size()) collect((*m_filteredSearchResultArray)[index]);
+    }
+    // A package takes the found items inside it along.
+    const std::size_t chosen = removed.size();
+    for (std::size_t i = 0; i < chosen; ++i) {
+        if (!removed[i]->filePackage()) continue;
+        const std::string package = removed[i]->fullFileNameWithPath().bytes();
+        for (const SearchItemPtr &item : *m_searchResultArray) {
+            if (isInsideFolder(item->filePath(), package)) collect(item);
+        }
+    }
+    const auto isCollected = [&](const SearchItemPtr &item) { return collected.count(item.get()) != 0; };
+    std::erase_if(*m_searchResultArray, isCollected);
+    std::erase_if(*m_filteredSearchResultArray, isCollected);
+    return removed;
+}
+
+void SearchManager::clearSearchResultsArray()
+{
+    m_searchResultArray->clear();
+}
+
+void SearchManager::performSearchResultsFiltering()
+{
+    m_filteredSearchResultArray->clear();
+    for (const SearchItemPtr &item : *m_searchResultArray) {
+        if ((m_filterMask & item->category()) != 0) m_filteredSearchResultArray->push_back(item);
+    }
+}
+
+SearchItemPtr SearchManager::createSearchItem(std::string_view name, std::string_view folder, bool isDirectory,
+                                              bool isSymlink, HiddenStateCache &cache)
+{
+    return createSearchItem(walker::FoundEntry{name, folder, 0, isDirectory, isSymlink, -1}, cache);
+}
+
+SearchItemPtr SearchManager::createSearchItem(const walker::FoundEntry &entry, HiddenStateCache &cache)
+{
+    const std::string_view name = entry.name;
+    const std::string_view folder = entry.folder;
+    const bool isDirectory = entry.isDirectory;
+    const bool isSymlink = entry.isSymlink;
+    auto item = std::make_shared<SearchItem>();
+    item->setFileName(std::string(name));
+    item->setFilePath(BytePath(folder));
+    const char *type = FileAttributes::typeIdentifierFor(name, isDirectory, isSymlink);
+    item->setFileType(sharedTypeText(type));
+
+    const std::optional<FileStat> stat = entry.directoryFd >= 0 ? FileAttributes::lstatAt(entry.directoryFd, name)
+                                                                : FileAttributes::lstat(item->fullFileNameWithPath());
+    if (stat) item->setLastUsedDate(modificationDateOf(*stat));
+    const HiddenStateCache::FolderFacts facts = cache.folderFacts(folder);
+
+    const bool package = FileAttributes::isPackageEntry(name, isDirectory, isSymlink);
+    item->setFilePackage(package);
+    item->setFileInPackage(facts.inPackage);
+    if (package) {
+        item->setFileSize(0); // the background sum replaces it
+    } else if (item->fileType() == QLatin1String(FileAttributes::kTypeFolder)) {
+        item->setFileSize(-1);
+    } else {
+        item->setFileSize(stat ? stat->apparentSize : 0);
+    }
+    item->setFileHidden(item->fileInPackage() ? false : HiddenStateCache::isHidden(facts, name));
+    item->setFileInHiddenFolder(facts.inHiddenFolder);
+    return item;
+}
+
+bool SearchManager::isFilePackage(const BytePath &path)
+{
+    return FileAttributes::isPackage(path);
+}
+
+bool SearchManager::isFilePackagedAtPath(const BytePath &path)
+{
+    HiddenStateCache cache;
+    return cache.isInPackage(path.parent().bytes());
+}
+
+bool SearchManager::isFileInHiddenFolderAtPath(const BytePath &path)
+{
+    HiddenStateCache cache;
+    return cache.isInHiddenFolder(path.parent().bytes());
+}
+
+bool SearchManager::getFileTypeHidden(const BytePath &path)
+{
+    return FileAttributes::isHidden(path);
+}
+
+std::int64_t SearchManager::getFileSize(const BytePath &path)
+{
+    const std::optional<FileStat> stat = FileAttributes::lstat(path);
+    return stat ? stat->apparentSize : 0;
+}
+
+QDateTime SearchManager::getModificationDate(const BytePath &path)
+{
+    const std::optional<FileStat> stat = FileAttributes::lstat(path);
+    return stat ? modificationDateOf(*stat) : QDateTime();
+}
+
+std::optional<std::int64_t> SearchManager::sumFolderContents(const BytePath &folder, const std::atomic<bool> *stop)
+{
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        logFailure(lcSearch, "sumFolderContents", Error::posix(errno, folder.displayString()));
+        return std::nullopt;
+    }
+    std::int64_t sum = 0;
+    if (!sumDirectory(fd, 0, stop, sum)) return std::nullopt;
+    return sum;
+}
+
+void SearchManager::getFolderSizeForSearchItem(const SearchItemPtr &item)
+{
+    std::shared_ptr<SearchRun> run = m_currentRun;
+    ++m_pendingPackageSizes;
+    const BytePath path = item->fullFileNameWithPath();
+    m_sizeQueue.start([this, run, item, path]() {
+        const std::atomic<bool> *stop = run ? &run->superseded : nullptr;
+        std::optional<std::int64_t> sum;
+        if (stop == nullptr || !stop->load()) sum = sumFolderContents(path, stop);
+        QMetaObject::invokeMethod(
+            this,
+            [this, run, item, sum]() {
+                --m_pendingPackageSizes;
+                if (run && run->superseded) return;
+                if (sum) item->setFileSize(*sum);
+                if (auto listener = m_searchResultDialog.lock()) listener->packageSizeArrived(item);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+} // namespace lurkel

@@ -1,0 +1,36 @@
+#pragma once
+
+// The names Lurkel's programs and windows use to talk to each other: notifications on the
+// session bus and on the local centre, their objects and user-info keys, and the bus
+// interface that carries them. The programs' bus names are in Identity.h.
+namespace lurkel::MessageNames {
+
+// Between programs (the distributed centre on the session bus).
+inline constexpr char kDistributedInterface[] = "com.brendix.DistributedNotificationCenter";
+inline constexpr char kDistributedPath[] = "/com/brendix/DistributedNotificationCenter";
+// integration → application: switch visibility (object kSwitchObject), hide or unhide the
+// items (object: the paths joined with ", "; user info kPathsKey: the exact paths as aay)
+inline constexpr char kSwitchVisibility[] = "AppSyncExtensionWantsToSwitchVisibility";
+inline constexpr char kSwitchObject[] = "n";
+inline constexpr char kHideSelectedFiles[] = "AppSyncExtensionWantsToHideSelectedFiles";
+inline constexpr char kUnhideSelectedFiles[] = "AppSyncExtensionWantsToUnhideSelectedFiles";
+inline constexpr char kPathsKey[] = "paths";
+// helper service → application: the new visibility state (object: the application's bus
+// name; user info kShowHiddenStateKey: boolean)
+inline constexpr char kXpcNote[] = "xpcNote";
+inline constexpr char kShowHiddenStateKey[] = "KEY_showHiddenState";
+// application → launcher: quit (object: the application's bus name)
+inline constexpr char kTerminateHelper[] = "TERMINATEHELPER";
+// second copy → running copy: open the panel (object: the application's bus name)
+inline constexpr char kAppCopyHaveJustTriedToLaunch[] = "AppCopyHaveJustTriedToLaunchNotificatioName";
+
+// Within the application (the local centre).
+inline constexpr char kHiddenManagerStateUpdate[] = "HiddenManager stateUpdateNotificationName";
+inline constexpr char kShowHiddenStatusChanged[] = "showHiddenStatusChangedNotification";
+inline constexpr char kShowMainWindowAndMakeActive[] = "ShowMainWindowAndMakeActive";
+inline constexpr char kShowWindowAfterStart[] = "ShowWindowAfterStart"; // also the process argument
+inline constexpr char kOpenSearchResultDialog[] = "openSearchResultDialogNotification";
+inline constexpr char kSearchManagerDidStartSearch[] = "SearchManagerDidStartSearchNotification";
+inline constexpr char kPanelWindowDidBecomeActive[] = "PanelWindowDidBecomeActiveNotification";
+
+} // namespace lurkel::MessageNames

@@ -1,0 +1,68 @@
+// The tray application as a real process on a private bus: a request that arrives as soon
+// as it answers on the bus is acted on, and a second copy hands over and ends.
+#include "DistributedNotificationCenter.h"
+#include "EventWait.h"
+#include "Identity.h"
+#include "ChildProcesses.h"
+#include "PrivateBus.h"
+#include "RunningApplications.h"
+#include "Spawn.h"
+#include "TestEnvironment.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+using namespace lurkel;
+using namespace lurkel::test;
+
+TEST(AppStartTest, SecondCopyHandsOverAndTheFirstHearsRequestsAtOnce)
+{
+    PrivateBus::shared();
+    ::setenv("QT_LOGGING_RULES", "lurkel.core.info=true", 1);
+    ::setenv("LURKEL_REFRESH_DELAY", "0", 1);
+    const QString id = QString::fromLatin1(Identity::kBundleIdentifier);
+    int copyNotes = 0;
+    DistributedNotificationCenter::defaultCenter().addObserver(
+        QStringLiteral("AppCopyHaveJustTriedToLaunchNotificatioName"), id, [&](const Notification &) { ++copyNotes; });
+
+    const BytePath firstLog = TestEnvironment::root() / "first.log";
+    const pid_t first = startProgram(LURKEL_APP_PROGRAM, firstLog);
+    ASSERT_GT(first, 0);
+    // It answers on the bus only once its observers are in place: a hide request sent the
+    // moment it answers is acted on.
+    ASSERT_TRUE(pollUntil([&] { return RunningApplications::isRunning(id) && RunningApplications::activate(id); }))
+        << readFile(firstLog);
+    const BytePath dir = TestEnvironment::root() / "items";
+    ASSERT_EQ(::mkdir(dir.c_str(), 0755), 0);
+    writeFile(dir / "note, draft.txt", "x");
+    const BytePathList paths{dir / "note, draft.txt"};
+    DistributedNotificationCenter::defaultCenter().post(
+        QStringLiteral("AppSyncExtensionWantsToHideSelectedFiles"),
+        QString::fromUtf8((dir / "note, draft.txt").c_str()),
+        {{QStringLiteral("paths"), DistributedNotificationCenter::pathsValue(paths)}});
+    EXPECT_TRUE(pollUntil([&] { return readFile(dir / ".hidden") == "note, draft.txt\n"; })) << readFile(firstLog);
+
+    // The second copy: hands its search to the first and ends without a tray icon.
+    const BytePath folder = TestEnvironment::root() / "searched";
+    ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+    SpawnRequest second;
+    second.argv = {LURKEL_APP_PROGRAM, "--search", "needle", folder.bytes()};
+    const SpawnResult secondResult = Spawn::run(second);
+    EXPECT_EQ(secondResult.exitStatus, 0) << secondResult.standardError;
+    EXPECT_EQ(secondResult.standardError.find("tray icon created"), std::string::npos) << secondResult.standardError;
+    EXPECT_TRUE(waitUntil([&] { return copyNotes == 1; }));
+    EXPECT_TRUE(pollUntil([&] {
+        return readFile(firstLog).find("search for \"needle\" in " + folder.bytes()) != std::string::npos;
+    })) << readFile(firstLog);
+
+    // Quit over the bus ends it normally.
+    ASSERT_TRUE(RunningApplications::quit(id));
+    const std::optional<int> status = waitForExit(first);
+    ASSERT_TRUE(status.has_value());
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << readFile(firstLog);
+    const std::string log = readFile(firstLog);
+    EXPECT_EQ(log.find("tray icon created"), log.rfind("tray icon created")); // one copy made one icon
+}
