@@ -2,11 +2,12 @@
 #include "BXPurgeController.h"
 #include "CrashReporter.h"
 #include "Identity.h"
+#include "LaunchOptions.h"
 #include "Log.h"
 #include "PanelWindow.h"
-#include "PathsGenerator.h"
 #include "PlatformPluginPreference.h"
 #include "RunningApplications.h"
+#include "SearchFolder.h"
 #include "SearchManager.h"
 #include "Settings.h"
 
@@ -20,11 +21,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <optional>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -37,62 +35,15 @@ bool hasDisplay()
     return (x11 != nullptr && *x11 != '\0') || (wayland != nullptr && *wayland != '\0');
 }
 
-// "lurkel --search TEXT [FOLDER]": the results window with that search. The arguments are
-// taken as the bytes they are; FOLDER defaults to the last folder searched, else home.
-struct SearchOption {
-    std::string text;
-    lurkel::BytePath folder;
-};
-
-bool isDirectory(const lurkel::BytePath &path)
-{
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-// nullopt without --search; exits on a usage error.
-std::optional<SearchOption> parseSearchOption(int argc, char **argv)
-{
-    using lurkel::BytePath;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--search") != 0) continue;
-        if (i + 1 >= argc) {
-            std::fprintf(stderr, "usage: lurkel --search TEXT [FOLDER]\n");
-            std::exit(2);
-        }
-        SearchOption option{argv[i + 1], {}};
-        if (i + 2 < argc && std::strncmp(argv[i + 2], "--", 2) != 0) {
-            option.folder = BytePath(argv[i + 2]);
-            if (!option.folder.isAbsolute()) {
-                std::string cwd(4096, '\0');
-                if (::getcwd(cwd.data(), cwd.size()) != nullptr) {
-                    cwd.resize(std::strlen(cwd.c_str()));
-                    option.folder = BytePath(cwd) / option.folder.bytes();
-                }
-            }
-            if (!isDirectory(option.folder)) {
-                std::fprintf(stderr, "lurkel: --search: not a folder: %s\n", argv[i + 2]);
-                std::exit(2);
-            }
-        }
-        return option; // without FOLDER, the copy that searches picks it
-    }
-    return std::nullopt;
-}
-
 // What the panel does for a search of its own: the template, then the folder (remembered
 // as the custom folder when it is neither home nor the whole disk; without one, the last
 // folder searched, else home); the results window opens on the search manager's
 // notification.
-void runSearch(lurkel::BXPurgeController &controller, const SearchOption &search)
+void runSearch(lurkel::BXPurgeController &controller, const lurkel::LaunchOptions::Search &search)
 {
     using namespace lurkel;
-    BytePath folder = search.folder;
-    if (folder.empty() || !isDirectory(folder)) {
-        const std::optional<BytePath> saved = Settings().getSearchLocation();
-        folder = saved && isDirectory(*saved) ? *saved : PathsGenerator().getHomeDirectory();
-    }
-    if (folder != BytePath("/") && folder != PathsGenerator().getHomeDirectory()) {
+    const BytePath folder = SearchFolder::choose(search.folder);
+    if (folder != BytePath("/") && folder != SearchFolder::home()) {
         Settings().saveCustomFolderButtonSearchLocation(folder);
     }
     qCInfo(lcCore, "search for \"%s\" in %s", search.text.c_str(), qPrintable(folder.displayString()));
@@ -124,7 +75,12 @@ int main(int argc, char **argv)
     QGuiApplication::setDesktopFileName(bundleId);
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
-    const std::optional<SearchOption> search = parseSearchOption(argc, argv);
+    const LaunchOptions options = LaunchOptions::parse(argc, argv);
+    if (!options.usageError.empty()) {
+        std::fprintf(stderr, "%s\n", options.usageError.c_str());
+        return 2;
+    }
+    const std::optional<LaunchOptions::Search> &search = options.search;
 
     // One copy at a time: the name is claimed before anything else is built. A second copy
     // hands over to the running one (activate, its search, the copy notification) and ends
@@ -166,7 +122,7 @@ int main(int argc, char **argv)
     busObject.onActivate = [&delegate]() { delegate.applicationShouldHandleReopen(); };
     busObject.onQuit = [&controller]() { controller.onQuitLurkel(); };
     busObject.onSearch = [&controller](const std::string &text, const BytePath &folder) {
-        runSearch(controller, SearchOption{text, folder});
+        runSearch(controller, LaunchOptions::Search{text, folder});
     };
     busObject.registerOnBus();
 

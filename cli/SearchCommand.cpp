@@ -1,12 +1,11 @@
 #include "SearchCommand.h"
+#include "SearchFolder.h"
 
 #include "ArgumentParser.h"
 #include "BytePath.h"
 #include "DirectoryWalker.h"
 #include "Interrupt.h"
 #include "SearchManager.h"
-#include "Settings.h"
-#include "XdgDirs.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -92,12 +91,6 @@ BytePath absoluteFolder(const std::string &argument)
         i = end;
     }
     return BytePath(clean.empty() ? std::string("/") : clean);
-}
-
-bool isFolder(const BytePath &path)
-{
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 const char *categoryName(SearchCategory category)
@@ -470,9 +463,8 @@ int SearchCommand::run(const CommandLine &commandLine, const std::vector<std::st
         }
         if (!S_ISDIR(st.st_mode)) return failure(io, "not a folder: " + quoteForMessage(positional[1]));
     } else {
-        const std::optional<BytePath> stored = Settings().getSearchLocation();
-        options.folder = stored && !stored->empty() && isFolder(*stored) ? *stored : XdgDirs::home();
-        if (!isFolder(options.folder)) {
+        options.folder = SearchFolder::choose();
+        if (!SearchFolder::isFolder(options.folder)) {
             return failure(io, "no such folder: " + quoteForMessage(options.folder.bytes()));
         }
     }

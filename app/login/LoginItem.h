@@ -25,8 +25,6 @@ public:
     // The stored name, or the bundle identifier when none is stored.
     QString applicationName() const;
 
-    void setBundleIdentifier(const QString &identifier) { m_bundleIdentifier = identifier; }
-    void setExecutablePath(std::optional<BytePath> path) { m_executablePath = std::move(path); }
     void setApplicationName(std::optional<QString> name) { m_applicationName = std::move(name); }
 
     // The program an Exec line names, as the session would start it: an absolute path that

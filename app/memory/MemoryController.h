@@ -97,7 +97,6 @@ public:
     double usageLimit() const { return m_dUsageLimit; }
     int frequencyIndex() const { return m_nFreq; }
     std::int64_t purgeFrequency() const { return m_lPurgeFreq; }
-    double cpuLimit() const { return m_dCPULimit; }
     bool purgeAfterHugeAppQuit() const { return m_bPrefPurgeAfterHugeAppQuit; }
     // "ShowInfo": the panel is shown. setShowInfo() stores it.
     bool showInfo() const { return m_bShowInfo; }

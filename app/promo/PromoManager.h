@@ -6,9 +6,8 @@
 
 namespace lurkel {
 
-// The promotion manager. For now it hands out the application's identity (name, versions,
-// its data folder, the campaign source of the addresses it opens); the feeds, the tools,
-// news and advertisement pages and their schedules are added to this class later.
+// The promotion manager: the application's identity (name, versions, its data folder, the
+// campaign source of the addresses it opens) and whether advertisements may be shown.
 class PromoManager {
 public:
     // The one promotion manager, created on first use (the maker's addresses are loaded

@@ -61,7 +61,6 @@ public:
     // The name column's cell, for its buttons. Not owned (a child of the view).
     void setNameCellView(FileNameCellView *cell) { m_nameCell = cell; }
 
-    int hoveredRow() const { return m_hoverRow; }
     FileNameCellView::Button hoveredButton() const { return m_hoverButton; }
     FileNameCellView::Button pressedButton() const { return m_pressedButton; }
     bool buttonsShownForRow(int row) const;

@@ -43,7 +43,6 @@ public:
     // Asks the controller again for the items; the index stays where it was when still
     // within range (and startAtFirst is not set), else goes back to the first item.
     void reloadData(bool startAtFirst = false);
-    int numberOfItems() const { return m_count; }
     int currentPreviewItemIndex() const { return m_index; }
     // Out of range: ignored.
     void setCurrentPreviewItemIndex(int index);

@@ -1,5 +1,6 @@
 #include "SearchResultWC.h"
 #include "MessageNames.h"
+#include "SearchFolder.h"
 
 #include "DesktopWorkspace.h"
 #include "FileNameCellView.h"
@@ -39,7 +40,6 @@
 #include <QWindow>
 
 #include <algorithm>
-#include <sys/stat.h>
 #include <unordered_set>
 
 namespace lurkel {
@@ -49,18 +49,6 @@ constexpr std::int64_t kRowTimerMs = 1000;
 constexpr std::int64_t kLabelTimerMs = 50;
 constexpr std::int64_t kSearchStartDelayMs = 100;
 const char kCustomFolderTitle[] = "Custom Folder...";
-
-bool isDirectory(const BytePath &path)
-{
-    struct stat st {};
-    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-BytePath homeFolder()
-{
-    // Read afresh: the password database's home (tests point it elsewhere).
-    return PathsGenerator().getHomeDirectory();
-}
 
 QString volumeNameOfRoot()
 {
@@ -695,14 +683,12 @@ std::size_t SearchResultWC::rowsAdded() const
 BytePath SearchResultWC::currentSearchLocation() const
 {
     if (!m_manager->searchLocation().empty()) return m_manager->searchLocation();
-    const std::optional<BytePath> saved = Settings(*m_defaults).getSearchLocation();
-    if (saved && isDirectory(*saved)) return *saved;
-    return homeFolder();
+    return SearchFolder::choose({}, Settings(*m_defaults));
 }
 
 bool SearchResultWC::performSearchWithSelectedPath(const BytePath &folder)
 {
-    if (!isDirectory(folder)) {
+    if (!SearchFolder::isFolder(folder)) {
         showMissingFolderSheet(folder);
         return false;
     }
@@ -751,7 +737,7 @@ void SearchResultWC::showMissingFolderSheet(const BytePath &folder)
             });
             return;
         }
-        self->m_manager->setSearchLocation(homeFolder());
+        self->m_manager->setSearchLocation(SearchFolder::home());
         self->setLocationButtonOn(LocationButton::Home);
     });
 }
@@ -828,7 +814,7 @@ void SearchResultWC::setLocationButtonOn(std::optional<LocationButton> button)
 void SearchResultWC::refreshCustomFolderButton()
 {
     m_customFolderButtonSearchLocation = Settings(*m_defaults).getCustomFolderButtonSearchLocation();
-    if (m_customFolderButtonSearchLocation && !isDirectory(*m_customFolderButtonSearchLocation)) {
+    if (m_customFolderButtonSearchLocation && !SearchFolder::isFolder(*m_customFolderButtonSearchLocation)) {
         m_customFolderButtonSearchLocation.reset();
     }
     QString title = QLatin1String(kCustomFolderTitle);
@@ -848,7 +834,7 @@ void SearchResultWC::checkCustomFolderAndUpdateButtons()
     const BytePath location =
         m_manager->searchLocation().empty() ? currentSearchLocation() : m_manager->searchLocation();
     const bool customOn = m_selectCustomFolderForSearchButton->isChecked();
-    const BytePath home = homeFolder();
+    const BytePath home = SearchFolder::home();
     if (!customOn && location == home) {
         setLocationButtonOn(LocationButton::Home);
     } else if (customOn && location == home) {
@@ -893,7 +879,7 @@ void SearchResultWC::pressLocation(LocationButton button, std::optional<Location
         startLocationSearch(BytePath("/"), LocationButton::WholeDisk, false);
         return;
     case LocationButton::Home:
-        startLocationSearch(homeFolder(), LocationButton::Home, false);
+        startLocationSearch(SearchFolder::home(), LocationButton::Home, false);
         return;
     case LocationButton::Custom:
         refreshCustomFolderButton();
@@ -937,7 +923,8 @@ void SearchResultWC::getDirForFind(std::function<void(std::optional<BytePath>)> 
     chooser->setWindowTitle(QStringLiteral("Choose a Folder to Search"));
     chooser->setLabelText(QFileDialog::Accept, QStringLiteral("Choose"));
     chooser->setDirectory(
-        (m_customFolderButtonSearchLocation ? *m_customFolderButtonSearchLocation : homeFolder()).displayString());
+        (m_customFolderButtonSearchLocation ? *m_customFolderButtonSearchLocation : SearchFolder::home())
+            .displayString());
     connect(chooser, &QDialog::finished, this, [chooser, chosen = std::move(chosen)](int result) {
         const QStringList files = chooser->selectedFiles();
         if (result != QDialog::Accepted || files.isEmpty()) {

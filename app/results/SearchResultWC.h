@@ -202,7 +202,6 @@ private:
     void showFilterButtonStates();
     void setFilterControlsEnabled(bool enabled);
     void showPathBarAt(const BytePath &folder);
-    void reloadKeepingSelectedItems();
 
     void checkCustomFolderAndUpdateButtons();
     void refreshCustomFolderButton();

@@ -20,8 +20,6 @@ public:
 
     // The fonts at rest and under the mouse; both are the widget's font until set.
     void setFonts(const QFont &normal, const QFont &hovered);
-    QFont normalFont() const { return m_normalFont; }
-    QFont hoveredFont() const { return m_hoveredFont; }
 
     bool isTrackingEnabled() const { return m_tracking; }
     void setTrackingEnabled(bool tracking);

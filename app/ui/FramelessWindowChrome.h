@@ -30,16 +30,13 @@ public:
 
     QWidget *window() const { return m_window; }
 
-    bool isDraggable() const { return m_draggable; }
     void setDraggable(bool draggable) { m_draggable = draggable; }
-    bool isDragging() const { return m_dragging; }
 
     // The outline the window draws in (window coordinates). Drawn opaque, the window is
     // cut to it.
     QPainterPath outline() const { return m_outline; }
     void setOutline(const QPainterPath &outline);
 
-    bool isOnAllWorkspaces() const { return m_onAllWorkspaces; }
     void setOnAllWorkspaces(bool onAll) { m_onAllWorkspaces = onAll; }
 
     // Call while the window is hidden, right before showing it: picks translucent or opaque

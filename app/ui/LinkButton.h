@@ -16,7 +16,6 @@ public:
     explicit LinkButton(const QString &title, QWidget *parent = nullptr);
 
     // The title's colour (the accent colour unless set).
-    NamedColor titleColor() const { return m_titleColor; }
     void setTitleColor(NamedColor color);
     Qt::Alignment alignment() const { return m_alignment; }
     void setAlignment(Qt::Alignment alignment);

@@ -20,11 +20,8 @@ public:
     explicit OnOffSwitch(QWidget *parent = nullptr);
 
     // How long the knob takes to slide; 0 makes it jump.
-    int animationDuration() const { return m_animationMs; }
     void setAnimationDuration(int ms);
 
-    // Where the knob is drawn: 0 at the left (off) .. 1 at the right (on).
-    qreal knobPosition() const { return m_knob; }
     bool isAnimating() const;
 
     QSize sizeHint() const override;

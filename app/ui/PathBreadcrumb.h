@@ -29,7 +29,6 @@ public:
     void setPath(const BytePath &path);
 
     // The title of the root component ("/" unless set, e.g. the volume name).
-    QString rootTitle() const { return m_rootTitle; }
     void setRootTitle(const QString &title);
 
     int count() const { return static_cast<int>(m_components.size()); }

@@ -36,7 +36,6 @@ public:
     // The title's colour; without one, the palette's button text.
     void setTitleColor(std::optional<NamedColor> color);
     // A rounded fill behind the button under the mouse, pressed, and when checked.
-    bool drawsBackground() const { return m_drawsBackground; }
     void setDrawsBackground(bool draws);
 
     // What the button shows now: Pressed while the mouse button is down on it (and the

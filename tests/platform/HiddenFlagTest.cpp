@@ -1,7 +1,6 @@
 #include "HiddenFlag.h"
 #include "FileAttributes.h"
 #include "Fixtures.h"
-#include "HiddenItemsUpdater.h"
 #include "TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -115,33 +114,4 @@ TEST(HiddenFlag, TwoProcessesHidingAtOnceLoseNoName)
     std::sort(lines.begin(), lines.end());
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(lines, expected) << "each name exactly once";
-}
-
-TEST(HiddenItemsUpdater, UnhideRenamesDotNamesHideKeepsNames)
-{
-    const BytePath dir = makeDir(TestEnvironment::freshHome() / "d");
-    for (const char *name : {".x", "y", ".taken", ".z", "z"})
-        writeFile(dir / name, name);
-    writeFile(dir / "taken", "the other one");
-    writeFile(dir / ".hidden", ".x\nx\ny\n.taken\nkeep\n");
-
-    const VisibilityUpdate shown = HiddenItemsUpdater::performSetVisibilityForFilesArray(
-        true, {dir / ".x", dir / "missing", dir / "y", dir / ".taken"});
-    EXPECT_EQ(shown.changed, (BytePathList{dir / "x", dir / "y", dir / ".taken"}));
-    ASSERT_EQ(shown.failures.size(), 2u);
-    EXPECT_EQ(shown.failures[0].path, dir / "missing");
-    EXPECT_EQ(shown.failures[1].path, dir / ".taken");
-    EXPECT_EQ(shown.failures[1].error.code, EEXIST);
-    EXPECT_EQ(readFile(dir / "x"), ".x");
-    EXPECT_FALSE(exists(dir / ".x"));
-    EXPECT_EQ(readFile(dir / ".taken"), ".taken") << "a failed rename leaves the dotted item";
-    EXPECT_EQ(readFile(dir / "taken"), "the other one");
-    EXPECT_EQ(readFile(dir / ".hidden"), "keep\n") << "the stale line of the new name went too";
-
-    const VisibilityUpdate hidden =
-        HiddenItemsUpdater::performSetVisibilityForFilesArray(false, {dir / ".z", dir / "z"});
-    EXPECT_TRUE(hidden.failures.empty());
-    EXPECT_EQ(hidden.changed, (BytePathList{dir / ".z", dir / "z"}));
-    EXPECT_EQ(readFile(dir / ".hidden"), "keep\n.z\nz\n");
-    EXPECT_TRUE(exists(dir / ".z") && exists(dir / "z"));
 }

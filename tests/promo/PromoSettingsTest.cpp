@@ -31,12 +31,6 @@ void loadWithHost(const QVariant &host)
 
 TEST(PromoSettings, WebHostOverrideMovesEveryAddressUnlessUnusable)
 {
-    loadWithHost(QVariant());
-    EXPECT_EQ(PromoSettings::getNewsXMLWebURL(), s("https://brendix.example/pro-support/lurkel/news2.xml"));
-    EXPECT_EQ(PromoSettings::getShowHiddenInFinderInstructionURLonBrendix(),
-              s("https://brendix.example/how-to/show-hidden-files-on-mac"
-                "?utm_source=Show%20Hidden%20Files&utm_medium=from%20app"));
-
     loadWithHost(s("http://127.0.0.1:8080"));
     EXPECT_EQ(PromoSettings::webHost(), s("http://127.0.0.1:8080"));
     EXPECT_EQ(PromoSettings::getNewsXMLWebURL(), s("http://127.0.0.1:8080/pro-support/lurkel/news2.xml"));

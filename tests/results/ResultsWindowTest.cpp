@@ -1,5 +1,6 @@
 // The results window driven as a user drives it: keys, clicks, sheets; real searches of a
 // temporary home and the real file-manager scripts.
+#include "Fixtures.h"
 #include "ResultsWindowTestSupport.h"
 
 #include "EventWait.h"
@@ -588,6 +589,18 @@ TEST(ResultsWindow, LocationButtonsChooseTheFolderAndRefuseAMissingOne)
     EXPECT_EQ(h.window->activeLocationButton(), SearchResultWC::LocationButton::Home);
     h.clock.advance(1000);
     EXPECT_FALSE(h.window->isSearchOn());
+}
+
+TEST(ResultsWindow, WithNothingStoredTheFieldSearchesThePasswordDatabaseHomeNotHOME)
+{
+    ResultsHarness h;
+    const BytePath realHome = makeDir(BytePath(h.home.bytes() + "-real"));
+    const ScopedEnv passwd("LURKEL_TEST_PASSWD_HOME", realHome.c_str());
+    QTest::keyClicks(h.window->searchBar(), QStringLiteral("plan"));
+    QTest::keyClick(h.window->searchBar(), Qt::Key_Return);
+    h.clock.advance(100);
+    ASSERT_TRUE(h.waitForSearchEnd());
+    EXPECT_EQ(h.manager.searchLocation(), realHome);
 }
 
 // From the search field to the disk, with lurkelctl doing the file work.

@@ -47,8 +47,19 @@ void walk(const BytePath &root, const std::string &relative, Snapshot &into)
 
 std::vector<std::string> hostileNames()
 {
-    return {"with space",       "new\nline",    "quote'single", "quote\"double", "$(touch pwned)", "-leading-dash",
-            "bad\xff\xfe utf8", "comma, space", "tab\there",    "back\\slash",   "*glob?[x]",      "trailing-cr\r"};
+    return {"with space",
+            "new\nline",
+            "quote'single",
+            "quote\"double",
+            "$(touch pwned)",
+            "-leading-dash",
+            "bad\xff\xfe utf8",
+            "comma, space",
+            "tab\there",
+            "back\\slash",
+            "*glob?[x]",
+            "trailing-cr\r",
+            "long-" + std::string(250, 'x')};
 }
 
 BytePath makeDir(const BytePath &path, unsigned mode)

@@ -9,7 +9,8 @@
 
 namespace lurkel::test {
 
-// Names that break shells, line-based tools and naive UTF-8 handling.
+// Names that break shells, line-based tools, comma splitters and naive UTF-8 handling, and one
+// of the longest name a file system takes (255 bytes). Every test of names uses this set.
 std::vector<std::string> hostileNames();
 
 BytePath makeDir(const BytePath &path, unsigned mode = 0755);

@@ -2,7 +2,10 @@
 
 #include "BytePath.h"
 
+#include <cstdlib>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace lurkel::test {
 
@@ -28,5 +31,22 @@ public:
 void writeFile(const BytePath &path, std::string_view bytes);
 // The whole content of a file; empty when it cannot be read.
 std::string readFile(const BytePath &path);
+
+// Sets (or, with nullptr, unsets) an environment variable for one scope.
+class ScopedEnv {
+public:
+    ScopedEnv(const char *name, const char *value) : m_name(name)
+    {
+        if (const char *old = std::getenv(name)) m_old = old;
+        value ? ::setenv(name, value, 1) : ::unsetenv(name);
+    }
+    ~ScopedEnv() { m_old ? ::setenv(m_name, m_old->c_str(), 1) : ::unsetenv(m_name); }
+    ScopedEnv(const ScopedEnv &) = delete;
+    ScopedEnv &operator=(const ScopedEnv &) = delete;
+
+private:
+    const char *m_name;
+    std::optional<std::string> m_old;
+};
 
 } // namespace lurkel::test

@@ -1,6 +1,7 @@
 #include "BXPurgeController.h"
 #include "DesktopAnchor.h"
 #include "MessageNames.h"
+#include "VisibilityRequest.h"
 
 #include "ApplicationActivity.h"
 #include "CleanMemoryButton.h"
@@ -377,50 +378,15 @@ void BXPurgeController::registerDistributedObservers()
 
 // ---- Requests of the file-manager integration and the helper service.
 
-std::optional<BytePathList> BXPurgeController::pathsOfVisibilityRequest(const Notification &note)
-{
-    if (note.userInfo.contains(QString::fromLatin1(MessageNames::kPathsKey))) {
-        std::optional<BytePathList> exact = DistributedNotificationCenter::pathsFromUserInfo(note.userInfo);
-        if (!exact) {
-            qCWarning(lcCore, "visibility request: its \"paths\" are not a list of byte strings; ignored");
-            return std::nullopt;
-        }
-        BytePathList paths;
-        for (BytePath &path : *exact) {
-            if (path.isAbsolute())
-                paths.push_back(std::move(path));
-            else
-                qCWarning(lcCore, "visibility request: not an absolute path, refused: %s",
-                          qPrintable(path.displayString()));
-        }
-        if (paths.empty()) return std::nullopt;
-        return paths;
-    }
-    if (note.object.typeId() != QMetaType::QString) return std::nullopt;
-    const QString joined = note.object.toString();
-    BytePathList paths;
-    for (const QString &piece : joined.split(QStringLiteral(", "), Qt::SkipEmptyParts)) {
-        const QByteArray bytes = piece.toUtf8();
-        BytePath path(std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())));
-        if (!path.isAbsolute()) {
-            qCWarning(lcCore, "visibility request: not an absolute path, refused: %s", qPrintable(piece));
-            continue;
-        }
-        paths.push_back(std::move(path));
-    }
-    if (paths.empty()) return std::nullopt;
-    return paths;
-}
-
 void BXPurgeController::hideSelectedFilesNotificationHandler(const Notification &note)
 {
-    if (const std::optional<BytePathList> paths = pathsOfVisibilityRequest(note))
+    if (const std::optional<BytePathList> paths = VisibilityRequest::pathsOfVisibilityRequest(note))
         setVisibilityForFilesArray(false, *paths);
 }
 
 void BXPurgeController::showSelectedFilesNotificationHandler(const Notification &note)
 {
-    if (const std::optional<BytePathList> paths = pathsOfVisibilityRequest(note))
+    if (const std::optional<BytePathList> paths = VisibilityRequest::pathsOfVisibilityRequest(note))
         setVisibilityForFilesArray(true, *paths);
 }
 

@@ -116,10 +116,6 @@ public:
 
     // ---- Requests of the file-manager integration and the helper service.
 
-    // The paths of a hide or unhide request: the exact "paths" (aay) when present;
-    // otherwise the object split on ", " with every piece that is not an absolute path
-    // refused (logged). nullopt when the request is malformed or names nothing.
-    static std::optional<BytePathList> pathsOfVisibilityRequest(const Notification &note);
     void hideSelectedFilesNotificationHandler(const Notification &note);
     void showSelectedFilesNotificationHandler(const Notification &note);
     void switchVisibility(const Notification &note);
@@ -186,7 +182,6 @@ public:
     QAction *aboutItem() const { return m_aboutItem; }
     QAction *quitItem() const { return m_quitItem; }
     QAction *togglePanelInfoItem() const { return m_togglePanelInfoItem; }
-    QAction *freeMemoryItem() const { return m_freeMemoryItem; }
     QAction *newsItem() const { return m_newsItem; }
     QAction *checkForUpdatesItem() const { return m_checkForUpdatesItem; }
     QAction *helpDeskItem() const { return m_helpDeskItem; }
@@ -197,7 +192,6 @@ public:
     Updater &updater() const { return *m_updater; }
     // The last answer of a check for updates (kept, not modal).
     QMessageBox *updateAlert() const { return m_updateAlert; }
-    const UpdateCheckResult *lastUpdateResult() const { return m_lastUpdateResult ? &*m_lastUpdateResult : nullptr; }
 
 Q_SIGNALS:
     // A check for updates has ended (its answer is in updateAlert()).

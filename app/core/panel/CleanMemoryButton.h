@@ -29,7 +29,6 @@ public:
 
     // The filled fraction while a purge runs (0 otherwise).
     float progress() const { return m_progress; }
-    bool isShowingProgress() const { return m_showingProgress; }
     // The colour of the progress fill.
     static QColor progressColor();
 

@@ -1,6 +1,7 @@
 #include "PanelWindow.h"
 #include "DesktopAnchor.h"
 #include "MessageNames.h"
+#include "SearchFolder.h"
 
 #include "CleanMemoryButton.h"
 #include "FramelessWindowChrome.h"
@@ -22,7 +23,6 @@
 #include "TrackingButton.h"
 #include "UiImages.h"
 #include "UserDefaults.h"
-#include "XdgDirs.h"
 
 #include <QAction>
 #include <QApplication>
@@ -34,8 +34,6 @@
 #include <QPointer>
 #include <QScreen>
 #include <QVariantAnimation>
-
-#include <sys/stat.h>
 
 namespace lurkel {
 namespace {
@@ -55,12 +53,6 @@ QFont pixelFont(int pixels, QFont::Weight weight = QFont::Normal)
     font.setPixelSize(pixels);
     font.setWeight(weight);
     return font;
-}
-
-bool isDirectory(const BytePath &path)
-{
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 } // namespace
@@ -296,8 +288,7 @@ void PanelWindow::processActionOfStatusItem(StatusItemPositionWait::Source ancho
 void PanelWindow::showWindowIfPosible(const StatusItemAnchor &anchor)
 {
     if (isLocked()) {
-        const PanelPlacement::Result placement =
-            PanelPlacement::place(DesktopAnchor::requestFor(size(), anchor));
+        const PanelPlacement::Result placement = PanelPlacement::place(DesktopAnchor::requestFor(size(), anchor));
         m_lastPlacement = placement;
         m_growsUpward = placement.growsUpward;
         m_panelView->setTriangleX(placement.arrowX);
@@ -669,8 +660,7 @@ void PanelWindow::startSearchStep(const QString &text)
     m_searchStart = MainQueue::after(
         kSearchStartDelayMs,
         [this, text] {
-            BytePath folder = m_settings.getSearchLocation().value_or(BytePath());
-            if (folder.empty() || !isDirectory(folder)) folder = XdgDirs::home();
+            const BytePath folder = SearchFolder::choose({}, m_settings);
             m_search.setSearchLocation(folder);
             m_search.performSearchWithTemplateAndFolder(text, folder);
         },

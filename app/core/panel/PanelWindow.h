@@ -132,8 +132,6 @@ public:
     void closeButtonPressed();
     // The user has started dragging the panel: it is detached now.
     void positionDidChanged();
-    // Where the last placement put the panel.
-    std::optional<PanelPlacement::Result> lastPlacement() const { return m_lastPlacement; }
 
     // ---- States, disclosure, sections.
 

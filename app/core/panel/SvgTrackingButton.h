@@ -18,7 +18,6 @@ public:
 
     // An empty hover or pressed name means "the same image as at rest".
     void setSvgImages(const QString &main, const QString &hover = {}, const QString &pressed = {});
-    QString mainImage() const { return m_main; }
     // The image drawn now (after the fallbacks and the tracking rule).
     QString currentImage() const;
 

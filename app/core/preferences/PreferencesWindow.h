@@ -55,7 +55,6 @@ public:
     // taking the blink duration. With a duration of 0 it does nothing.
     void blink();
     bool isBlinking() const;
-    int blinkDurationMs() const { return m_blinkMs; }
     void setBlinkDurationMs(int ms);
 
 Q_SIGNALS:

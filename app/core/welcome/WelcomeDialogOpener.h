@@ -40,8 +40,6 @@ public:
     WelcomeDialogWC *welcomeDialog() const { return m_welcomeDialog.get(); }
     // The tray click while the dialog is up: closes it and ends the session.
     void closeWelcomeDialogAndStopModal();
-    // The arrow's round for new dialogs (tests).
-    void setArrowRoundDuration(int ms) { m_arrowRoundMs = ms; }
 
 private:
     void runModal(const StatusItemAnchor &anchor, std::function<void()> completion);

@@ -50,7 +50,6 @@ public:
     void stopArrowAnimation();
     QVariantAnimation *arrowAnimation() const { return m_animation; }
     // Which animation runs: the first appearance, the loop, or none.
-    bool isInFirstAppearance() const { return m_inFirstAppearance; }
     void setRoundDuration(int ms);
 
     // What is drawn: the card and the arrow where it is now.

@@ -88,7 +88,6 @@ public:
     int mightLoseFocusBecauseOfScriptCounter() const;
 
     DiskAccessRestoreManager &diskAccess() const { return *m_access; }
-    const BytePath &lurkelctlPath() const { return m_lurkelctl; }
 
     // The pieces shared with the file-manager communicator.
     //

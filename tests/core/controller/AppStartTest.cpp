@@ -1,9 +1,9 @@
 // The tray application as a real process on a private bus: a request that arrives as soon
-// as it answers on the bus is acted on, and a second copy hands over and ends.
+// as it answers on the bus is acted on, and later copies hand over their searches and end.
+#include "ChildProcesses.h"
 #include "DistributedNotificationCenter.h"
 #include "EventWait.h"
 #include "Identity.h"
-#include "ChildProcesses.h"
 #include "PrivateBus.h"
 #include "RunningApplications.h"
 #include "Spawn.h"
@@ -28,6 +28,11 @@ TEST(AppStartTest, SecondCopyHandsOverAndTheFirstHearsRequestsAtOnce)
     DistributedNotificationCenter::defaultCenter().addObserver(
         QStringLiteral("AppCopyHaveJustTriedToLaunchNotificatioName"), id, [&](const Notification &) { ++copyNotes; });
 
+    // HOME is not the password database's home (sudo -E, containers): a search without a
+    // folder runs in the latter, as everywhere else.
+    const BytePath realHome = TestEnvironment::root() / "real-home";
+    ASSERT_EQ(::mkdir(realHome.c_str(), 0755), 0);
+    const ScopedEnv passwd("LURKEL_TEST_PASSWD_HOME", realHome.c_str());
     const BytePath firstLog = TestEnvironment::root() / "first.log";
     const pid_t first = startProgram(LURKEL_APP_PROGRAM, firstLog);
     ASSERT_GT(first, 0);
@@ -56,6 +61,13 @@ TEST(AppStartTest, SecondCopyHandsOverAndTheFirstHearsRequestsAtOnce)
     EXPECT_TRUE(waitUntil([&] { return copyNotes == 1; }));
     EXPECT_TRUE(pollUntil([&] {
         return readFile(firstLog).find("search for \"needle\" in " + folder.bytes()) != std::string::npos;
+    })) << readFile(firstLog);
+
+    SpawnRequest third;
+    third.argv = {LURKEL_APP_PROGRAM, "--search", "haystack"};
+    EXPECT_EQ(Spawn::run(third).exitStatus, 0);
+    EXPECT_TRUE(pollUntil([&] {
+        return readFile(firstLog).find("search for \"haystack\" in " + realHome.bytes()) != std::string::npos;
     })) << readFile(firstLog);
 
     // Quit over the bus ends it normally.

@@ -145,17 +145,14 @@ TEST(ControllerTest, StartsWithItsIconMenuAndObservers)
     EXPECT_EQ(tray->contextMenu(), f.controller->theMenu());
     EXPECT_TRUE(f.hidden.isTrackingSystemValue());
 
-    // The menu, as validated before it shows; the promotion's items are not there yet.
+    // The menu, as validated before it shows: the toggle says what it will do, the
+    // promotion's items are not there.
     f.controller->validateMenu();
-    EXPECT_EQ(f.controller->preferencesItem()->text(), QStringLiteral("Preferences..."));
-    EXPECT_EQ(f.controller->quitItem()->text(), QStringLiteral("Quit Lurkel"));
-    EXPECT_EQ(f.controller->checkForUpdatesItem()->text(), QStringLiteral("Check for Updates..."));
     EXPECT_EQ(f.controller->togglePanelInfoItem()->text(), QStringLiteral("Show Information"));
     EXPECT_TRUE(f.controller->checkForUpdatesItem()->isVisible());
     for (QAction *hidden : {f.controller->aboutItem(), f.controller->newsItem(), f.controller->helpDeskItem(),
                             f.controller->rateItem(), f.controller->resetUserDefaultsItem()})
         EXPECT_FALSE(hidden->isVisible()) << hidden->text().toStdString();
-    EXPECT_EQ(f.controller->aboutItem()->text(), QStringLiteral("About Lurkel"));
 
     // The helper service's state note sets the icon; one with another object is not heard.
     postFromOtherProcess("xpcNote", "someone.else");

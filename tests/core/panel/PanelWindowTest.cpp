@@ -5,6 +5,7 @@
 #include "DiskAccessRestoreManager.h"
 #include "EventWait.h"
 #include "FakeScripts.h"
+#include "Fixtures.h"
 #include "HiddenManager.h"
 #include "LevelIndicator.h"
 #include "MacOSVersion.h"
@@ -276,6 +277,19 @@ TEST_F(PanelWindowTest, ReturnStartsASearchInTheStoredFolderAfterTheDelayUnlessT
     results.asked[0](false);
     clock.advance(PanelWindow::kSearchStartDelayMs);
     EXPECT_TRUE(search->searchLocation().empty());
+}
+
+TEST_F(PanelWindowTest, WithNothingStoredItSearchesThePasswordDatabaseHomeNotHOME)
+{
+    const BytePath realHome = makeDir(BytePath(home.bytes() + "-real"));
+    const ScopedEnv passwd("LURKEL_TEST_PASSWD_HOME", realHome.c_str());
+    make();
+    clickTray();
+    QTest::keyClicks(panel->searchBar(), QStringLiteral("needle"));
+    QTest::keyClick(panel->searchBar(), Qt::Key_Return);
+    clock.advance(PanelWindow::kSearchStartDelayMs);
+    EXPECT_EQ(search->searchLocation(), realHome);
+    ASSERT_TRUE(waitUntil([this] { return !search->isSearchRunning(); }));
 }
 
 TEST_F(PanelWindowTest, TheMemorySectionShowsTheControllersFiguresAndTheCleanedSizeFor30Seconds)

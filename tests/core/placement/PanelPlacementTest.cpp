@@ -1,8 +1,7 @@
-// Where the panel goes, the bounded wait for the tray icon, the lock's decisions, X11 under XWayland.
+// Where the panel goes, the bounded wait for the tray icon and the lock's decisions.
 #include "PanelPlacement.h"
 #include "ManualClock.h"
 #include "PanelLockState.h"
-#include "PlatformPluginPreference.h"
 #include "StatusItemPositionWait.h"
 
 #include "QtPrinters.h"
@@ -165,26 +164,6 @@ TEST(PanelLockState, AClickRightAfterAFocusLossCloseMeantClose)
     lock.setLocked(false);
     EXPECT_EQ(lock.statusItemClicked(true, true, 5000), PanelLockState::ClickAction::CloseLockAndShow);
     EXPECT_FALSE(lock.shouldCloseOnFocusLoss({}));
-}
-
-TEST(PlatformPluginPreference, X11ThroughXWaylandUnlessTheUserChose)
-{
-    using Environment = PlatformPluginPreference::Environment;
-    const Environment wayland{std::nullopt, QByteArray(":0"), QByteArray("wayland-0"), QByteArray("wayland"), true};
-    EXPECT_EQ(PlatformPluginPreference::preferredPlatform(wayland), QByteArray("xcb"));
-    const auto with = [&wayland](auto change) {
-        Environment e = wayland;
-        change(e);
-        return PlatformPluginPreference::preferredPlatform(e);
-    };
-    EXPECT_EQ(with([](Environment &e) { e.qpaPlatform = QByteArray("wayland"); }), std::nullopt);
-    EXPECT_EQ(with([](Environment &e) { e.qpaPlatform = QByteArray(""); }), QByteArray("xcb")) << "empty is unset";
-    EXPECT_EQ(with([](Environment &e) { e.display.reset(); }), std::nullopt);
-    EXPECT_EQ(with([](Environment &e) { e.xcbPluginInstalled = false; }), std::nullopt);
-    // X11 sessions are left alone; a session type alone marks Wayland.
-    EXPECT_EQ(with([](Environment &e) { e.waylandDisplay.reset(), e.sessionType = QByteArray("x11"); }), std::nullopt);
-    EXPECT_EQ(with([](Environment &e) { e.waylandDisplay.reset(), e.sessionType = QByteArray("Wayland"); }),
-              QByteArray("xcb"));
 }
 
 } // namespace

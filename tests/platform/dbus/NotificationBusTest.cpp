@@ -3,6 +3,7 @@
 #include "PrivateBus.h"
 
 #include "DistributedNotificationCenter.h"
+#include "Fixtures.h"
 
 #include <QCoreApplication>
 #include <QDBusArgument>
@@ -44,10 +45,17 @@ struct Inbox {
     }
 };
 
-// Paths no text type can carry: invalid UTF-8, a line feed, and the ", " the object uses
-// as a separator.
-const BytePathList kAwkwardPaths{BytePath(std::string("/tmp/caf\xe9\xff\n2, x")), BytePath("/home/u/a, b"),
-                                 BytePath("/plain")};
+// Paths no text type can carry: invalid UTF-8, a line feed, the ", " the object uses as a
+// separator, and the rest of the hostile names.
+BytePathList awkwardPaths()
+{
+    BytePathList paths;
+    for (const std::string &name : lurkel::test::hostileNames())
+        paths.push_back(BytePath("/tmp") / name);
+    paths.push_back(BytePath("/plain"));
+    return paths;
+}
+const BytePathList kAwkwardPaths = awkwardPaths();
 
 class DistributedNotificationBusTest : public ::testing::Test {
 protected:
@@ -182,8 +190,9 @@ TEST_F(DistributedNotificationBusTest, ObserverInAnotherProcessSeesOnlyItsObject
     center.post(q("Note"), q("B"));
     center.post(q("Other"), q("A"));
     center.post(q("Note"), q("A"), {{QString::fromLatin1(MessageNames::kPathsKey), DNC::pathsValue(kAwkwardPaths)}});
-    const std::string paths =
-        toHex(kAwkwardPaths[0].bytes()) + "," + toHex(kAwkwardPaths[1].bytes()) + "," + toHex(kAwkwardPaths[2].bytes());
+    std::string paths;
+    for (const BytePath &path : kAwkwardPaths)
+        paths += (paths.empty() ? "" : ",") + toHex(path.bytes());
     EXPECT_EQ(observer.readLine(), "note " + toHex("Note") + " " + toHex("A") + " =" + paths);
 
     center.post(q("Note"), q("B"));

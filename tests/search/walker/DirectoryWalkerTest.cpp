@@ -1,4 +1,5 @@
 #include "DirectoryWalker.h"
+#include "Fixtures.h"
 #include "Spawn.h"
 #include "TestEnvironment.h"
 #include "XdgDirs.h"
@@ -70,7 +71,7 @@ Paths scan(const BytePath &root, const std::string &text)
     return c.paths();
 }
 
-Paths under(const BytePath &root, std::initializer_list<std::string> names)
+Paths under(const BytePath &root, const std::vector<std::string> &names)
 {
     Paths out;
     for (const std::string &n : names)
@@ -80,7 +81,7 @@ Paths under(const BytePath &root, std::initializer_list<std::string> names)
 
 SpawnResult probe(std::vector<std::string> args, std::vector<std::string> prefix = {})
 {
-    prefix.push_back((TestEnvironment::buildDir() / "tests/search/lurkel_walker_probe").bytes());
+    prefix.push_back((TestEnvironment::buildDir() / "tests/search/walker/lurkel_walker_probe").bytes());
     args.insert(args.begin(), prefix.begin(), prefix.end());
     return Spawn::run({args});
 }
@@ -131,17 +132,16 @@ TEST_F(WalkerTest, LinksAreReportedNeverFollowedAndLoopsEnd)
 
 TEST_F(WalkerTest, HostileNamesAreReportedByteExact)
 {
-    const std::initializer_list<std::string> names = {"new\nline-hit",
-                                                      "quote's \"hit\"",
-                                                      "-leading-hit",
-                                                      "bad\xff\xfe-hit",
-                                                      "comma, space-hit",
-                                                      "$(hit)",
-                                                      std::string(251, 'a') + "-hit",
-                                                      "dir\nwith newline/inner-hit"};
-    for (const std::string &n : names)
-        touch(root / n);
-    EXPECT_EQ(scan(root, "hit"), under(root, names));
+    // Each name as a file that matches and as a folder above a match.
+    std::vector<std::string> expected;
+    for (const std::string &n : test::hostileNames()) {
+        const std::string file = "files/" + (n.size() + 4 <= 255 ? n : n.substr(0, 251)) + "-hit";
+        touch(root / file);
+        touch(root / n / "inner-hit");
+        expected.push_back(file);
+        expected.push_back(n + "/inner-hit");
+    }
+    EXPECT_EQ(scan(root, "hit"), under(root, expected));
 }
 
 TEST_F(WalkerTest, SkipListKeepsPersonalDataOutButOnlyThere)
