@@ -286,8 +286,6 @@ TEST(ControllerTest, PreferencesControlsWriteTheirKeys)
     f.controller->onPreferences();
     PreferencesWindow *w = f.controller->preferencesWindow();
     ASSERT_TRUE(w->isVisible());
-    EXPECT_EQ(w->windowTitle(), QStringLiteral("Preferences"));
-    EXPECT_EQ(w->btnPrefAutoStart()->text(), QStringLiteral("Launch Lurkel at system startup"));
     // Defaults as stored at the first start.
     EXPECT_TRUE(w->btnPrefPurgeAfterHugeAppQuit()->isChecked());
     EXPECT_FALSE(w->btnPrefAutoFree()->isChecked());
