@@ -3,6 +3,7 @@
 #include "FileAttributes.h"
 #include "FileOperations.h"
 #include "Identity.h"
+#include "PosixFile.h"
 #include "XdgDirs.h"
 
 #include <atomic>
