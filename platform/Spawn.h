@@ -1,7 +1,6 @@
 #pragma once
 
 #include "Error.h"
-#include "PosixFile.h"
 
 #include <atomic>
 #include <optional>
@@ -18,15 +17,16 @@ namespace lurkel {
 class SpawnCancel {
 public:
     SpawnCancel();
+    ~SpawnCancel();
     SpawnCancel(const SpawnCancel &) = delete;
     SpawnCancel &operator=(const SpawnCancel &) = delete;
 
     void cancel();
     bool isCancelled() const { return m_cancelled.load(); }
-    int fd() const { return m_fd.get(); }
+    int fd() const { return m_fd; }
 
 private:
-    UniqueFd m_fd;
+    int m_fd = -1;
     std::atomic<bool> m_cancelled{false};
 };
 
