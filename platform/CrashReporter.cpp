@@ -1,6 +1,7 @@
 #include "CrashReporter.h"
 
 #include "Identity.h"
+#include "PosixFile.h"
 #include "XdgDirs.h"
 
 #include <csignal>
@@ -45,16 +46,6 @@ std::size_t appendNumber(char *buffer, std::size_t at, std::size_t size, long lo
     return at;
 }
 
-void writeAll(int fd, const char *text, std::size_t length)
-{
-    while (length > 0) {
-        const ssize_t n = ::write(fd, text, length);
-        if (n <= 0) return;
-        text += n;
-        length -= static_cast<std::size_t>(n);
-    }
-}
-
 extern "C" void onCrash(int signalNumber)
 {
     timespec now{};
@@ -87,7 +78,7 @@ extern "C" void onCrash(int signalNumber)
         n = append(head, n, sizeof head, "\npid ");
         n = appendNumber(head, n, sizeof head, static_cast<long long>(::getpid()));
         n = append(head, n, sizeof head, "\n\nbacktrace:\n");
-        writeAll(fd, head, n);
+        (void)writeAll(fd, std::string_view(head, n)); // nothing to be done about a failure here
         void *frames[64];
         const int count = ::backtrace(frames, 64);
         ::backtrace_symbols_fd(frames, count, fd);
@@ -103,7 +94,7 @@ extern "C" void onCrash(int signalNumber)
 bool CrashReporter::install(const char *programName)
 {
     const BytePath folder = XdgDirs::appStateDir() / "crashes";
-    if (!XdgDirs::makePath(folder, 0700) || folder.size() >= sizeof g_folder) return false;
+    if (makePath(folder, 0700) != 0 || folder.size() >= sizeof g_folder) return false;
     std::memcpy(g_folder, folder.c_str(), folder.size() + 1);
     std::strncpy(g_program, programName, sizeof g_program - 1);
     // backtrace() loads its unwinder on first use: do that now, not inside the handler

@@ -1,6 +1,7 @@
 #include "FileOperations.h"
 
 #include "FileAttributes.h"
+#include "PosixFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -15,12 +16,6 @@
 #include <vector>
 
 namespace lurkel {
-
-void UniqueFd::reset(int fd)
-{
-    if (m_fd >= 0) ::close(m_fd);
-    m_fd = fd;
-}
 
 namespace {
 
@@ -277,12 +272,8 @@ private:
             if (got < 0 && errno == EINTR) continue;
             if (got < 0) return fail(errno, QStringLiteral("cannot read"), relative);
             if (got == 0) return 0;
-            std::size_t done = 0;
-            while (done < static_cast<std::size_t>(got)) {
-                const ssize_t put = ::write(out, m_buffer.data() + done, static_cast<std::size_t>(got) - done);
-                if (put < 0 && errno == EINTR) continue;
-                if (put < 0) return fail(errno, QStringLiteral("cannot write the copy"), relative);
-                done += static_cast<std::size_t>(put);
+            if (const int err = writeAll(out, std::string_view(m_buffer.data(), static_cast<std::size_t>(got)))) {
+                return fail(err, QStringLiteral("cannot write the copy"), relative);
             }
         }
     }
@@ -781,25 +772,6 @@ std::string FileOperations::numberedName(std::string_view name, int n, bool isDi
     const std::string suffix = " " + std::to_string(number) + std::string(extension);
     std::string result(fitBytes(stem, maxBytes - std::min(maxBytes, suffix.size())));
     return result.append(suffix);
-}
-
-int FileOperations::renameNoReplace(int fromDirFd, const char *fromName, int toDirFd, const char *toName)
-{
-    if (::renameat2(fromDirFd, fromName, toDirFd, toName, RENAME_NOREPLACE) == 0) return 0;
-    const int err = errno;
-    if (err != EINVAL) return err;
-    // EINVAL: the file system may not know the flag (or a folder was to go into itself).
-    // A hard link cannot replace anything either; folders cannot be linked and are refused.
-    struct stat st {};
-    if (::fstatat(fromDirFd, fromName, &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
-    if (S_ISDIR(st.st_mode)) return EINVAL;
-    if (::linkat(fromDirFd, fromName, toDirFd, toName, 0) != 0) return errno;
-    if (::unlinkat(fromDirFd, fromName, 0) != 0) {
-        const int unlinkErr = errno;
-        ::unlinkat(toDirFd, toName, 0); // back to the way it was
-        return unlinkErr;
-    }
-    return 0;
 }
 
 ItemOutcome FileOperations::copyItem(const BytePath &item, const BytePath &destinationFolder,

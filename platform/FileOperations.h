@@ -10,35 +10,6 @@
 
 namespace lurkel {
 
-// An owned file descriptor, closed when it goes.
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) : m_fd(fd) {}
-    ~UniqueFd() { reset(); }
-    UniqueFd(UniqueFd &&other) noexcept : m_fd(other.release()) {}
-    UniqueFd &operator=(UniqueFd &&other) noexcept
-    {
-        if (this != &other) reset(other.release());
-        return *this;
-    }
-    UniqueFd(const UniqueFd &) = delete;
-    UniqueFd &operator=(const UniqueFd &) = delete;
-
-    int get() const { return m_fd; }
-    bool valid() const { return m_fd >= 0; }
-    int release()
-    {
-        const int fd = m_fd;
-        m_fd = -1;
-        return fd;
-    }
-    void reset(int fd = -1);
-
-private:
-    int m_fd = -1;
-};
-
 // What happened to one item of a copy, move or trash.
 struct ItemOutcome {
     BytePath source;            // the item as it was given
@@ -76,11 +47,6 @@ public:
     // both an error and the destination (both copies are kept: nothing is lost).
     static ItemOutcome moveItem(const BytePath &item, const BytePath &destinationFolder,
                                 const FileOperationOptions &options = {});
-
-    // renameat2(RENAME_NOREPLACE). Where the file system does not know the flag (EINVAL), a
-    // file is moved with linkat + unlinkat, which cannot replace either; a folder is refused
-    // (EINVAL). 0 on success, else the errno value (EEXIST when the target exists).
-    static int renameNoReplace(int fromDirFd, const char *fromName, int toDirFd, const char *toName);
 
     // The n-th name to try for name in a folder: n == 1 is name itself, n >= 2 inserts " n"
     // before the extension ("report.pdf" -> "report 2.pdf", "archive.tar.gz" ->

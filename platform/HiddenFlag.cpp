@@ -3,13 +3,12 @@
 #include "FileAttributes.h"
 #include "FileOperations.h"
 #include "Identity.h"
+#include "PosixFile.h"
 #include "XdgDirs.h"
 
-#include <atomic>
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
-#include <ctime>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -44,7 +43,7 @@ public:
     std::optional<Error> acquire(const struct stat &folder)
     {
         const BytePath dir = HiddenFlag::lockFolder();
-        if (!XdgDirs::makePath(dir, 0700)) return listError(errno, "cannot create the lock folder");
+        if (const int err = makePath(dir, 0700)) return listError(err, "cannot create the lock folder");
         char name[96];
         std::snprintf(name, sizeof name, "hidden-%" PRIx64 "-%" PRIx64 ".lock",
                       static_cast<std::uint64_t>(folder.st_dev), static_cast<std::uint64_t>(folder.st_ino));
@@ -124,38 +123,13 @@ std::string withoutLines(std::string_view content, std::string_view name, std::s
 
 std::optional<Error> writeList(int dirFd, const ListFile &old, const std::string &content)
 {
-    static std::atomic<unsigned> serial{0};
-    std::string tempName;
-    UniqueFd fd;
-    for (int attempt = 0; attempt < 100 && !fd.valid(); ++attempt) {
-        timespec ts{};
-        ::clock_gettime(CLOCK_MONOTONIC, &ts);
-        char name[96];
-        std::snprintf(name, sizeof name, ".hidden.lurkel-%ld-%u-%lx", static_cast<long>(::getpid()), serial++,
-                      static_cast<unsigned long>(ts.tv_nsec));
-        tempName = name;
-        fd.reset(::openat(dirFd, tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-        if (!fd.valid() && errno != EEXIST) return listError(errno, "cannot write the folder's .hidden");
-    }
-    if (!fd.valid()) return listError(EEXIST, "cannot write the folder's .hidden");
-    const auto fail = [&](int errnum) {
-        ::unlinkat(dirFd, tempName.c_str(), 0);
-        return listError(errnum, "cannot write the folder's .hidden");
-    };
-    std::size_t done = 0;
-    while (done < content.size()) {
-        const ssize_t n = ::write(fd.get(), content.data() + done, content.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return fail(errno);
-        done += static_cast<std::size_t>(n);
-    }
+    AtomicWrite how{.mode = old.exists ? static_cast<mode_t>(old.st.st_mode & 0777) : mode_t{0644}};
     if (old.exists && (old.st.st_uid != ::geteuid() || old.st.st_gid != ::getegid())) {
-        ::fchown(fd.get(), old.st.st_uid, old.st.st_gid); // the owner stays where allowed
+        how.owner = AtomicWrite::Owner{old.st.st_uid, old.st.st_gid}; // the owner stays where allowed
     }
-    if (::fchmod(fd.get(), old.exists ? (old.st.st_mode & 0777) : 0644) != 0) return fail(errno);
-    if (::fsync(fd.get()) != 0) return fail(errno);
-    if (::close(fd.release()) != 0) return fail(errno);
-    if (::renameat(dirFd, tempName.c_str(), dirFd, kHiddenFileName) != 0) return fail(errno);
+    if (auto error = writeFileAtomicallyAt(dirFd, kHiddenFileName, content, how)) {
+        return listError(error->code, "cannot write the folder's .hidden");
+    }
     return std::nullopt;
 }
 

@@ -1,6 +1,7 @@
 #include "Spawn.h"
 
 #include "Log.h"
+#include "PosixFile.h"
 #include "SpawnAttributes.h"
 
 #include <cerrno>
@@ -18,24 +19,6 @@ extern char **environ; // NOLINT(readability-redundant-declaration)
 
 namespace lurkel {
 namespace {
-
-class Fd {
-public:
-    Fd() = default;
-    explicit Fd(int fd) : m_fd(fd) {}
-    ~Fd() { reset(); }
-    Fd(const Fd &) = delete;
-    Fd &operator=(const Fd &) = delete;
-    int get() const { return m_fd; }
-    void reset(int fd = -1)
-    {
-        if (m_fd >= 0) ::close(m_fd);
-        m_fd = fd;
-    }
-
-private:
-    int m_fd = -1;
-};
 
 std::int64_t monotonicMs()
 {
@@ -111,17 +94,17 @@ SpawnResult Spawn::run(const SpawnRequest &request, SpawnCancel *cancel)
         result.error = Error::posix(errno, QStringLiteral("pipe"));
         return result;
     }
-    Fd inRead(inPipe[0]), inWrite(inPipe[1]);
+    UniqueFd inRead(inPipe[0]), inWrite(inPipe[1]);
     if (::pipe2(outPipe, O_CLOEXEC) != 0) {
         result.error = Error::posix(errno, QStringLiteral("pipe"));
         return result;
     }
-    Fd outRead(outPipe[0]), outWrite(outPipe[1]);
+    UniqueFd outRead(outPipe[0]), outWrite(outPipe[1]);
     if (::pipe2(errPipe, O_CLOEXEC) != 0) {
         result.error = Error::posix(errno, QStringLiteral("pipe"));
         return result;
     }
-    Fd errRead(errPipe[0]), errWrite(errPipe[1]);
+    UniqueFd errRead(errPipe[0]), errWrite(errPipe[1]);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -201,7 +184,7 @@ SpawnResult Spawn::run(const SpawnRequest &request, SpawnCancel *cancel)
         }
         if (ready <= 0) continue;
 
-        auto drain = [&buffer](Fd &fd, std::string &into, short revents) {
+        auto drain = [&buffer](UniqueFd &fd, std::string &into, short revents) {
             if ((revents & (POLLIN | POLLHUP | POLLERR)) == 0) return;
             const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
             if (got > 0) {

@@ -1,6 +1,7 @@
 #include "Trash.h"
 
 #include "MountTable.h"
+#include "PosixFile.h"
 #include "XdgDirs.h"
 
 #include <cerrno>
@@ -207,7 +208,9 @@ ItemOutcome Trash::moveToTrash(const BytePath &item)
     BytePath trash;
     std::string recordedPath;
     if (useHome) {
-        if (!XdgDirs::makePath(home, 0700)) return fail(Error::posix(errno, QStringLiteral("cannot create the trash")));
+        if (const int err = makePath(home, 0700)) {
+            return fail(Error::posix(err, QStringLiteral("cannot create the trash")));
+        }
         if (auto error = useTrashFolder(home)) return fail(*error);
         trash = home;
         recordedPath = originalPath;
@@ -257,22 +260,14 @@ ItemOutcome Trash::moveToTrash(const BytePath &item)
             if (errno == EEXIST) continue;
             return fail(Error::posix(errno, QStringLiteral("cannot write in the trash")));
         }
-        std::size_t done = 0;
-        int writeError = 0;
-        while (done < info.size() && writeError == 0) {
-            const ssize_t put = ::write(fd.get(), info.data() + done, info.size() - done);
-            if (put < 0 && errno == EINTR) continue;
-            if (put < 0)
-                writeError = errno;
-            else
-                done += static_cast<std::size_t>(put);
-        }
-        if (writeError == 0 && ::close(fd.release()) != 0) writeError = errno;
+        int writeError = writeAll(fd.get(), info);
+        const int closeError = fd.close();
+        if (writeError == 0) writeError = closeError;
         if (writeError != 0) {
             ::unlinkat(infoFd.get(), infoName.c_str(), 0);
             return fail(Error::posix(writeError, QStringLiteral("cannot write in the trash")));
         }
-        const int rc = FileOperations::renameNoReplace(parent.get(), name.c_str(), filesFd.get(), trashName.c_str());
+        const int rc = renameNoReplace(parent.get(), name.c_str(), filesFd.get(), trashName.c_str());
         if (rc == 0) {
             outcome.destination = trash / "files" / trashName;
             return outcome;

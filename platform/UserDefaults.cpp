@@ -2,6 +2,7 @@
 
 #include "Identity.h"
 #include "Log.h"
+#include "PosixFile.h"
 #include "XdgDirs.h"
 
 #include <QJsonArray>
@@ -15,7 +16,6 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <random>
 #include <stdio.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -177,45 +177,24 @@ double leadingNumber(const QString &text, bool integral)
     }
 }
 
+// An exclusive flock on path, held until destruction (closing the file releases it).
 class FileLock {
 public:
-    explicit FileLock(const BytePath &path)
+    explicit FileLock(const BytePath &path) : m_fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600))
     {
-        m_fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        if (m_fd < 0) return;
-        while (::flock(m_fd, LOCK_EX) != 0) {
+        if (!m_fd.valid()) return;
+        while (::flock(m_fd.get(), LOCK_EX) != 0) {
             if (errno != EINTR) {
-                ::close(m_fd);
-                m_fd = -1;
+                m_fd.reset();
                 return;
             }
         }
     }
-    ~FileLock()
-    {
-        if (m_fd >= 0) ::close(m_fd); // closing releases the lock
-    }
-    FileLock(const FileLock &) = delete;
-    FileLock &operator=(const FileLock &) = delete;
-    bool locked() const { return m_fd >= 0; }
+    bool locked() const { return m_fd.valid(); }
 
 private:
-    int m_fd = -1;
+    UniqueFd m_fd;
 };
-
-bool writeAll(int fd, const QByteArray &data)
-{
-    qsizetype done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.constData() + done, static_cast<std::size_t>(data.size() - done));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += n;
-    }
-    return true;
-}
 
 } // namespace
 
@@ -260,8 +239,8 @@ BytePath UserDefaults::filePath() const
 bool UserDefaults::readFileLocked(QVariantMap &out)
 {
     const BytePath path = filePath();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.valid()) {
         if (errno != ENOENT) {
             logFailure(lcDefaults, "UserDefaults read", Error::posix(errno, path.displayString()));
         }
@@ -270,12 +249,12 @@ bool UserDefaults::readFileLocked(QVariantMap &out)
         return errno == ENOENT;
     }
     struct stat st {};
-    ::fstat(fd, &st);
+    ::fstat(fd.get(), &st);
     QByteArray data;
     char buffer[65536];
     ssize_t n = 0;
     bool readError = false;
-    while ((n = ::read(fd, buffer, sizeof buffer)) != 0) {
+    while ((n = ::read(fd.get(), buffer, sizeof buffer)) != 0) {
         if (n < 0) {
             if (errno == EINTR) continue;
             readError = true;
@@ -283,7 +262,7 @@ bool UserDefaults::readFileLocked(QVariantMap &out)
         }
         data.append(buffer, n);
     }
-    ::close(fd);
+    fd.reset();
     m_stamp =
         FileStamp{static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino), static_cast<qint64>(st.st_size),
                   static_cast<qint64>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
@@ -298,12 +277,13 @@ bool UserDefaults::readFileLocked(QVariantMap &out)
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string aside = path.bytes() + ".corrupt-" + stamp.toStdString();
         if (attempt > 0) aside += "-" + std::to_string(attempt);
-        if (::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0) {
+        const int err = renameNoReplace(AT_FDCWD, path.c_str(), AT_FDCWD, aside.c_str());
+        if (err == 0) {
             qCWarning(lcDefaults, "damaged settings file %s moved aside to %s", path.c_str(), aside.c_str());
             break;
         }
-        if (errno != EEXIST) {
-            logFailure(lcDefaults, "UserDefaults move aside", Error::posix(errno, path.displayString()));
+        if (err != EEXIST) {
+            logFailure(lcDefaults, "UserDefaults move aside", Error::posix(err, path.displayString()));
             break;
         }
     }
@@ -315,7 +295,7 @@ bool UserDefaults::readFileLocked(QVariantMap &out)
 void UserDefaults::loadIfChangedLocked()
 {
     if (m_loaded) return;
-    XdgDirs::makePath(XdgDirs::configHome());
+    (void)makePath(XdgDirs::configHome()); // a failure shows when the files in it cannot be made
     FileLock lock(BytePath(filePath().bytes() + ".lock"));
     QVariantMap disk;
     readFileLocked(disk);
@@ -426,7 +406,7 @@ bool UserDefaults::synchronize()
     QMutexLocker lock(&m_mutex);
     loadIfChangedLocked();
     const BytePath path = filePath();
-    XdgDirs::makePath(XdgDirs::configHome());
+    (void)makePath(XdgDirs::configHome()); // a failure shows when the files in it cannot be made
     FileLock fileLock(BytePath(path.bytes() + ".lock"));
     if (!fileLock.locked()) {
         logFailure(lcDefaults, "UserDefaults lock", Error::posix(errno, path.displayString()));
@@ -456,30 +436,10 @@ bool UserDefaults::synchronize()
 
     if (!m_dirty.isEmpty()) {
         const QByteArray data = encode(merged);
-        std::string tmp;
-        int fd = -1;
-        std::random_device rd;
-        for (int attempt = 0; attempt < 20 && fd < 0; ++attempt) {
-            tmp = path.bytes() + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(rd());
-            fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        }
-        if (fd < 0) {
-            logFailure(lcDefaults, "UserDefaults write", Error::posix(errno, path.displayString()));
+        if (auto error = writeFileAtomically(
+                path, std::string_view(data.constData(), static_cast<std::size_t>(data.size())), {.mode = 0600})) {
+            logFailure(lcDefaults, "UserDefaults write", *error);
             return false;
-        }
-        const bool ok = writeAll(fd, data) && ::fsync(fd) == 0;
-        const int savedErrno = errno;
-        ::close(fd);
-        if (!ok || ::rename(tmp.c_str(), path.c_str()) != 0) {
-            const int err = ok ? errno : savedErrno;
-            ::unlink(tmp.c_str());
-            logFailure(lcDefaults, "UserDefaults write", Error::posix(err, path.displayString()));
-            return false;
-        }
-        const int dirFd = ::open(XdgDirs::configHome().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (dirFd >= 0) {
-            ::fsync(dirFd);
-            ::close(dirFd);
         }
         if (::stat(path.c_str(), &st) == 0) {
             m_stamp = FileStamp{static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino),

@@ -1,11 +1,11 @@
 #include "XdgDirs.h"
 
 #include "Identity.h"
+#include "PosixFile.h"
 
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
-#include <sys/stat.h>
 
 namespace lurkel {
 namespace {
@@ -123,13 +123,9 @@ BytePath XdgDirs::appStateDir()
 
 bool XdgDirs::makePath(const BytePath &path, unsigned mode)
 {
-    if (path.empty()) return false;
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
-    const BytePath up = path.parent();
-    if (!up.empty() && up != path && !makePath(up, mode)) return false;
-    if (::mkdir(path.c_str(), static_cast<mode_t>(mode)) == 0) return true;
-    return errno == EEXIST && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    const int err = lurkel::makePath(path, static_cast<mode_t>(mode));
+    if (err != 0) errno = err;
+    return err == 0;
 }
 
 } // namespace lurkel

@@ -27,7 +27,7 @@ public:
     static BytePath appScriptsDir();
     // $XDG_STATE_HOME/com.brendix.Lurkel-SII
     static BytePath appStateDir();
-    // Creates the folder and its missing parents (mode for the created ones); true on success.
+    // makePath() of PosixFile.h as a yes or no: true on success, else false with errno set.
     static bool makePath(const BytePath &path, unsigned mode = 0700);
 };
 

@@ -1,13 +1,13 @@
 #include "Autostart.h"
 
 #include "Log.h"
+#include "PosixFile.h"
 #include "XdgDirs.h"
 
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
 #include <map>
-#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,15 +26,15 @@ bool isEntryName(std::string_view name)
 // Reads an entry file; nullopt when it is not a readable regular file of sensible size.
 std::optional<std::string> readEntryFile(const BytePath &path)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) return std::nullopt;
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+    if (!fd.valid()) return std::nullopt;
     struct stat st {};
     std::optional<std::string> text;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kMaxEntryBytes) {
+    if (::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kMaxEntryBytes) {
         std::string bytes;
         char buffer[8192];
         ssize_t n = 0;
-        while ((n = ::read(fd, buffer, sizeof buffer)) != 0) {
+        while ((n = ::read(fd.get(), buffer, sizeof buffer)) != 0) {
             if (n < 0) {
                 if (errno == EINTR) continue;
                 break;
@@ -43,7 +43,6 @@ std::optional<std::string> readEntryFile(const BytePath &path)
         }
         if (n == 0) text = std::move(bytes);
     }
-    ::close(fd);
     return text;
 }
 
@@ -78,34 +77,6 @@ std::vector<std::string> entryNames(const BytePath &folder)
     }
     ::closedir(dir);
     return names;
-}
-
-// Creates the folder and its parents; 0 or the errno of the step that failed.
-int ensureFolder(const BytePath &path)
-{
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
-    if (errno != ENOENT) return errno;
-    const BytePath up = path.parent();
-    if (!up.empty() && up != path) {
-        if (const int err = ensureFolder(up); err != 0) return err;
-    }
-    if (::mkdir(path.c_str(), 0700) == 0) return 0;
-    const int err = errno;
-    return err == EEXIST && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? 0 : err;
-}
-
-bool writeAll(int fd, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
 }
 
 Error fileError(int err, const char *what, const BytePath &path)
@@ -184,52 +155,18 @@ std::optional<Error> Autostart::writeUserEntry(std::string_view fileId, std::str
 {
     const BytePath folder = userFolder();
     const BytePath path = userEntryPath(fileId);
-    if (const int err = ensureFolder(folder); err != 0) return fileError(err, "cannot create", folder);
-
-    // A dot name without the .desktop ending: no session ever reads a half-written entry.
-    std::string tmp;
-    int fd = -1;
-    std::random_device random;
-    for (int attempt = 0; attempt < 20 && fd < 0; ++attempt) {
-        tmp = (folder /
-               ("." + std::string(fileId) + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(random())))
-                  .bytes();
-        fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
-        if (fd < 0 && errno != EEXIST) break;
-    }
-    if (fd < 0) return fileError(errno, "cannot write", path);
-    // The umask must not make the entry unreadable to the session.
-    ::fchmod(fd, 0644);
-    const bool written = writeAll(fd, text) && ::fsync(fd) == 0;
-    const int writeErr = errno;
-    if (::close(fd) != 0 && written) {
-        const int err = errno;
-        ::unlink(tmp.c_str());
-        return fileError(err, "cannot write", path);
-    }
-    if (!written) {
-        ::unlink(tmp.c_str());
-        return fileError(writeErr, "cannot write", path);
-    }
-    if (::rename(tmp.c_str(), path.c_str()) != 0) {
-        const int err = errno;
-        ::unlink(tmp.c_str());
-        return fileError(err, "cannot replace", path);
-    }
-    if (const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
-    }
-    return std::nullopt;
+    if (const int err = makePath(folder, 0700)) return fileError(err, "cannot create", folder);
+    // The temporary file is a dot name without the .desktop ending: no session ever reads a
+    // half-written entry. 0644 whatever the umask, so that the session can read it.
+    return writeFileAtomically(path, text, {.mode = 0644});
 }
 
 std::optional<Error> Autostart::removeUserEntry(std::string_view fileId)
 {
     const BytePath path = userEntryPath(fileId);
     if (::unlink(path.c_str()) != 0 && errno != ENOENT) return fileError(errno, "cannot remove", path);
-    if (const int dirFd = ::open(userFolder().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
+    if (const UniqueFd folder(::open(userFolder().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)); folder.valid()) {
+        ::fsync(folder.get());
     }
     return std::nullopt;
 }

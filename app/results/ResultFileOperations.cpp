@@ -6,6 +6,7 @@
 #include "HiddenFilesState.h"
 #include "Log.h"
 #include "PathsGenerator.h"
+#include "PosixFile.h"
 #include "PromoSettings.h"
 #include "ResultSheet.h"
 #include "Settings.h"
@@ -19,7 +20,6 @@
 
 #include <algorithm>
 #include <string>
-#include <sys/stat.h>
 
 namespace lurkel {
 namespace {
@@ -36,12 +36,6 @@ BytePathList pathsOf(const SearchItemList &items)
 bool anyInPackage(const SearchItemList &items)
 {
     return std::any_of(items.begin(), items.end(), [](const SearchItemPtr &item) { return item->fileInPackage(); });
-}
-
-bool isDirectory(const BytePath &path)
-{
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 QString joinedLines(const SearchItemList &items, bool fullPaths)

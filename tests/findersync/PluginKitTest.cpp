@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 using namespace lurkel;
 
 namespace {
@@ -47,4 +49,18 @@ TEST(PluginKit, UnknownIdentifiersAndBadArguments)
     EXPECT_EQ(pluginkit({"-m", "-e", "use", "-i", kId}).exitStatus, 2);
     EXPECT_EQ(pluginkit({"-m"}).exitStatus, 2);
     EXPECT_EQ(pluginkit({"--frobnicate"}).exitStatus, 2);
+}
+
+TEST(PluginKit, AnElectionNeverWritesThroughAFileThatIsNotItsOwn)
+{
+    test::TestEnvironment::freshHome();
+    const QString id = QString::fromStdString(kId);
+    ASSERT_FALSE(PluginElection::setElection(id, PluginElection::Choice::Use));
+    // A name the writer of this process might have picked for itself is taken by another file.
+    const BytePath other(PluginElection::filePath().bytes() + ".tmp-" + std::to_string(::getpid()));
+    test::writeFile(other, "not the writer's");
+
+    EXPECT_FALSE(PluginElection::setElection(id, PluginElection::Choice::Ignore));
+    EXPECT_EQ(PluginElection::electionFor(id), PluginElection::Choice::Ignore);
+    EXPECT_EQ(test::readFile(other), "not the writer's");
 }

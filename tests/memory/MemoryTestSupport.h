@@ -3,11 +3,14 @@
 #include "EventWait.h"
 
 #include "BytePath.h"
+#include "PosixFile.h"
 #include "TestEnvironment.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
+
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -29,9 +32,9 @@ inline void writeMeminfo(const BytePath &path, std::uint64_t totalBytes, std::ui
                   static_cast<unsigned long long>(totalBytes / 1024),
                   static_cast<unsigned long long>(availableBytes / 2048),
                   static_cast<unsigned long long>(availableBytes / 1024));
-    const BytePath temporary(path.bytes() + ".new");
-    writeFile(temporary, text);
-    std::rename(temporary.c_str(), path.c_str());
+    if (const auto error = writeFileAtomically(path, text, {.mode = 0644, .durable = false})) {
+        ADD_FAILURE() << error->localizedDescription().toStdString();
+    }
 }
 
 } // namespace lurkel::test

@@ -9,6 +9,7 @@
 #include "MainQueue.h"
 #include "MatchHandOff.h"
 #include "NotificationCenter.h"
+#include "PosixFile.h"
 
 #include <QThread>
 #include <QTimer>
@@ -74,14 +75,12 @@ bool isInsideFolder(const BytePath &path, const std::string &folder)
     return p.size() == folder.size() || p[folder.size()] == '/' || folder.back() == '/';
 }
 
-// Adds up the sizes of everything in the open directory dirFd (which it closes).
-bool sumDirectory(int dirFd, int depth, const std::atomic<bool> *stop, std::int64_t &sum)
+// Adds up the sizes of everything in the open directory dirFd.
+bool sumDirectory(UniqueFd dirFd, int depth, const std::atomic<bool> *stop, std::int64_t &sum)
 {
-    DIR *dir = ::fdopendir(dirFd);
-    if (dir == nullptr) {
-        ::close(dirFd);
-        return false;
-    }
+    DIR *dir = ::fdopendir(dirFd.get());
+    if (dir == nullptr) return false;
+    dirFd.release(); // closed with the stream
     bool complete = true;
     while (const dirent *entry = ::readdir(dir)) {
         if (stop != nullptr && stop->load(std::memory_order_relaxed)) {
@@ -98,9 +97,9 @@ bool sumDirectory(int dirFd, int depth, const std::atomic<bool> *stop, std::int6
             qCWarning(lcSearch) << "package size: folder nested too deeply, not summed:" << name;
             continue;
         }
-        const int childFd = ::openat(::dirfd(dir), name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (childFd < 0) continue;
-        if (!sumDirectory(childFd, depth + 1, stop, sum) && stop != nullptr && stop->load()) {
+        UniqueFd childFd(::openat(::dirfd(dir), name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (!childFd.valid()) continue;
+        if (!sumDirectory(std::move(childFd), depth + 1, stop, sum) && stop != nullptr && stop->load()) {
             complete = false;
             break;
         }
@@ -500,13 +499,13 @@ QDateTime SearchManager::getModificationDate(const BytePath &path)
 
 std::optional<std::int64_t> SearchManager::sumFolderContents(const BytePath &folder, const std::atomic<bool> *stop)
 {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) {
+    UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd.valid()) {
         logFailure(lcSearch, "sumFolderContents", Error::posix(errno, folder.displayString()));
         return std::nullopt;
     }
     std::int64_t sum = 0;
-    if (!sumDirectory(fd, 0, stop, sum)) return std::nullopt;
+    if (!sumDirectory(std::move(fd), 0, stop, sum)) return std::nullopt;
     return sum;
 }
 

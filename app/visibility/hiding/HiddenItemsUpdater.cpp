@@ -3,6 +3,7 @@
 #include "FileOperations.h"
 #include "HiddenFlag.h"
 #include "Log.h"
+#include "PosixFile.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -25,7 +26,7 @@ std::optional<Error> renameWithoutDot(const FileOperations::SplitPath &split, By
     const std::string newName = split.name.substr(1);
     UniqueFd dir(::open(split.folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     if (!dir.valid()) return Error::posix(errno, QStringLiteral("cannot open its folder"));
-    const int rc = FileOperations::renameNoReplace(dir.get(), split.name.c_str(), dir.get(), newName.c_str());
+    const int rc = renameNoReplace(dir.get(), split.name.c_str(), dir.get(), newName.c_str());
     if (rc != 0) {
         return Error::posix(rc, QStringLiteral("cannot rename it to \"%1\"")
                                     .arg(QString::fromUtf8(newName.data(), static_cast<qsizetype>(newName.size()))));

@@ -7,6 +7,7 @@
 #include "Identity.h"
 #include "Log.h"
 #include "MainQueue.h"
+#include "PosixFile.h"
 #include "Spawn.h"
 #include "XdgDirs.h"
 
@@ -156,13 +157,12 @@ BytePath ScriptsManager::scriptFilePathWithNameError(const QString &name, std::o
         return {};
     }
     const BytePath folder = XdgDirs::appScriptsDir();
-    errno = 0;
-    if (!XdgDirs::makePath(folder, 0700)) {
-        const int errnum = errno;
-        if (errnum != 0) {
-            error = Error::posix(errnum, display(folder));
+    if (const int errnum = makePath(folder, 0700)) {
+        struct stat st {};
+        if (::stat(folder.c_str(), &st) == 0) {
+            error = Error::app(QString::fromLatin1(kNoFolderDescription)); // something else holds its name
         } else {
-            error = Error::app(QString::fromLatin1(kNoFolderDescription));
+            error = Error::posix(errnum, display(folder));
         }
         return {};
     }
@@ -190,62 +190,21 @@ std::optional<Error> ScriptsManager::installScriptWithName(const QString &name, 
     if (!isValidScriptName(name) || !resource.open(QIODevice::ReadOnly)) return bareAppError();
     const QByteArray text = resource.readAll();
 
-    // Write a private temporary copy beside it, then link it into place: the name is
-    // either ours complete or someone else's, never half written and never replaced.
-    std::string temporary = (path.parent() / ".install-XXXXXX").bytes();
-    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0) return Error::posix(errno, display(path.parent()));
-    auto fail = [&temporary, &path](int errnum) {
-        ::unlink(temporary.c_str());
-        return Error::posix(errnum, display(path));
-    };
-    qsizetype done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.constData() + done, static_cast<std::size_t>(text.size() - done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            const int errnum = n < 0 ? errno : EIO;
-            ::close(fd);
-            return fail(errnum);
-        }
-        done += n;
-    }
-    if (::fchmod(fd, 0700) != 0 || ::fsync(fd) != 0) {
-        const int errnum = errno;
-        ::close(fd);
-        return fail(errnum);
-    }
-    if (::close(fd) != 0) return fail(errno);
-
-    if (::link(temporary.c_str(), path.c_str()) != 0) {
-        const int linkErr = errno;
-        if (linkErr == EEXIST) {
-            ::unlink(temporary.c_str());
-            return std::nullopt;
-        }
-        // File systems without hard links: a rename that refuses to replace.
-        if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) != 0) {
-            const int errnum = errno;
-            if (errnum == EEXIST) {
-                ::unlink(temporary.c_str());
-                return std::nullopt;
-            }
-            return fail(errnum);
-        }
-        return std::nullopt;
-    }
-    ::unlink(temporary.c_str());
-    return std::nullopt;
+    // Written to a private temporary file beside it, then put into place without replacing:
+    // the name is either ours complete or someone else's, never half written and never replaced.
+    const auto error =
+        writeFileAtomically(path, std::string_view(text.constData(), static_cast<std::size_t>(text.size())),
+                            {.mode = 0700, .target = AtomicWrite::NoReplace});
+    if (!error || error->code == EEXIST) return std::nullopt;
+    return Error::posix(error->code, display(path));
 }
 
 std::optional<Error> ScriptsManager::checkScriptCanBeTrusted(const BytePath &path)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return Error::posix(errno, display(path));
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (!fd.valid()) return Error::posix(errno, display(path));
     struct stat st {};
-    const int statResult = ::fstat(fd, &st);
-    ::close(fd);
-    if (statResult != 0) return Error::posix(errno, display(path));
+    if (::fstat(fd.get(), &st) != 0) return Error::posix(errno, display(path));
     if (!S_ISREG(st.st_mode)) return Error::app(QStringLiteral("%1 is not a regular file.").arg(display(path)));
     if (st.st_uid != ::geteuid()) {
         return Error::app(QStringLiteral("The script %1 belongs to another user; it is not run.").arg(display(path)));
