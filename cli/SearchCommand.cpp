@@ -1,4 +1,5 @@
 #include "SearchCommand.h"
+#include "PosixFile.h"
 #include "SearchFolder.h"
 
 #include "ArgumentParser.h"
@@ -464,7 +465,7 @@ int SearchCommand::run(const CommandLine &commandLine, const std::vector<std::st
         if (!S_ISDIR(st.st_mode)) return failure(io, "not a folder: " + quoteForMessage(positional[1]));
     } else {
         options.folder = SearchFolder::choose();
-        if (!SearchFolder::isFolder(options.folder)) {
+        if (!isDirectory(options.folder)) {
             return failure(io, "no such folder: " + quoteForMessage(options.folder.bytes()));
         }
     }

@@ -53,17 +53,12 @@ std::vector<std::string> buildEnvironment(const SpawnRequest &request)
 
 SpawnCancel::SpawnCancel() : m_fd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
 
-SpawnCancel::~SpawnCancel()
-{
-    if (m_fd >= 0) ::close(m_fd);
-}
-
 void SpawnCancel::cancel()
 {
     m_cancelled.store(true);
     const std::uint64_t one = 1;
-    if (m_fd >= 0) {
-        [[maybe_unused]] const ssize_t n = ::write(m_fd, &one, sizeof one);
+    if (m_fd.valid()) {
+        [[maybe_unused]] const ssize_t n = ::write(m_fd.get(), &one, sizeof one);
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Error.h"
+#include "PosixFile.h"
 
 #include <atomic>
 #include <optional>
@@ -17,16 +18,15 @@ namespace lurkel {
 class SpawnCancel {
 public:
     SpawnCancel();
-    ~SpawnCancel();
     SpawnCancel(const SpawnCancel &) = delete;
     SpawnCancel &operator=(const SpawnCancel &) = delete;
 
     void cancel();
     bool isCancelled() const { return m_cancelled.load(); }
-    int fd() const { return m_fd; }
+    int fd() const { return m_fd.get(); }
 
 private:
-    int m_fd = -1;
+    UniqueFd m_fd;
     std::atomic<bool> m_cancelled{false};
 };
 

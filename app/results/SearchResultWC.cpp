@@ -1,5 +1,6 @@
 #include "SearchResultWC.h"
 #include "MessageNames.h"
+#include "PosixFile.h"
 #include "SearchFolder.h"
 
 #include "DesktopWorkspace.h"
@@ -688,7 +689,7 @@ BytePath SearchResultWC::currentSearchLocation() const
 
 bool SearchResultWC::performSearchWithSelectedPath(const BytePath &folder)
 {
-    if (!SearchFolder::isFolder(folder)) {
+    if (!isDirectory(folder)) {
         showMissingFolderSheet(folder);
         return false;
     }
@@ -814,7 +815,7 @@ void SearchResultWC::setLocationButtonOn(std::optional<LocationButton> button)
 void SearchResultWC::refreshCustomFolderButton()
 {
     m_customFolderButtonSearchLocation = Settings(*m_defaults).getCustomFolderButtonSearchLocation();
-    if (m_customFolderButtonSearchLocation && !SearchFolder::isFolder(*m_customFolderButtonSearchLocation)) {
+    if (m_customFolderButtonSearchLocation && !isDirectory(*m_customFolderButtonSearchLocation)) {
         m_customFolderButtonSearchLocation.reset();
     }
     QString title = QLatin1String(kCustomFolderTitle);

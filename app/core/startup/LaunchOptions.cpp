@@ -1,4 +1,5 @@
 #include "LaunchOptions.h"
+#include "PosixFile.h"
 
 #include "SearchFolder.h"
 
@@ -20,7 +21,7 @@ LaunchOptions LaunchOptions::parse(const std::vector<std::string> &arguments, co
             const std::string &given = arguments[i + 2];
             search.folder = BytePath(given);
             if (!search.folder.isAbsolute() && !workingFolder.empty()) search.folder = workingFolder / given;
-            if (!SearchFolder::isFolder(search.folder)) {
+            if (!isDirectory(search.folder)) {
                 options.usageError = "lurkel: --search: not a folder: " + given;
                 return options;
             }

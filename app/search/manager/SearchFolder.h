@@ -17,7 +17,6 @@ public:
     static BytePath choose(const BytePath &requested = {});
     // The last resort: the home folder of the standard paths, read afresh.
     static BytePath home();
-    static bool isFolder(const BytePath &path);
 };
 
 } // namespace lurkel
