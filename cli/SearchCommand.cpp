@@ -278,6 +278,7 @@ int runSearch(const Options &options, CommandIO &io)
 class CountingReceiver final : public walker::WalkerReceiver {
 public:
     void fileFound(const walker::FoundEntry &) override { count.fetch_add(1, std::memory_order_relaxed); }
+    void directoryUnreadable(std::string_view, int) override {}
     std::atomic<std::int64_t> count{0};
 };
 
@@ -427,8 +428,6 @@ std::string SearchCommand::quoteForMessage(std::string_view bytes)
 
 int SearchCommand::run(const CommandLine &commandLine, const std::vector<std::string> &args, CommandIO &io)
 {
-    walker::setDiagnosticsEnabled(false);
-
     ArgumentParser parser;
     parser.flag("-0").flag("--json").flag("--count").option("--filter");
     if (!parser.parse(args)) return commandLine.usageError(io, "search: " + parser.error());

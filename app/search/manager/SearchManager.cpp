@@ -137,6 +137,7 @@ public:
     {
         m_manager.fileFoundObjCWithFileAndPathAndTotalFilesCount(m_run, entry);
     }
+    void directoryUnreadable(std::string_view, int) override {}
     void searchInterrupted() override { m_manager.searchInterruptedObjC(); }
 
 private:
