@@ -74,7 +74,13 @@ bool isInsideFolder(const BytePath &path, const std::string &folder)
     return p.size() == folder.size() || p[folder.size()] == '/' || folder.back() == '/';
 }
 
-// Adds up the sizes of everything in the open directory dirFd (which it closes).
+bool stopped(const std::atomic<bool> *stop)
+{
+    return stop != nullptr && stop->load(std::memory_order_relaxed);
+}
+
+// Adds the sizes of everything in the open directory dirFd (which it closes) to sum. False
+// when some of it could not be read, or the sum was stopped: sum is then a lower bound.
 bool sumDirectory(int dirFd, int depth, const std::atomic<bool> *stop, std::int64_t &sum)
 {
     DIR *dir = ::fdopendir(dirFd);
@@ -83,27 +89,38 @@ bool sumDirectory(int dirFd, int depth, const std::atomic<bool> *stop, std::int6
         return false;
     }
     bool complete = true;
-    while (const dirent *entry = ::readdir(dir)) {
-        if (stop != nullptr && stop->load(std::memory_order_relaxed)) {
+    for (;;) {
+        errno = 0;
+        const dirent *entry = ::readdir(dir);
+        if (entry == nullptr) {
+            if (errno != 0) complete = false; // the listing broke off
+            break;
+        }
+        if (stopped(stop)) {
             complete = false;
             break;
         }
         const char *name = entry->d_name;
         if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
         struct stat st {};
-        if (::fstatat(::dirfd(dir), name, &st, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT) != 0) continue;
+        if (::fstatat(::dirfd(dir), name, &st, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT) != 0) {
+            if (errno != ENOENT) complete = false; // ENOENT: removed since it was listed
+            continue;
+        }
         sum += static_cast<std::int64_t>(st.st_size);
         if (!S_ISDIR(st.st_mode)) continue;
         if (depth >= kMaxSumDepth) {
             qCWarning(lcSearch) << "package size: folder nested too deeply, not summed:" << name;
+            complete = false;
             continue;
         }
         const int childFd = ::openat(::dirfd(dir), name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (childFd < 0) continue;
-        if (!sumDirectory(childFd, depth + 1, stop, sum) && stop != nullptr && stop->load()) {
-            complete = false;
-            break;
+        if (childFd < 0) {
+            if (errno != ENOENT) complete = false;
+            continue;
         }
+        if (!sumDirectory(childFd, depth + 1, stop, sum)) complete = false;
+        if (stopped(stop)) break;
     }
     ::closedir(dir);
     return complete;
@@ -127,6 +144,10 @@ struct SearchManager::SearchRun {
     std::uint64_t itemsCounter = 0;      // next itemID (main thread)
     std::atomic<std::int64_t> lastDrainMs{std::numeric_limits<std::int64_t>::min() / 2}; // clock time of the last drain
     std::function<void()> completion;
+
+    std::mutex unreadableMutex;
+    std::int64_t unreadableCount = 0;         // under unreadableMutex
+    std::vector<UnreadableFolder> unreadable; // under unreadableMutex; the first kMaxUnreadableFoldersKept
 };
 
 class SearchManager::RunReceiver final : public walker::WalkerReceiver {
@@ -137,7 +158,14 @@ public:
     {
         m_manager.fileFoundObjCWithFileAndPathAndTotalFilesCount(m_run, entry);
     }
-    void directoryUnreadable(std::string_view, int) override {}
+    void directoryUnreadable(std::string_view folder, int error) override
+    {
+        if (m_run->superseded.load(std::memory_order_relaxed)) return;
+        std::lock_guard lock(m_run->unreadableMutex);
+        ++m_run->unreadableCount;
+        if (m_run->unreadable.size() < kMaxUnreadableFoldersKept)
+            m_run->unreadable.push_back(UnreadableFolder{BytePath(folder), error});
+    }
     void searchInterrupted() override { m_manager.searchInterruptedObjC(); }
 
 private:
@@ -236,6 +264,8 @@ std::optional<Error> SearchManager::performSearchWithTemplateBytesAndFolder(std:
     m_filteredSearchResultArray = std::make_shared<SearchItemList>();
     if (auto listener = m_searchResultDialog.lock()) listener->prepareForNewSearchResults();
     m_foundItemsMask = 0;
+    m_unreadableFolderCount = 0;
+    m_unreadableFolders.clear();
 
     std::string pattern = lowerCasedSearchText(text);
     if (folder.empty() || pattern.empty()) return std::nullopt;
@@ -349,6 +379,11 @@ void SearchManager::finishRun(const std::shared_ptr<SearchRun> &run)
     drainRun(run);
     if (run != m_currentRun || run->superseded || run->finished) return;
     run->finished = true;
+    {
+        std::lock_guard lock(run->unreadableMutex);
+        m_unreadableFolderCount = run->unreadableCount;
+        m_unreadableFolders = std::move(run->unreadable);
+    }
     if (run->completion) run->completion();
 }
 
@@ -499,16 +534,14 @@ QDateTime SearchManager::getModificationDate(const BytePath &path)
     return stat ? modificationDateOf(*stat) : QDateTime();
 }
 
-std::optional<std::int64_t> SearchManager::sumFolderContents(const BytePath &folder, const std::atomic<bool> *stop)
+std::optional<SearchManager::FolderSize> SearchManager::sumFolderContents(const BytePath &folder,
+                                                                          const std::atomic<bool> *stop)
 {
+    FolderSize size;
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) {
-        logFailure(lcSearch, "sumFolderContents", Error::posix(errno, folder.displayString()));
-        return std::nullopt;
-    }
-    std::int64_t sum = 0;
-    if (!sumDirectory(fd, 0, stop, sum)) return std::nullopt;
-    return sum;
+    size.complete = fd >= 0 && sumDirectory(fd, 0, stop, size.bytes);
+    if (stopped(stop)) return std::nullopt;
+    return size;
 }
 
 void SearchManager::getFolderSizeForSearchItem(const SearchItemPtr &item)
@@ -518,14 +551,17 @@ void SearchManager::getFolderSizeForSearchItem(const SearchItemPtr &item)
     const BytePath path = item->fullFileNameWithPath();
     m_sizeQueue.start([this, run, item, path]() {
         const std::atomic<bool> *stop = run ? &run->superseded : nullptr;
-        std::optional<std::int64_t> sum;
-        if (stop == nullptr || !stop->load()) sum = sumFolderContents(path, stop);
+        std::optional<FolderSize> sum;
+        if (!stopped(stop)) sum = sumFolderContents(path, stop);
         QMetaObject::invokeMethod(
             this,
             [this, run, item, sum]() {
                 --m_pendingPackageSizes;
                 if (run && run->superseded) return;
-                if (sum) item->setFileSize(*sum);
+                if (sum) {
+                    item->setFileSize(sum->bytes);
+                    item->setFileSizeIncomplete(!sum->complete);
+                }
                 if (auto listener = m_searchResultDialog.lock()) listener->packageSizeArrived(item);
             },
             Qt::QueuedConnection);
