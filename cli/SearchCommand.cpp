@@ -6,6 +6,7 @@
 #include "Interrupt.h"
 #include "SearchManager.h"
 #include "Settings.h"
+#include "TerminalText.h"
 #include "XdgDirs.h"
 
 #include <QEventLoop>
@@ -225,10 +226,16 @@ int runSearch(const Options &options, CommandIO &io)
         const auto list = manager.getFilteredSearchResultArray();
         if (options.json || printed == list->size()) return;
         if (io.stdoutIsTerminal) counter.clear(); // the paths go to the same screen
+        // A person reads quoted names; a pipe or a file gets the bytes (-0 always does).
+        const bool quoted = io.stdoutIsTerminal && !options.nul;
         const char end = options.nul ? '\0' : '\n';
         for (; printed < list->size(); ++printed) {
             const BytePath path = (*list)[printed]->fullFileNameWithPath();
-            io.out.write(path.c_str(), static_cast<std::streamsize>(path.size()));
+            if (quoted) {
+                io.out << quoteForTerminal(path.bytes());
+            } else {
+                io.out.write(path.c_str(), static_cast<std::streamsize>(path.size()));
+            }
             io.out.put(end);
         }
         io.out.flush();
@@ -352,6 +359,11 @@ std::string SearchCommand::help()
            "is not valid UTF-8 is written as an object {\"bytes_b64\": \"...\"} holding its bytes\n"
            "in base64, instead of a string.\n"
            "\n"
+           "On a terminal the paths are shown quoted where needed, with control characters and\n"
+           "bytes that are not UTF-8 escaped (\\n, \\xHH); to a pipe or a file they are written as\n"
+           "their bytes.\n"
+           "\n"
+
            "On a terminal the count so far is shown on standard error as \"Found N / M\" (M =\n"
            "entries examined). Ctrl-C stops the search; what was found until then is printed\n"
            "(--count prints nothing) and the exit status is 130.\n"
@@ -400,32 +412,6 @@ std::string SearchCommand::jsonValue(std::string_view bytes)
     return json;
 }
 
-std::string SearchCommand::quoteForMessage(std::string_view bytes)
-{
-    static const char hex[] = "0123456789abcdef";
-    const bool utf8 = isValidUtf8(bytes);
-    std::string quoted = "'";
-    for (const char c : bytes) {
-        const auto u = static_cast<unsigned char>(c);
-        if (c == '\\' || c == '\'') {
-            quoted.push_back('\\');
-            quoted.push_back(c);
-        } else if (c == '\n') {
-            quoted += "\\n";
-        } else if (c == '\t') {
-            quoted += "\\t";
-        } else if (u < 0x20 || u == 0x7F || (u >= 0x80 && !utf8)) {
-            quoted += "\\x";
-            quoted.push_back(hex[u >> 4]);
-            quoted.push_back(hex[u & 0xF]);
-        } else {
-            quoted.push_back(c);
-        }
-    }
-    quoted.push_back('\'');
-    return quoted;
-}
-
 int SearchCommand::run(const CommandLine &commandLine, const std::vector<std::string> &args, CommandIO &io)
 {
     ArgumentParser parser;
@@ -464,15 +450,15 @@ int SearchCommand::run(const CommandLine &commandLine, const std::vector<std::st
         struct stat st {};
         if (::stat(options.folder.c_str(), &st) != 0) {
             if (errno == ENOENT || errno == ENOTDIR)
-                return failure(io, "no such folder: " + quoteForMessage(positional[1]));
-            return failure(io, "cannot read folder " + quoteForMessage(positional[1]) + ": " + std::strerror(errno));
+                return failure(io, "no such folder: " + quoteForTerminal(positional[1]));
+            return failure(io, "cannot read folder " + quoteForTerminal(positional[1]) + ": " + std::strerror(errno));
         }
-        if (!S_ISDIR(st.st_mode)) return failure(io, "not a folder: " + quoteForMessage(positional[1]));
+        if (!S_ISDIR(st.st_mode)) return failure(io, "not a folder: " + quoteForTerminal(positional[1]));
     } else {
         const std::optional<BytePath> stored = Settings().getSearchLocation();
         options.folder = stored && !stored->empty() && isFolder(*stored) ? *stored : XdgDirs::home();
         if (!isFolder(options.folder)) {
-            return failure(io, "no such folder: " + quoteForMessage(options.folder.bytes()));
+            return failure(io, "no such folder: " + quoteForTerminal(options.folder.bytes()));
         }
     }
 

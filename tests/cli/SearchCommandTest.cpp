@@ -1,5 +1,6 @@
 #include "SearchCommand.h"
 #include "CommandLine.h"
+#include "Fixtures.h"
 #include "Interrupt.h"
 #include "Spawn.h"
 #include "TestEnvironment.h"
@@ -15,6 +16,7 @@
 #include <set>
 #include <sstream>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace lurkel;
 using namespace lurkel::cli;
@@ -84,12 +86,12 @@ QByteArray jsonBytes(const QJsonValue &value)
     return QByteArray::fromBase64(value.toObject().value(QStringLiteral("bytes_b64")).toString().toLatin1());
 }
 
-std::pair<int, std::string> runInProcess(const std::vector<std::string> &args)
+std::pair<int, std::string> runInProcess(const std::vector<std::string> &args, bool toTerminal = false)
 {
     CommandLine line;
     SearchCommand::registerIn(line);
     std::ostringstream out, err;
-    CommandIO io{out, err};
+    CommandIO io{out, err, toTerminal};
     const int rc = line.run(args, io);
     return {rc, out.str()};
 }
@@ -109,6 +111,17 @@ TEST(SearchCommand, HostileNamesComeOutByteExact)
     const SpawnResult count = lurkelctl({"search", "--count", "ABC", tree.root.bytes()});
     ASSERT_EQ(count.exitStatus, 0) << count.standardError;
     EXPECT_EQ(count.standardOutput, std::to_string(all.size()) + "\n");
+}
+
+TEST(SearchCommand, ATerminalGetsQuotedNamesAPipeTheBytes)
+{
+    const BytePath folder = test::makeDir(test::TestEnvironment::root() / "terminal");
+    const std::string name = "csi\xc2\x9b[31m-abc";
+    test::writeFile(folder / name, "");
+    const auto [rc, shown] = runInProcess({"search", "abc", folder.bytes()}, true);
+    EXPECT_EQ(rc, kExitSuccess);
+    EXPECT_EQ(shown, "'" + folder.bytes() + "/csi\\xc2\\x9b[31m-abc'\n");
+    EXPECT_EQ(runInProcess({"search", "abc", folder.bytes()}).second, (folder / name).bytes() + "\n");
 }
 
 TEST(SearchCommand, JsonCarriesEveryFieldAndForeignBytesAsBase64)
