@@ -121,7 +121,8 @@ void writeJsonItem(std::ostream &out, const SearchItem &item)
         << ",\"fullFileNameWithPath\":" << SearchCommand::jsonValue(item.fullFileNameWithPath().bytes())
         << ",\"enclosingFolderName\":" << SearchCommand::jsonValue(item.enclosingFolderName()) << ",\"fileType\":"
         << (item.fileType().isNull() ? std::string("null") : SearchCommand::jsonValue(item.fileType().toStdString()))
-        << ",\"fileSize\":" << item.fileSize() << ",\"lastUsedDate\":";
+        << ",\"fileSize\":" << item.fileSize() << ",\"fileSizeIncomplete\":" << boolean(item.fileSizeIncomplete())
+        << ",\"lastUsedDate\":";
     if (item.lastUsedDate().isValid()) {
         out << '"' << item.lastUsedDate().toUTC().toString(Qt::ISODateWithMs).toStdString() << '"';
     } else {
@@ -131,6 +132,27 @@ void writeJsonItem(std::ostream &out, const SearchItem &item)
         << ",\"fileInHiddenFolder\":" << boolean(item.fileInHiddenFolder())
         << ",\"filePackage\":" << boolean(item.filePackage()) << ",\"fileInPackage\":" << boolean(item.fileInPackage())
         << ",\"category\":\"" << categoryName(item.category()) << "\"}";
+}
+
+// After the results: one line on standard error for each folder that could not be read, and
+// one for those counted beyond the list. Returns whether there were any.
+bool reportUnreadable(CommandIO &io, const std::vector<UnreadableFolder> &folders, std::int64_t count)
+{
+    for (const UnreadableFolder &folder : folders)
+        io.err << "lurkelctl: cannot read " << quoteForTerminal(folder.folder.bytes()) << ": "
+               << std::strerror(folder.error) << '\n';
+    const std::int64_t more = count - static_cast<std::int64_t>(folders.size());
+    if (more > 0) io.err << "lurkelctl: " << more << " more folders could not be read\n";
+    io.err.flush();
+    return count > 0;
+}
+
+// The exit status once the results are out.
+int finalStatus(CommandIO &io, const std::vector<UnreadableFolder> &folders, std::int64_t count)
+{
+    const bool unreadable = reportUnreadable(io, folders, count);
+    if (Interrupt::requested()) return kExitInterrupted;
+    return unreadable ? kExitFailure : kExitSuccess;
 }
 
 // "Found N / M" on standard error, only when a person watches it.
@@ -279,14 +301,23 @@ int runSearch(const Options &options, CommandIO &io)
         printNewPaths();
     }
     io.out.flush();
-    return Interrupt::requested() ? kExitInterrupted : kExitSuccess;
+    return finalStatus(io, manager.unreadableFolders(), manager.unreadableFolderCount());
 }
 
 class CountingReceiver final : public walker::WalkerReceiver {
 public:
     void fileFound(const walker::FoundEntry &) override { count.fetch_add(1, std::memory_order_relaxed); }
-    void directoryUnreadable(std::string_view, int) override {}
+    void directoryUnreadable(std::string_view folder, int error) override
+    {
+        std::lock_guard lock(mutex);
+        ++unreadableCount;
+        if (unreadable.size() < SearchManager::kMaxUnreadableFoldersKept)
+            unreadable.push_back(UnreadableFolder{BytePath(folder), error});
+    }
     std::atomic<std::int64_t> count{0};
+    std::mutex mutex;
+    std::int64_t unreadableCount = 0; // under mutex, as the list
+    std::vector<UnreadableFolder> unreadable;
 };
 
 // The walker alone: matches are counted, not classified.
@@ -326,7 +357,8 @@ int runCount(const Options &options, CommandIO &io)
     if (Interrupt::requested()) return kExitInterrupted;
     io.out << receiver.count.load() << '\n';
     io.out.flush();
-    return kExitSuccess;
+    std::lock_guard lock(receiver.mutex);
+    return finalStatus(io, receiver.unreadable, receiver.unreadableCount);
 }
 
 } // namespace
@@ -357,11 +389,16 @@ std::string SearchCommand::help()
            "package), lastUsedDate (UTC, ISO 8601, or null), fileHidden, fileInHiddenFolder,\n"
            "filePackage, fileInPackage and category. File names are bytes: a name or path that\n"
            "is not valid UTF-8 is written as an object {\"bytes_b64\": \"...\"} holding its bytes\n"
-           "in base64, instead of a string.\n"
+           "in base64, instead of a string. fileSizeIncomplete is true when part of a package could\n"
+           "not be read: its fileSize is then what could be summed.\n"
            "\n"
            "On a terminal the paths are shown quoted where needed, with control characters and\n"
            "bytes that are not UTF-8 escaped (\\n, \\xHH); to a pipe or a file they are written as\n"
            "their bytes.\n"
+           "\n"
+           "Each folder that could not be read (FOLDER itself or one below it) is named on standard\n"
+           "error after the results (\"lurkelctl: cannot read FOLDER: REASON\"); the exit status\n"
+           "is then 1.\n"
            "\n"
 
            "On a terminal the count so far is shown on standard error as \"Found N / M\" (M =\n"
@@ -369,7 +406,8 @@ std::string SearchCommand::help()
            "(--count prints nothing) and the exit status is 130.\n"
            "\n"
            "Exit status: 0 success (also when nothing is found), 1 failure (no such folder,\n"
-           "empty or too long text), 2 usage error, 130 interrupted.\n";
+           "empty or too long text, or a folder below it could not be read), 2 usage error,\n"
+           "130 interrupted.\n";
 }
 
 std::string SearchCommand::jsonValue(std::string_view bytes)

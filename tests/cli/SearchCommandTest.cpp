@@ -96,6 +96,16 @@ std::pair<int, std::string> runInProcess(const std::vector<std::string> &args, b
     return {rc, out.str()};
 }
 
+std::set<std::string> lines(const std::string &text)
+{
+    std::set<std::string> parts;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+        parts.insert(text.substr(start, end - start));
+    EXPECT_EQ(start, text.size()) << "every line ends with a line feed";
+    return parts;
+}
+
 } // namespace
 
 TEST(SearchCommand, HostileNamesComeOutByteExact)
@@ -200,5 +210,70 @@ TEST(SearchCommand, CtrlCStopsWith130AndTheNextSearchRunsInFull)
         const auto [rc, out] = runInProcess({"search", mode, "many-", big.bytes()});
         EXPECT_EQ(rc, kExitSuccess);
         EXPECT_EQ(count ? out : std::to_string(splitNul(out).size()) + "\n", std::to_string(kFiles) + "\n");
+    }
+}
+
+// As an unprivileged user (CI runs as root, which reads everything): the results come out in
+// every form, then each folder that could not be read is named and the status is 1.
+TEST(SearchCommand, UnreadableFoldersAreNamedAfterTheResults)
+{
+    if (test::runningAsRoot()) {
+        ASSERT_EQ(::access("/usr/bin/setpriv", X_OK), 0) << "setpriv is needed to drop root for this test";
+    }
+    const BytePath area = test::unprivilegedArea();
+    const BytePath tree = test::makeDir(area / "tree");
+    const BytePath closed = test::makeDir(tree / "closed-\xc2\x9b\n"), locked = tree / "abc.app/locked";
+    test::writeFile(tree / "abc-top", "");
+    test::writeFile(closed / "abc-inside", "");
+    test::makeDir(tree / "abc.app");
+    test::makeDir(locked);
+    test::writeFile(tree / "abc.app/abc-inner", "12345");
+    test::writeFile(locked / "big", std::string(100000, 'x'));
+    ::chmod(closed.c_str(), 0);
+    ::chmod(locked.c_str(), 0);
+    const std::set<std::string> found = {(tree / "abc-top").bytes(), (tree / "abc.app").bytes(),
+                                         (tree / "abc.app/abc-inner").bytes()};
+    const std::set<std::string> named = {"lurkelctl: cannot read '" + tree.bytes() +
+                                             "/closed-\\xc2\\x9b\\n': Permission denied",
+                                         "lurkelctl: cannot read " + locked.bytes() + ": Permission denied"};
+    const BytePath home = area / "home";
+
+    test::CtlResult r = test::lurkelctl({"search", "abc", tree.bytes()}, home);
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_EQ(lines(r.out), found);
+    EXPECT_EQ(lines(r.err), named);
+
+    r = test::lurkelctl({"search", "--count", "abc", tree.bytes()}, home);
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_EQ(r.out, "3\n");
+    EXPECT_EQ(lines(r.err), named);
+
+    r = test::lurkelctl({"search", "--json", "abc", tree.bytes()}, home);
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_EQ(lines(r.err), named);
+    std::set<std::string> paths;
+    for (const QJsonValue &value : QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).array()) {
+        const QJsonObject item = value.toObject();
+        paths.insert(jsonBytes(item.value(QStringLiteral("fullFileNameWithPath"))).toStdString());
+        const bool package = item.value(QStringLiteral("filePackage")).toBool();
+        EXPECT_EQ(item.value(QStringLiteral("fileSizeIncomplete")).toBool(), package) << "locked/ is left out";
+        if (package) {
+            EXPECT_LT(item.value(QStringLiteral("fileSize")).toInteger(), 100000);
+        }
+    }
+    EXPECT_EQ(paths, found);
+
+    ::chmod(closed.c_str(), 0755);
+    ::chmod(locked.c_str(), 0755);
+    r = test::lurkelctl({"search", "--json", "abc", tree.bytes()}, home);
+    EXPECT_EQ(r.exitStatus, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    const QJsonArray all = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).array();
+    EXPECT_EQ(all.size(), 4);
+    for (const QJsonValue &value : all) {
+        EXPECT_FALSE(value.toObject().value(QStringLiteral("fileSizeIncomplete")).toBool());
+        if (value.toObject().value(QStringLiteral("filePackage")).toBool()) {
+            EXPECT_GT(value.toObject().value(QStringLiteral("fileSize")).toInteger(), 100000);
+        }
     }
 }
