@@ -5,6 +5,7 @@
 #include "FileOperations.h"
 #include "HiddenItemsUpdater.h"
 #include "Interrupt.h"
+#include "TerminalText.h"
 #include "Trash.h"
 
 #include <QLoggingCategory>
@@ -38,31 +39,6 @@ const char *nameOf(Kind kind)
     return "";
 }
 
-// Length of the valid UTF-8 sequence at the start of bytes, 0 when it is not one.
-std::size_t utf8SequenceAt(std::string_view bytes)
-{
-    const auto c = static_cast<unsigned char>(bytes.front());
-    const std::size_t len = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-    if (len > bytes.size()) return 0;
-    return isValidUtf8(bytes.substr(0, len)) ? len : 0;
-}
-
-// A reason for a message line: no control characters may reach the terminal.
-std::string shownText(const QString &text)
-{
-    const QByteArray utf8 = text.toUtf8();
-    std::string out;
-    for (const char ch : utf8) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c < 0x20 || c == 0x7F) {
-            out += ' ';
-        } else {
-            out.push_back(ch);
-        }
-    }
-    return out;
-}
-
 BytePath absolutePath(const std::string &argument)
 {
     if (!argument.empty() && argument.front() == '/') return BytePath(argument);
@@ -79,13 +55,16 @@ struct Output {
 
 void reportFailure(CommandIO &io, Kind kind, std::string_view path, const QString &reason)
 {
-    io.err << "lurkelctl: " << nameOf(kind) << ": " << FileCommands::shownPath(path) << ": " << shownText(reason)
-           << '\n';
+    io.err << "lurkelctl: " << nameOf(kind) << ": " << quoteForTerminal(path) << ": "
+           << messageForTerminal(reason.toStdString()) << '\n';
 }
 
+// Paths for a person are quoted on a terminal; a pipe or a file gets the bytes.
 void printPath(CommandIO &io, const Output &output, const BytePath &path)
 {
-    if (output.print) io.out << path.bytes() << output.terminator;
+    if (!output.print) return;
+    io.out << (io.stdoutIsTerminal && output.terminator == '\n' ? quoteForTerminal(path.bytes()) : path.bytes())
+           << output.terminator;
 }
 
 std::string help(Kind kind)
@@ -182,8 +161,8 @@ int run(const CommandLine &commandLine, Kind kind, const std::vector<std::string
                 reason = QStringLiteral("not a folder");
             }
             if (!reason.isEmpty()) {
-                io.err << "lurkelctl: " << command << ": destination " << FileCommands::shownPath(positional[0]) << ": "
-                       << shownText(reason) << '\n';
+                io.err << "lurkelctl: " << command << ": destination " << quoteForTerminal(positional[0]) << ": "
+                       << messageForTerminal(reason.toStdString()) << '\n';
                 io.err.flush();
                 return kExitFailure;
             }
@@ -220,46 +199,6 @@ int run(const CommandLine &commandLine, Kind kind, const std::vector<std::string
 }
 
 } // namespace
-
-std::string FileCommands::shownPath(std::string_view bytes)
-{
-    static const char hex[] = "0123456789abcdef";
-    std::string escaped;
-    bool needsQuotes = bytes.empty();
-    while (!bytes.empty()) {
-        const auto c = static_cast<unsigned char>(bytes.front());
-        const std::size_t len = utf8SequenceAt(bytes);
-        // C1 controls (U+0080..U+009F) act on terminals as well.
-        const bool c1 = len == 2 && c == 0xC2 && static_cast<unsigned char>(bytes[1]) < 0xA0;
-        if (len == 0 || c1 || c < 0x20 || c == 0x7F) {
-            const std::size_t count = c1 ? 2 : 1;
-            for (std::size_t i = 0; i < count; ++i) {
-                const auto b = static_cast<unsigned char>(bytes[i]);
-                if (b == '\n') {
-                    escaped += "\\n";
-                } else if (b == '\t') {
-                    escaped += "\\t";
-                } else {
-                    escaped += "\\x";
-                    escaped.push_back(hex[b >> 4]);
-                    escaped.push_back(hex[b & 0xF]);
-                }
-            }
-            needsQuotes = true;
-            bytes.remove_prefix(count);
-            continue;
-        }
-        if (c == '\\' || c == '\'') {
-            escaped.push_back('\\');
-            needsQuotes = true;
-        } else if (len == 1 && std::strchr(" \"$`!&*()[]{}<>?;|#~,=", c) != nullptr) {
-            needsQuotes = true;
-        }
-        escaped.append(bytes.substr(0, len));
-        bytes.remove_prefix(len);
-    }
-    return needsQuotes ? "'" + escaped + "'" : escaped;
-}
 
 void FileCommands::registerIn(CommandLine &commandLine)
 {

@@ -13,11 +13,6 @@ namespace lurkel::cli {
 class FileCommands {
 public:
     static void registerIn(CommandLine &commandLine);
-
-    // bytes as they may be shown on a terminal: as they are when that is safe, otherwise in
-    // single quotes with control characters, bytes that are not UTF-8 and C1 controls written
-    // as escapes (\n, \t, \xHH, \\, \').
-    static std::string shownPath(std::string_view bytes);
 };
 
 } // namespace lurkel::cli

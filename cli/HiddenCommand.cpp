@@ -8,6 +8,7 @@
 #include "MainQueue.h"
 #include "RunningApplications.h"
 #include "ScriptsManager.h"
+#include "TerminalText.h"
 #include "VisibilityRestorerAtLaunch.h"
 
 #include <QCoreApplication>
@@ -19,7 +20,6 @@
 
 namespace lurkel::cli {
 namespace {
-
 
 constexpr const char kHelp[] =
     "  status  prints \"shown\" when the file manager shows hidden files, else \"hidden\"\n"
@@ -34,17 +34,6 @@ constexpr const char kHelp[] =
     "\n"
     "Exit status: 0 when the state was read (and, for a switch, is now the one asked for),\n"
     "1 when a script failed or the state could not be confirmed, 2 on a usage error.\n";
-
-// An error text for the terminal: no control characters but line breaks.
-std::string shownText(const QString &text)
-{
-    std::string out = text.toStdString();
-    for (char &ch : out) {
-        const auto c = static_cast<unsigned char>(ch);
-        if ((c < 0x20 && ch != '\n') || c == 0x7F) ch = ' ';
-    }
-    return out;
-}
 
 const char *stateWord(bool shown)
 {
@@ -71,7 +60,7 @@ int readState(HiddenManager &manager, CommandIO &io)
     const HiddenManager::VisibilityLoad &load = manager.lastVisibilityLoad();
     if (load.error) {
         io.err << "lurkelctl: hidden: cannot read the file manager's state: "
-               << shownText(load.error->localizedDescription()) << "\n";
+               << messageForTerminal(load.error->localizedDescription().toStdString(), true) << "\n";
         return kExitFailure;
     }
     if (!load.read) {
@@ -87,8 +76,9 @@ void tellRunningApplication(bool shown)
     if (!QDBusConnection::sessionBus().isConnected()) return;
     const QString bundleIdentifier = QString::fromLatin1(Identity::kBundleIdentifier);
     if (!RunningApplications::isRunning(bundleIdentifier)) return;
-    DistributedNotificationCenter::defaultCenter().post(QString::fromLatin1(MessageNames::kXpcNote), bundleIdentifier,
-                                                        {{QString::fromLatin1(MessageNames::kShowHiddenStateKey), shown}});
+    DistributedNotificationCenter::defaultCenter().post(
+        QString::fromLatin1(MessageNames::kXpcNote), bundleIdentifier,
+        {{QString::fromLatin1(MessageNames::kShowHiddenStateKey), shown}});
     // The signal is only queued; a call that waits for the bus's answer goes out after it on
     // the same connection, so once it returns the notification has left this process.
     RunningApplications::isRunning(bundleIdentifier);
@@ -152,7 +142,8 @@ int run(const std::vector<std::string> &args, CommandIO &io)
     if (!waitFor([&] { return switched && !manager.isUpdating(); })) return kExitInterrupted;
     if (switchError) {
         scripts.waitForRunningScripts();
-        io.err << "lurkelctl: hidden: the switch failed: " << shownText(switchError->localizedDescription()) << "\n";
+        io.err << "lurkelctl: hidden: the switch failed: "
+               << messageForTerminal(switchError->localizedDescription().toStdString(), true) << "\n";
         return kExitFailure;
     }
 

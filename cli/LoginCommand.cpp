@@ -1,6 +1,7 @@
 #include "LoginCommand.h"
 
 #include "LurkelProjectRunAtLoginManager.h"
+#include "TerminalText.h"
 
 #include <ostream>
 
@@ -18,7 +19,7 @@ constexpr const char kHelp[] = "  on      start Lurkel at login: writes the auto
 void printFailure(CommandIO &io, const char *message, const Error &error)
 {
     io.err << "lurkelctl: " << message << "\n"
-           << "lurkelctl: " << error.localizedDescription().toStdString() << "\n";
+           << "lurkelctl: " << messageForTerminal(error.localizedDescription().toStdString()) << "\n";
 }
 
 int run(const std::vector<std::string> &args, CommandIO &io)
@@ -33,7 +34,8 @@ int run(const std::vector<std::string> &args, CommandIO &io)
 
     if (what == "status") {
         io.out << (manager.isEnabledToAutoLaunchWithHelperApp() ? "on" : "off") << "\n";
-        if (const auto legacy = manager.itemRefInLoginItems()) io.out << "legacy entry: " << legacy->bytes() << "\n";
+        if (const auto legacy = manager.itemRefInLoginItems())
+            io.out << "legacy entry: " << quoteForTerminal(legacy->bytes()) << "\n";
         return kExitSuccess;
     }
 

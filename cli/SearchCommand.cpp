@@ -7,6 +7,7 @@
 #include "DirectoryWalker.h"
 #include "Interrupt.h"
 #include "SearchManager.h"
+#include "TerminalText.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -114,7 +115,8 @@ void writeJsonItem(std::ostream &out, const SearchItem &item)
         << ",\"fullFileNameWithPath\":" << SearchCommand::jsonValue(item.fullFileNameWithPath().bytes())
         << ",\"enclosingFolderName\":" << SearchCommand::jsonValue(item.enclosingFolderName()) << ",\"fileType\":"
         << (item.fileType().isNull() ? std::string("null") : SearchCommand::jsonValue(item.fileType().toStdString()))
-        << ",\"fileSize\":" << item.fileSize() << ",\"lastUsedDate\":";
+        << ",\"fileSize\":" << item.fileSize() << ",\"fileSizeIncomplete\":" << boolean(item.fileSizeIncomplete())
+        << ",\"lastUsedDate\":";
     if (item.lastUsedDate().isValid()) {
         out << '"' << item.lastUsedDate().toUTC().toString(Qt::ISODateWithMs).toStdString() << '"';
     } else {
@@ -124,6 +126,27 @@ void writeJsonItem(std::ostream &out, const SearchItem &item)
         << ",\"fileInHiddenFolder\":" << boolean(item.fileInHiddenFolder())
         << ",\"filePackage\":" << boolean(item.filePackage()) << ",\"fileInPackage\":" << boolean(item.fileInPackage())
         << ",\"category\":\"" << categoryName(item.category()) << "\"}";
+}
+
+// After the results: one line on standard error for each folder that could not be read, and
+// one for those counted beyond the list. Returns whether there were any.
+bool reportUnreadable(CommandIO &io, const std::vector<UnreadableFolder> &folders, std::int64_t count)
+{
+    for (const UnreadableFolder &folder : folders)
+        io.err << "lurkelctl: cannot read " << quoteForTerminal(folder.folder.bytes()) << ": "
+               << std::strerror(folder.error) << '\n';
+    const std::int64_t more = count - static_cast<std::int64_t>(folders.size());
+    if (more > 0) io.err << "lurkelctl: " << more << " more folders could not be read\n";
+    io.err.flush();
+    return count > 0;
+}
+
+// The exit status once the results are out.
+int finalStatus(CommandIO &io, const std::vector<UnreadableFolder> &folders, std::int64_t count)
+{
+    const bool unreadable = reportUnreadable(io, folders, count);
+    if (Interrupt::requested()) return kExitInterrupted;
+    return unreadable ? kExitFailure : kExitSuccess;
 }
 
 // "Found N / M" on standard error, only when a person watches it.
@@ -219,10 +242,16 @@ int runSearch(const Options &options, CommandIO &io)
         const auto list = manager.getFilteredSearchResultArray();
         if (options.json || printed == list->size()) return;
         if (io.stdoutIsTerminal) counter.clear(); // the paths go to the same screen
+        // A person reads quoted names; a pipe or a file gets the bytes (-0 always does).
+        const bool quoted = io.stdoutIsTerminal && !options.nul;
         const char end = options.nul ? '\0' : '\n';
         for (; printed < list->size(); ++printed) {
             const BytePath path = (*list)[printed]->fullFileNameWithPath();
-            io.out.write(path.c_str(), static_cast<std::streamsize>(path.size()));
+            if (quoted) {
+                io.out << quoteForTerminal(path.bytes());
+            } else {
+                io.out.write(path.c_str(), static_cast<std::streamsize>(path.size()));
+            }
             io.out.put(end);
         }
         io.out.flush();
@@ -266,13 +295,23 @@ int runSearch(const Options &options, CommandIO &io)
         printNewPaths();
     }
     io.out.flush();
-    return Interrupt::requested() ? kExitInterrupted : kExitSuccess;
+    return finalStatus(io, manager.unreadableFolders(), manager.unreadableFolderCount());
 }
 
 class CountingReceiver final : public walker::WalkerReceiver {
 public:
     void fileFound(const walker::FoundEntry &) override { count.fetch_add(1, std::memory_order_relaxed); }
+    void directoryUnreadable(std::string_view folder, int error) override
+    {
+        std::lock_guard lock(mutex);
+        ++unreadableCount;
+        if (unreadable.size() < SearchManager::kMaxUnreadableFoldersKept)
+            unreadable.push_back(UnreadableFolder{BytePath(folder), error});
+    }
     std::atomic<std::int64_t> count{0};
+    std::mutex mutex;
+    std::int64_t unreadableCount = 0; // under mutex, as the list
+    std::vector<UnreadableFolder> unreadable;
 };
 
 // The walker alone: matches are counted, not classified.
@@ -312,7 +351,8 @@ int runCount(const Options &options, CommandIO &io)
     if (Interrupt::requested()) return kExitInterrupted;
     io.out << receiver.count.load() << '\n';
     io.out.flush();
-    return kExitSuccess;
+    std::lock_guard lock(receiver.mutex);
+    return finalStatus(io, receiver.unreadable, receiver.unreadableCount);
 }
 
 } // namespace
@@ -343,14 +383,25 @@ std::string SearchCommand::help()
            "package), lastUsedDate (UTC, ISO 8601, or null), fileHidden, fileInHiddenFolder,\n"
            "filePackage, fileInPackage and category. File names are bytes: a name or path that\n"
            "is not valid UTF-8 is written as an object {\"bytes_b64\": \"...\"} holding its bytes\n"
-           "in base64, instead of a string.\n"
+           "in base64, instead of a string. fileSizeIncomplete is true when part of a package could\n"
+           "not be read: its fileSize is then what could be summed.\n"
            "\n"
+           "On a terminal the paths are shown quoted where needed, with control characters and\n"
+           "bytes that are not UTF-8 escaped (\\n, \\xHH); to a pipe or a file they are written as\n"
+           "their bytes.\n"
+           "\n"
+           "Each folder that could not be read (FOLDER itself or one below it) is named on standard\n"
+           "error after the results (\"lurkelctl: cannot read FOLDER: REASON\"); the exit status\n"
+           "is then 1.\n"
+           "\n"
+
            "On a terminal the count so far is shown on standard error as \"Found N / M\" (M =\n"
            "entries examined). Ctrl-C stops the search; what was found until then is printed\n"
            "(--count prints nothing) and the exit status is 130.\n"
            "\n"
            "Exit status: 0 success (also when nothing is found), 1 failure (no such folder,\n"
-           "empty or too long text), 2 usage error, 130 interrupted.\n";
+           "empty or too long text, or a folder below it could not be read), 2 usage error,\n"
+           "130 interrupted.\n";
 }
 
 std::string SearchCommand::jsonValue(std::string_view bytes)
@@ -393,36 +444,8 @@ std::string SearchCommand::jsonValue(std::string_view bytes)
     return json;
 }
 
-std::string SearchCommand::quoteForMessage(std::string_view bytes)
-{
-    static const char hex[] = "0123456789abcdef";
-    const bool utf8 = isValidUtf8(bytes);
-    std::string quoted = "'";
-    for (const char c : bytes) {
-        const auto u = static_cast<unsigned char>(c);
-        if (c == '\\' || c == '\'') {
-            quoted.push_back('\\');
-            quoted.push_back(c);
-        } else if (c == '\n') {
-            quoted += "\\n";
-        } else if (c == '\t') {
-            quoted += "\\t";
-        } else if (u < 0x20 || u == 0x7F || (u >= 0x80 && !utf8)) {
-            quoted += "\\x";
-            quoted.push_back(hex[u >> 4]);
-            quoted.push_back(hex[u & 0xF]);
-        } else {
-            quoted.push_back(c);
-        }
-    }
-    quoted.push_back('\'');
-    return quoted;
-}
-
 int SearchCommand::run(const CommandLine &commandLine, const std::vector<std::string> &args, CommandIO &io)
 {
-    walker::setDiagnosticsEnabled(false);
-
     ArgumentParser parser;
     parser.flag("-0").flag("--json").flag("--count").option("--filter");
     if (!parser.parse(args)) return commandLine.usageError(io, "search: " + parser.error());
@@ -459,14 +482,14 @@ int SearchCommand::run(const CommandLine &commandLine, const std::vector<std::st
         struct stat st {};
         if (::stat(options.folder.c_str(), &st) != 0) {
             if (errno == ENOENT || errno == ENOTDIR)
-                return failure(io, "no such folder: " + quoteForMessage(positional[1]));
-            return failure(io, "cannot read folder " + quoteForMessage(positional[1]) + ": " + std::strerror(errno));
+                return failure(io, "no such folder: " + quoteForTerminal(positional[1]));
+            return failure(io, "cannot read folder " + quoteForTerminal(positional[1]) + ": " + std::strerror(errno));
         }
-        if (!S_ISDIR(st.st_mode)) return failure(io, "not a folder: " + quoteForMessage(positional[1]));
+        if (!S_ISDIR(st.st_mode)) return failure(io, "not a folder: " + quoteForTerminal(positional[1]));
     } else {
         options.folder = SearchFolder::choose();
         if (!isDirectory(options.folder)) {
-            return failure(io, "no such folder: " + quoteForMessage(options.folder.bytes()));
+            return failure(io, "no such folder: " + quoteForTerminal(options.folder.bytes()));
         }
     }
 

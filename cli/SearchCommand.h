@@ -19,9 +19,6 @@ public:
     // bytes as a JSON value: a string when they are valid UTF-8, otherwise
     // {"bytes_b64": "<base64 of the bytes>"}.
     static std::string jsonValue(std::string_view bytes);
-    // bytes quoted for a one-line message: control characters and bytes that are not UTF-8
-    // are written as escapes.
-    static std::string quoteForMessage(std::string_view bytes);
 };
 
 } // namespace lurkel::cli

@@ -36,6 +36,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QScrollBar>
+#include <QStringList>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWindow>
@@ -560,12 +561,14 @@ void SearchResultWC::searchCompleted()
     setFilterControlsEnabled(true);
     updateSearchResults();
     refreshTitle();
-    if (found == 0) {
-        m_nothingFoundStatLabel->setText(QStringLiteral("Nothing found for \"%1\"").arg(text));
-        m_nothingFoundStatLabel->show();
-    } else {
-        m_nothingFoundStatLabel->hide();
+    QStringList status;
+    if (found == 0) status << QStringLiteral("Nothing found for \"%1\"").arg(text);
+    if (const std::int64_t unreadable = m_manager->unreadableFolderCount(); unreadable > 0) {
+        status << (unreadable == 1 ? QStringLiteral("1 folder could not be read")
+                                   : QStringLiteral("%1 folders could not be read").arg(unreadable));
     }
+    m_nothingFoundStatLabel->setText(status.join(QStringLiteral(" \u00b7 ")));
+    m_nothingFoundStatLabel->setVisible(!status.isEmpty());
     showPathBarAt(m_manager->searchLocation());
     m_pathControl->show();
 

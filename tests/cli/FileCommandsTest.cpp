@@ -89,14 +89,6 @@ TEST(FileCommands, HostileNamesThroughEveryCommand)
     EXPECT_FALSE(exists(TestEnvironment::root() / "pwned") || exists(home / "pwned"));
 }
 
-TEST(FileCommands, ShownPathsAreQuotedWithControlsAndInvalidBytesEscaped)
-{
-    EXPECT_EQ(cli::FileCommands::shownPath("/plain/path-1.txt"), "/plain/path-1.txt");
-    EXPECT_EQ(cli::FileCommands::shownPath("it's\n\t\\"), "'it\\'s\\n\\t\\\\'");
-    EXPECT_EQ(cli::FileCommands::shownPath("caf\xc3\xa9 \xff\x1b[2J"), "'caf\xc3\xa9 \\xff\\x1b[2J'");
-    EXPECT_EQ(cli::FileCommands::shownPath("c1\xc2\x9b"), "'c1\\xc2\\x9b'");
-}
-
 TEST(FileCommands, PermissionFailuresAsAnUnprivilegedUser)
 {
     if (runningAsRoot()) {

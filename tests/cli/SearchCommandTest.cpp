@@ -1,5 +1,6 @@
 #include "SearchCommand.h"
 #include "CommandLine.h"
+#include "Fixtures.h"
 #include "Interrupt.h"
 #include "Spawn.h"
 #include "TestEnvironment.h"
@@ -15,6 +16,7 @@
 #include <set>
 #include <sstream>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace lurkel;
 using namespace lurkel::cli;
@@ -84,14 +86,24 @@ QByteArray jsonBytes(const QJsonValue &value)
     return QByteArray::fromBase64(value.toObject().value(QStringLiteral("bytes_b64")).toString().toLatin1());
 }
 
-std::pair<int, std::string> runInProcess(const std::vector<std::string> &args)
+std::pair<int, std::string> runInProcess(const std::vector<std::string> &args, bool toTerminal = false)
 {
     CommandLine line;
     SearchCommand::registerIn(line);
     std::ostringstream out, err;
-    CommandIO io{out, err};
+    CommandIO io{out, err, toTerminal};
     const int rc = line.run(args, io);
     return {rc, out.str()};
+}
+
+std::set<std::string> lines(const std::string &text)
+{
+    std::set<std::string> parts;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+        parts.insert(text.substr(start, end - start));
+    EXPECT_EQ(start, text.size()) << "every line ends with a line feed";
+    return parts;
 }
 
 } // namespace
@@ -109,6 +121,17 @@ TEST(SearchCommand, HostileNamesComeOutByteExact)
     const SpawnResult count = lurkelctl({"search", "--count", "ABC", tree.root.bytes()});
     ASSERT_EQ(count.exitStatus, 0) << count.standardError;
     EXPECT_EQ(count.standardOutput, std::to_string(all.size()) + "\n");
+}
+
+TEST(SearchCommand, ATerminalGetsQuotedNamesAPipeTheBytes)
+{
+    const BytePath folder = test::makeDir(test::TestEnvironment::root() / "terminal");
+    const std::string name = "csi\xc2\x9b[31m-abc";
+    test::writeFile(folder / name, "");
+    const auto [rc, shown] = runInProcess({"search", "abc", folder.bytes()}, true);
+    EXPECT_EQ(rc, kExitSuccess);
+    EXPECT_EQ(shown, "'" + folder.bytes() + "/csi\\xc2\\x9b[31m-abc'\n");
+    EXPECT_EQ(runInProcess({"search", "abc", folder.bytes()}).second, (folder / name).bytes() + "\n");
 }
 
 TEST(SearchCommand, JsonCarriesEveryFieldAndForeignBytesAsBase64)
@@ -187,5 +210,70 @@ TEST(SearchCommand, CtrlCStopsWith130AndTheNextSearchRunsInFull)
         const auto [rc, out] = runInProcess({"search", mode, "many-", big.bytes()});
         EXPECT_EQ(rc, kExitSuccess);
         EXPECT_EQ(count ? out : std::to_string(splitNul(out).size()) + "\n", std::to_string(kFiles) + "\n");
+    }
+}
+
+// As an unprivileged user (CI runs as root, which reads everything): the results come out in
+// every form, then each folder that could not be read is named and the status is 1.
+TEST(SearchCommand, UnreadableFoldersAreNamedAfterTheResults)
+{
+    if (test::runningAsRoot()) {
+        ASSERT_EQ(::access("/usr/bin/setpriv", X_OK), 0) << "setpriv is needed to drop root for this test";
+    }
+    const BytePath area = test::unprivilegedArea();
+    const BytePath tree = test::makeDir(area / "tree");
+    const BytePath closed = test::makeDir(tree / "closed-\xc2\x9b\n"), locked = tree / "abc.app/locked";
+    test::writeFile(tree / "abc-top", "");
+    test::writeFile(closed / "abc-inside", "");
+    test::makeDir(tree / "abc.app");
+    test::makeDir(locked);
+    test::writeFile(tree / "abc.app/abc-inner", "12345");
+    test::writeFile(locked / "big", std::string(100000, 'x'));
+    ::chmod(closed.c_str(), 0);
+    ::chmod(locked.c_str(), 0);
+    const std::set<std::string> found = {(tree / "abc-top").bytes(), (tree / "abc.app").bytes(),
+                                         (tree / "abc.app/abc-inner").bytes()};
+    const std::set<std::string> named = {"lurkelctl: cannot read '" + tree.bytes() +
+                                             "/closed-\\xc2\\x9b\\n': Permission denied",
+                                         "lurkelctl: cannot read " + locked.bytes() + ": Permission denied"};
+    const BytePath home = area / "home";
+
+    test::CtlResult r = test::lurkelctl({"search", "abc", tree.bytes()}, home);
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_EQ(lines(r.out), found);
+    EXPECT_EQ(lines(r.err), named);
+
+    r = test::lurkelctl({"search", "--count", "abc", tree.bytes()}, home);
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_EQ(r.out, "3\n");
+    EXPECT_EQ(lines(r.err), named);
+
+    r = test::lurkelctl({"search", "--json", "abc", tree.bytes()}, home);
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_EQ(lines(r.err), named);
+    std::set<std::string> paths;
+    for (const QJsonValue &value : QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).array()) {
+        const QJsonObject item = value.toObject();
+        paths.insert(jsonBytes(item.value(QStringLiteral("fullFileNameWithPath"))).toStdString());
+        const bool package = item.value(QStringLiteral("filePackage")).toBool();
+        EXPECT_EQ(item.value(QStringLiteral("fileSizeIncomplete")).toBool(), package) << "locked/ is left out";
+        if (package) {
+            EXPECT_LT(item.value(QStringLiteral("fileSize")).toInteger(), 100000);
+        }
+    }
+    EXPECT_EQ(paths, found);
+
+    ::chmod(closed.c_str(), 0755);
+    ::chmod(locked.c_str(), 0755);
+    r = test::lurkelctl({"search", "--json", "abc", tree.bytes()}, home);
+    EXPECT_EQ(r.exitStatus, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    const QJsonArray all = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).array();
+    EXPECT_EQ(all.size(), 4);
+    for (const QJsonValue &value : all) {
+        EXPECT_FALSE(value.toObject().value(QStringLiteral("fileSizeIncomplete")).toBool());
+        if (value.toObject().value(QStringLiteral("filePackage")).toBool()) {
+            EXPECT_GT(value.toObject().value(QStringLiteral("fileSize")).toInteger(), 100000);
+        }
     }
 }

@@ -134,6 +134,13 @@ TEST(ResultsWindow, FollowsTheSearchAndGrowsTheTableOnTheSecondTick)
     h.search(QStringLiteral("nothing-like-this"), h.home / "T");
     EXPECT_FALSE(h.window->nothingFoundStatLabel()->isHidden());
     EXPECT_FALSE(h.window->copyActionButton()->isEnabled());
+
+    // a folder that cannot be read is counted in the status line
+    h.search(QStringLiteral("tick"), h.home / "T" / "gone");
+    EXPECT_EQ(h.window->nothingFoundStatLabel()->text(),
+              QStringLiteral("Nothing found for \"tick\" \u00b7 1 folder could not be read"));
+    h.search(QStringLiteral("tick"), h.home / "T");
+    EXPECT_TRUE(h.window->nothingFoundStatLabel()->isHidden());
 }
 
 TEST(ResultsWindow, EveryKeyReachesItsAction)

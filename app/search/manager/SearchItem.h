@@ -53,6 +53,9 @@ public:
     // Bytes for a file, -1 for a plain folder, 0 for a package until its contents are summed.
     std::int64_t fileSize() const { return m_fileSize; }
     void setFileSize(std::int64_t value) { m_fileSize = value; }
+    // Part of the package could not be read: fileSize is what could be summed, a lower bound.
+    bool fileSizeIncomplete() const { return m_fileSizeIncomplete; }
+    void setFileSizeIncomplete(bool value) { m_fileSizeIncomplete = value; }
     // The modification date (in UTC; toLocalTime() for display); invalid when it could not be read.
     const QDateTime &lastUsedDate() const { return m_lastUsedDate; }
     void setLastUsedDate(QDateTime value) { m_lastUsedDate = std::move(value); }
@@ -79,6 +82,7 @@ private:
     bool m_fileInHiddenFolder = false;
     bool m_filePackage = false;
     bool m_fileInPackage = false;
+    bool m_fileSizeIncomplete = false;
     std::uint64_t m_itemID = 0;
     std::string m_fileName;
     BytePath m_filePath;

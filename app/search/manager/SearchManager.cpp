@@ -75,34 +75,51 @@ bool isInsideFolder(const BytePath &path, const std::string &folder)
     return p.size() == folder.size() || p[folder.size()] == '/' || folder.back() == '/';
 }
 
-// Adds up the sizes of everything in the open directory dirFd.
+bool stopped(const std::atomic<bool> *stop)
+{
+    return stop != nullptr && stop->load(std::memory_order_relaxed);
+}
+
+// Adds the sizes of everything in the open directory dirFd to sum. False
+// when some of it could not be read, or the sum was stopped: sum is then a lower bound.
 bool sumDirectory(UniqueFd dirFd, int depth, const std::atomic<bool> *stop, std::int64_t &sum)
 {
     DIR *dir = ::fdopendir(dirFd.get());
     if (dir == nullptr) return false;
     dirFd.release(); // closed with the stream
     bool complete = true;
-    while (const dirent *entry = ::readdir(dir)) {
-        if (stop != nullptr && stop->load(std::memory_order_relaxed)) {
+    for (;;) {
+        errno = 0;
+        const dirent *entry = ::readdir(dir);
+        if (entry == nullptr) {
+            if (errno != 0) complete = false; // the listing broke off
+            break;
+        }
+        if (stopped(stop)) {
             complete = false;
             break;
         }
         const char *name = entry->d_name;
         if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
         struct stat st {};
-        if (::fstatat(::dirfd(dir), name, &st, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT) != 0) continue;
+        if (::fstatat(::dirfd(dir), name, &st, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT) != 0) {
+            if (errno != ENOENT) complete = false; // ENOENT: removed since it was listed
+            continue;
+        }
         sum += static_cast<std::int64_t>(st.st_size);
         if (!S_ISDIR(st.st_mode)) continue;
         if (depth >= kMaxSumDepth) {
             qCWarning(lcSearch) << "package size: folder nested too deeply, not summed:" << name;
+            complete = false;
             continue;
         }
         UniqueFd childFd(::openat(::dirfd(dir), name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-        if (!childFd.valid()) continue;
-        if (!sumDirectory(std::move(childFd), depth + 1, stop, sum) && stop != nullptr && stop->load()) {
-            complete = false;
-            break;
+        if (!childFd.valid()) {
+            if (errno != ENOENT) complete = false;
+            continue;
         }
+        if (!sumDirectory(std::move(childFd), depth + 1, stop, sum)) complete = false;
+        if (stopped(stop)) break;
     }
     ::closedir(dir);
     return complete;
@@ -126,6 +143,10 @@ struct SearchManager::SearchRun {
     std::uint64_t itemsCounter = 0;      // next itemID (main thread)
     std::atomic<std::int64_t> lastDrainMs{std::numeric_limits<std::int64_t>::min() / 2}; // clock time of the last drain
     std::function<void()> completion;
+
+    std::mutex unreadableMutex;
+    std::int64_t unreadableCount = 0;         // under unreadableMutex
+    std::vector<UnreadableFolder> unreadable; // under unreadableMutex; the first kMaxUnreadableFoldersKept
 };
 
 class SearchManager::RunReceiver final : public walker::WalkerReceiver {
@@ -135,6 +156,14 @@ public:
     void fileFound(const walker::FoundEntry &entry) override
     {
         m_manager.fileFoundObjCWithFileAndPathAndTotalFilesCount(m_run, entry);
+    }
+    void directoryUnreadable(std::string_view folder, int error) override
+    {
+        if (m_run->superseded.load(std::memory_order_relaxed)) return;
+        std::lock_guard lock(m_run->unreadableMutex);
+        ++m_run->unreadableCount;
+        if (m_run->unreadable.size() < kMaxUnreadableFoldersKept)
+            m_run->unreadable.push_back(UnreadableFolder{BytePath(folder), error});
     }
     void searchInterrupted() override { m_manager.searchInterruptedObjC(); }
 
@@ -234,6 +263,8 @@ std::optional<Error> SearchManager::performSearchWithTemplateBytesAndFolder(std:
     m_filteredSearchResultArray = std::make_shared<SearchItemList>();
     if (auto listener = m_searchResultDialog.lock()) listener->prepareForNewSearchResults();
     m_foundItemsMask = 0;
+    m_unreadableFolderCount = 0;
+    m_unreadableFolders.clear();
 
     std::string pattern = lowerCasedSearchText(text);
     if (folder.empty() || pattern.empty()) return std::nullopt;
@@ -347,6 +378,11 @@ void SearchManager::finishRun(const std::shared_ptr<SearchRun> &run)
     drainRun(run);
     if (run != m_currentRun || run->superseded || run->finished) return;
     run->finished = true;
+    {
+        std::lock_guard lock(run->unreadableMutex);
+        m_unreadableFolderCount = run->unreadableCount;
+        m_unreadableFolders = std::move(run->unreadable);
+    }
     if (run->completion) run->completion();
 }
 
@@ -497,16 +533,14 @@ QDateTime SearchManager::getModificationDate(const BytePath &path)
     return stat ? modificationDateOf(*stat) : QDateTime();
 }
 
-std::optional<std::int64_t> SearchManager::sumFolderContents(const BytePath &folder, const std::atomic<bool> *stop)
+std::optional<SearchManager::FolderSize> SearchManager::sumFolderContents(const BytePath &folder,
+                                                                          const std::atomic<bool> *stop)
 {
+    FolderSize size;
     UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (!fd.valid()) {
-        logFailure(lcSearch, "sumFolderContents", Error::posix(errno, folder.displayString()));
-        return std::nullopt;
-    }
-    std::int64_t sum = 0;
-    if (!sumDirectory(std::move(fd), 0, stop, sum)) return std::nullopt;
-    return sum;
+    size.complete = fd.valid() && sumDirectory(std::move(fd), 0, stop, size.bytes);
+    if (stopped(stop)) return std::nullopt;
+    return size;
 }
 
 void SearchManager::getFolderSizeForSearchItem(const SearchItemPtr &item)
@@ -516,14 +550,17 @@ void SearchManager::getFolderSizeForSearchItem(const SearchItemPtr &item)
     const BytePath path = item->fullFileNameWithPath();
     m_sizeQueue.start([this, run, item, path]() {
         const std::atomic<bool> *stop = run ? &run->superseded : nullptr;
-        std::optional<std::int64_t> sum;
-        if (stop == nullptr || !stop->load()) sum = sumFolderContents(path, stop);
+        std::optional<FolderSize> sum;
+        if (!stopped(stop)) sum = sumFolderContents(path, stop);
         QMetaObject::invokeMethod(
             this,
             [this, run, item, sum]() {
                 --m_pendingPackageSizes;
                 if (run && run->superseded) return;
-                if (sum) item->setFileSize(*sum);
+                if (sum) {
+                    item->setFileSize(sum->bytes);
+                    item->setFileSizeIncomplete(!sum->complete);
+                }
                 if (auto listener = m_searchResultDialog.lock()) listener->packageSizeArrived(item);
             },
             Qt::QueuedConnection);

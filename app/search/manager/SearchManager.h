@@ -24,6 +24,12 @@ namespace lurkel {
 
 class HiddenStateCache;
 
+// A folder a search could not open or list to the end, and the errno of the failure.
+struct UnreadableFolder {
+    BytePath folder;
+    int error = 0;
+};
+
 // What the results window does for the search manager. The manager holds it weakly and
 // calls it on the main thread.
 class SearchResultsListener {
@@ -36,8 +42,8 @@ public:
     virtual void searchStarted() = 0;
     // The search has ended (run to the end or cancelled); every item it found is in the lists.
     virtual void searchCompleted() = 0;
-    // A package's background size sum has ended: its fileSize now holds the sum (or stays 0
-    // when the package could not be read).
+    // A package's background size sum has ended: its fileSize now holds the sum, and
+    // fileSizeIncomplete tells whether part of the package could not be read.
     virtual void packageSizeArrived(const SearchItemPtr &) {}
 };
 
@@ -100,6 +106,12 @@ public:
     std::int64_t totalFiles() const;
     // From the start of a search until its completion has run (main thread).
     bool isSearchRunning() const;
+    // The folders the last completed search could not read, in the order met: every one is
+    // counted, the first kMaxUnreadableFoldersKept are kept. Empty from the start of a search
+    // until its completion (main thread).
+    static constexpr std::size_t kMaxUnreadableFoldersKept = 10000;
+    std::int64_t unreadableFolderCount() const { return m_unreadableFolderCount; }
+    const std::vector<UnreadableFolder> &unreadableFolders() const { return m_unreadableFolders; }
 
     // The two lists. A listener keeps these very objects (until prepareForNewSearchResults)
     // and may reorder or refill the filtered one on the main thread.
@@ -133,9 +145,15 @@ public:
     static std::int64_t getFileSize(const BytePath &path);
     static QDateTime getModificationDate(const BytePath &path);
     // The sizes of everything below folder added up (folders with their own size, links not
-    // followed); nullopt when folder cannot be read or stop became true.
-    static std::optional<std::int64_t> sumFolderContents(const BytePath &folder,
-                                                         const std::atomic<bool> *stop = nullptr);
+    // followed). What could not be read (a listing that failed, an entry that could not be
+    // stat'ed or opened, a folder nested too deeply) is left out and makes the sum incomplete,
+    // a lower bound; entries gone since they were listed are no part of it. nullopt when stop
+    // became true.
+    struct FolderSize {
+        std::int64_t bytes = 0;
+        bool complete = true;
+    };
+    static std::optional<FolderSize> sumFolderContents(const BytePath &folder, const std::atomic<bool> *stop = nullptr);
     // Sums the package's contents on an idle-priority thread and sets the item's size on the
     // main thread.
     void getFolderSizeForSearchItem(const SearchItemPtr &item);
@@ -168,6 +186,8 @@ private:
     std::shared_ptr<SearchItemList> m_searchResultArray = std::make_shared<SearchItemList>();
     std::shared_ptr<SearchItemList> m_filteredSearchResultArray = std::make_shared<SearchItemList>();
     int m_pendingPackageSizes = 0;
+    std::int64_t m_unreadableFolderCount = 0;
+    std::vector<UnreadableFolder> m_unreadableFolders;
 
     // Written on the main thread under the mutex; read elsewhere under it.
     mutable std::mutex m_runMutex;

@@ -8,7 +8,6 @@
 #include <chrono>
 #include <climits>
 #include <condition_variable>
-#include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -33,7 +32,6 @@ std::atomic<bool> walkerRunFlag{true};
 std::atomic<int> activeWalkerCount{0}; // walkers at work, every generation
 std::atomic<std::int32_t> examinedEntryCount{0};
 std::atomic<std::uint64_t> scanGeneration{0};
-std::atomic<bool> diagnosticsEnabled{true};
 
 constexpr std::size_t kListingBufferBytes = std::size_t{64} * 1024;
 
@@ -96,6 +94,7 @@ struct Scan {
     int descriptorBudget = 64;
     std::atomic<int> descriptorsKept{0};
     std::atomic<std::int64_t> directories{0};
+    std::atomic<std::int64_t> unreadable{0};
 
     std::mutex mutex;
     std::condition_variable wake;
@@ -106,15 +105,13 @@ struct Scan {
     bool finished = false;
 };
 
-bool diagnostics()
+// A folder that could not be opened or listed to the end. Nothing is told once the scan
+// has been cancelled, as with matches.
+void reportUnreadable(Scan &scan, const std::string &folder, int error)
 {
-    return diagnosticsEnabled.load(std::memory_order_relaxed);
-}
-
-void reportOpenFailure(const std::string &path, int err)
-{
-    if (!diagnostics()) return;
-    std::fprintf(stderr, "Could not open directory \"%s\". Error was : %s\n", path.c_str(), std::strerror(err));
+    if (!scan.running()) return;
+    scan.unreadable.fetch_add(1, std::memory_order_relaxed);
+    scan.receiver.directoryUnreadable(folder, error);
 }
 
 // Opens a path of any length one component at a time, never following links on the way
@@ -258,7 +255,7 @@ private:
         }
         const int fd = openNode(m_scan, *node);
         if (fd < 0) {
-            reportOpenFailure(node->path, errno);
+            reportUnreadable(m_scan, node->path, errno);
             return;
         }
         m_scan.directories.fetch_add(1, std::memory_order_relaxed);
@@ -273,7 +270,7 @@ private:
             if (got == 0) break;
             if (got < 0) {
                 if (errno == EINTR) continue;
-                if (diagnostics()) std::perror("Error returned: ");
+                reportUnreadable(m_scan, folder, errno);
                 break;
             }
             for (long offset = 0; offset < got;) {
@@ -390,8 +387,6 @@ ScanSummary runScan(const std::string &root, std::string_view text, WalkerReceiv
     }
     const std::uint64_t generation = scanGeneration.fetch_add(1) + 1;
     examinedEntryCount.store(0);
-    if (diagnostics()) std::printf("cpp scan\n");
-    const auto started = std::chrono::steady_clock::now();
 
     Scan scan(generation, text, receiver);
     scan.excludedMounts = MountTable::read().excludedMountPointsFor(root);
@@ -401,12 +396,10 @@ ScanSummary runScan(const std::string &root, std::string_view text, WalkerReceiv
     rootNode->path = normalizedRoot(root);
     scan.outstanding = 1;
 
-    std::int64_t threadMicros = 0;
     activeWalkerCount.fetch_add(1);
     std::vector<std::thread> helpers;
     if (scan.running()) {
         for (int i = 1; i < kMaxWalkers; ++i) {
-            const auto before = std::chrono::steady_clock::now();
             try {
                 helpers.emplace_back([&scan]() {
                     activeWalkerCount.fetch_add(1);
@@ -416,9 +409,6 @@ ScanSummary runScan(const std::string &root, std::string_view text, WalkerReceiv
             } catch (const std::system_error &) {
                 break; // fewer walkers; the walk still finishes
             }
-            threadMicros +=
-                std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - before)
-                    .count();
         }
         Walker(scan).run(rootNode);
     }
@@ -436,16 +426,8 @@ ScanSummary runScan(const std::string &root, std::string_view text, WalkerReceiv
 
     summary.examined = examinedEntryCount.load();
     summary.directories = scan.directories.load();
+    summary.unreadable = scan.unreadable.load();
     summary.cancelled = !scan.running();
-    if (diagnostics()) {
-        const auto micros =
-            std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started).count();
-        std::printf("\nfiles = %d checked = %lld\n", summary.examined, static_cast<long long>(summary.directories));
-        std::printf("seconds elapsed = %lld.%03lld\n", static_cast<long long>(micros / 1000000),
-                    static_cast<long long>((micros / 1000) % 1000));
-        std::printf("seconds elapsed for THREADS= %lld microseconds\n", static_cast<long long>(threadMicros));
-        std::fflush(stdout);
-    }
     if (!walkerRunFlag.load()) receiver.searchInterrupted();
     return summary;
 }
@@ -453,34 +435,18 @@ ScanSummary runScan(const std::string &root, std::string_view text, WalkerReceiv
 void cancelScan()
 {
     walkerRunFlag.store(false);
-    long waits = 0;
-    for (; waits < 5000; ++waits) {
-        if (activeWalkerCount.load() == 0) {
-            if (diagnostics()) std::printf("\nSEARCH CANCELLED - %ld waits\n", waits);
-            return;
-        }
+    for (int waits = 0; waits < 5000 && activeWalkerCount.load() != 0; ++waits)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    if (diagnostics()) {
-        std::printf("THREAD waiting timeout error.\n");
-        std::printf("\nSEARCH CANCELLED - %ld waits\n", waits);
-    }
 }
 
 void resumeScan()
 {
     walkerRunFlag.store(true);
-    if (diagnostics()) std::printf("\nSEARCH RESUMED\n");
 }
 
 std::int32_t scannedEntryCount()
 {
     return examinedEntryCount.load(std::memory_order_relaxed);
-}
-
-void setDiagnosticsEnabled(bool enabled)
-{
-    diagnosticsEnabled.store(enabled);
 }
 
 } // namespace lurkel::walker

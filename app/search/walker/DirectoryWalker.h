@@ -5,8 +5,9 @@
 #include <string_view>
 
 // The directory walker: lists every directory below a root with getdents64, spread over up
-// to six threads, and reports every entry whose name contains the search text. Plain C++
-// over process-wide state: one scan at a time in the process. No Qt in here.
+// to six threads, and reports every entry whose name contains the search text and every
+// folder it could not read. Plain C++ over process-wide state: one scan at a time in the
+// process. No Qt in here, and nothing is printed: the receiver hears everything.
 namespace lurkel::walker {
 
 // One matching entry, as the listing gave it. Valid only during the call.
@@ -19,11 +20,15 @@ struct FoundEntry {
     int directoryFd; // the open directory being listed: stat the entry relative to it
 };
 
-// Where matches go. Called on the walker threads, several at once.
+// Where matches and unreadable folders go. Called on the walker threads, several at once.
 class WalkerReceiver {
 public:
     virtual ~WalkerReceiver() = default;
     virtual void fileFound(const FoundEntry &entry) = 0;
+    // A folder (the root included) could not be opened, or its listing broke off part way
+    // (what was listed before the break has been reported and is walked). error is the
+    // errno. Called once per such folder; the folder view is valid only during the call.
+    virtual void directoryUnreadable(std::string_view folder, int error) = 0;
     // A cancelled scan has ended.
     virtual void searchInterrupted() {}
 };
@@ -36,6 +41,7 @@ inline constexpr int kMaxWalkers = 6;
 struct ScanSummary {
     std::int32_t examined = 0;    // entries examined (skipped ones included)
     std::int64_t directories = 0; // directories entered below the root
+    std::int64_t unreadable = 0;  // folders reported to directoryUnreadable
     bool cancelled = false;
     bool refused = false; // the text was empty or longer than kMaxPatternBytes
 };
@@ -52,9 +58,5 @@ void cancelScan();
 void resumeScan();
 // Entries examined so far in the current (or last) scan.
 std::int32_t scannedEntryCount();
-
-// Diagnostics lines ("cpp scan", "files = ...", "SEARCH CANCELLED ...") go to standard
-// output and error unless turned off (lurkelctl prints results there).
-void setDiagnosticsEnabled(bool enabled);
 
 } // namespace lurkel::walker

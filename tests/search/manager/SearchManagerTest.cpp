@@ -200,6 +200,8 @@ TEST(SearchManager, ClassifiesFiltersAndRemovesPackagesWithTheirContents)
     ASSERT_EQ(::lstat((tree.app / "Contents/sub").c_str(), &sub), 0);
     const std::int64_t sum = contents.st_size + sub.st_size + 4 + 8;
     EXPECT_EQ(app->fileSize(), sum);
+    EXPECT_FALSE(app->fileSizeIncomplete());
+    EXPECT_EQ(f.manager.unreadableFolderCount(), 0);
 
     // removing the package takes the items found inside it out of both lists, not its namesake's
     const auto appAt = std::find(filtered->begin(), filtered->end(), app);
@@ -272,6 +274,21 @@ TEST(SearchManager, ReplacedOrCancelledSearchLeavesNothingInTheNextOne)
     EXPECT_TRUE(f.window->waitForCompletion());
     EXPECT_EQ(f.window->completed, completedBefore + 1);
     EXPECT_EQ(f.search(QStringLiteral("big-abc"), big).size(), kMatches);
+}
+
+TEST(SearchManager, UnreadableFoldersReachTheClientsAtCompletion)
+{
+    const BytePath gone = freshFolder("gone") / "missing";
+    Fixture f;
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_FALSE(f.manager.performSearchWithTemplateAndFolder(QStringLiteral("abc"), gone).has_value());
+        EXPECT_EQ(f.manager.unreadableFolderCount(), 0) << "the last search's are gone at the start";
+        ASSERT_TRUE(f.window->waitForCompletion());
+        EXPECT_EQ(f.manager.unreadableFolderCount(), 1);
+        ASSERT_EQ(f.manager.unreadableFolders().size(), 1u);
+        EXPECT_EQ(f.manager.unreadableFolders()[0].folder, gone);
+        EXPECT_EQ(f.manager.unreadableFolders()[0].error, ENOENT);
+    }
 }
 
 TEST(SearchManager, NothingToSearchStartsNothingAndPostsNothing)

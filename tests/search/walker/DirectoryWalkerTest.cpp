@@ -17,7 +17,6 @@
 #include <unistd.h>
 
 using namespace lurkel;
-using namespace std::string_literals;
 using test::TestEnvironment;
 using Paths = std::set<std::string>;
 
@@ -37,6 +36,11 @@ public:
         if (onMatch) onMatch();
         seen.notify_all();
     }
+    void directoryUnreadable(std::string_view folder, int error) override
+    {
+        std::lock_guard lock(mutex);
+        unreadable.emplace_back(std::string(folder), error);
+    }
     void searchInterrupted() override { interrupted = true; }
     Paths paths()
     {
@@ -49,6 +53,7 @@ public:
     std::mutex mutex;
     std::condition_variable seen;
     std::vector<Match> found;
+    std::vector<std::pair<std::string, int>> unreadable;
     std::function<void()> onMatch;
     std::atomic<bool> interrupted{false};
 };
@@ -79,11 +84,21 @@ Paths under(const BytePath &root, const std::vector<std::string> &names)
     return out;
 }
 
-SpawnResult probe(std::vector<std::string> args, std::vector<std::string> prefix = {})
+// The probe's records: its summary line first, then matches and "unreadable ERRNO FOLDER".
+std::vector<std::string> probe(std::vector<std::string> args, bool unprivileged = false)
 {
-    prefix.push_back((TestEnvironment::buildDir() / "tests/search/walker/lurkel_walker_probe").bytes());
-    args.insert(args.begin(), prefix.begin(), prefix.end());
-    return Spawn::run({args});
+    std::vector<std::string> argv;
+    if (unprivileged && test::runningAsRoot()) argv = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+    argv.push_back(LURKEL_WALKER_PROBE);
+    argv.insert(argv.end(), args.begin(), args.end());
+    const SpawnResult r = Spawn::run({argv});
+    EXPECT_EQ(r.exitStatus, 0) << r.standardError << r.failureDescription().toStdString();
+    std::vector<std::string> records;
+    std::size_t start = 0;
+    for (std::size_t end; (end = r.standardOutput.find('\0', start)) != std::string::npos; start = end + 1)
+        records.push_back(r.standardOutput.substr(start, end - start));
+    if (records.empty()) records.emplace_back();
+    return records;
 }
 
 int removeEntry(const char *path, const struct stat *, int, struct FTW *)
@@ -95,7 +110,6 @@ class WalkerTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        walker::setDiagnosticsEnabled(false);
         walker::resumeScan();
         root = TestEnvironment::root() / ("tree-" + std::to_string(counter++));
         mkdirs(root);
@@ -180,23 +194,27 @@ TEST_F(WalkerTest, ManyFoldersWithFewDescriptors)
         ASSERT_EQ(::mkdir(dir.c_str(), 0755), 0);
         test::writeFile(dir / ("f" + std::to_string(i) + ".needle"), "");
     }
-    const SpawnResult r = probe({"--nofile", "256", root.bytes(), ".needle"});
-    ASSERT_EQ(r.exitStatus, 0) << r.standardError;
-    EXPECT_EQ(r.standardOutput.substr(0, r.standardOutput.find('\0')), "matches=5000 examined=10000");
+    EXPECT_EQ(probe({"--nofile", "256", root.bytes(), ".needle"}).front(), "matches=5000 examined=10000 unreadable=0");
 }
 
-TEST_F(WalkerTest, UnreadableFolderIsSkippedAndTheRestFound)
+TEST_F(WalkerTest, UnreadableFoldersAreReportedOnceAndTheRestFound)
 {
     // CI runs as root, which reads everything: walk as an unprivileged user instead.
     touch(root / "open" / "a-needle");
     touch(root / "closed" / "b-needle");
-    ASSERT_EQ(::chmod((root / "closed").c_str(), 0700), 0);
-    const SpawnResult r =
-        probe({root.bytes(), "needle"}, {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
-    ASSERT_EQ(r.exitStatus, 0) << r.standardError << r.failureDescription().toStdString();
-    EXPECT_NE(r.standardOutput.find("matches=1 "), std::string::npos);
-    EXPECT_NE(r.standardOutput.find(root.bytes() + "/open/a-needle"s), std::string::npos);
-    EXPECT_EQ(r.standardOutput.find("b-needle"), std::string::npos);
+    touch(root / "list-only" / "c-needle");         // its names can be listed...
+    touch(root / "list-only" / "sub" / "d-needle"); // ...but nothing in it opened
+    ASSERT_EQ(::chmod((root / "closed").c_str(), 0), 0);
+    ASSERT_EQ(::chmod((root / "list-only").c_str(), 0444), 0);
+    const std::vector<std::string> records = probe({root.bytes(), "needle"}, true);
+    ::chmod((root / "list-only").c_str(), 0755);
+    ::chmod((root / "closed").c_str(), 0755);
+    const std::string eacces = "unreadable " + std::to_string(EACCES) + " ";
+    EXPECT_EQ(records.front(), "matches=2 examined=6 unreadable=2");
+    EXPECT_EQ(Paths(records.begin() + 1, records.end()),
+              Paths({(root / "open/a-needle").bytes(), (root / "list-only/c-needle").bytes(),
+                     eacces + (root / "closed").bytes(), eacces + (root / "list-only/sub").bytes()}));
+    EXPECT_EQ(records.size(), 5u) << "each folder once";
 }
 
 TEST_F(WalkerTest, FoldersDeletedDuringTheWalk)
@@ -211,9 +229,17 @@ TEST_F(WalkerTest, FoldersDeletedDuringTheWalk)
                 ::nftw((root / ("d" + std::to_string(i))).c_str(), removeEntry, 16, FTW_DEPTH | FTW_PHYS);
         });
     };
-    EXPECT_FALSE(walker::runScan(root.bytes(), "needle", c).cancelled);
+    const walker::ScanSummary summary = walker::runScan(root.bytes(), "needle", c);
+    EXPECT_FALSE(summary.cancelled);
     EXPECT_GE(c.found.size(), 100u); // the odd folders at least
     EXPECT_LE(c.found.size(), 200u);
+    // a folder listed but gone before it was opened is reported as such, nothing else is
+    EXPECT_EQ(summary.unreadable, static_cast<std::int64_t>(c.unreadable.size()));
+    for (const auto &[folder, error] : c.unreadable) {
+        EXPECT_EQ(error, ENOENT) << folder;
+        const int number = std::stoi(folder.substr(root.bytes().size() + 2));
+        EXPECT_EQ(number % 2, 0) << folder;
+    }
 }
 
 TEST_F(WalkerTest, CancelStopsTheScanAndTheNextOneIsClean)
@@ -250,9 +276,12 @@ TEST_F(WalkerTest, RefusesEmptyAndOverlongTextsAndJoinsRootWithSingleSlashes)
     EXPECT_TRUE(walker::runScan(root.bytes(), std::string(walker::kMaxPatternBytes + 1, 'a'), c).refused);
     EXPECT_FALSE(walker::runScan(root.bytes(), std::string(walker::kMaxPatternBytes, 'a'), c).refused);
 
-    const std::string unique = "lurkel-root-probe-" + std::to_string(::getpid());
-    touch(root / unique);
-    walker::runScan("/", unique, c);
+    touch(root / "inner" / "single-slash");
+    walker::runScan(root.bytes() + "///", "single-slash", c);
     ASSERT_EQ(c.found.size(), 1u);
-    EXPECT_EQ(c.found[0].folder, root.bytes()); // no "//" anywhere
+    EXPECT_EQ(c.found[0].folder, (root / "inner").bytes()); // no "//" anywhere
+
+    const walker::ScanSummary missing = walker::runScan((root / "missing").bytes(), "x", c);
+    EXPECT_EQ(missing.unreadable, 1);
+    EXPECT_EQ(c.unreadable, (std::vector<std::pair<std::string, int>>{{(root / "missing").bytes(), ENOENT}}));
 }

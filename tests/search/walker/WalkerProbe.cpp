@@ -1,4 +1,6 @@
-// One walk in its own process; prints "matches=N examined=M" and each match, NUL-terminated.
+// One walk in its own process. Prints "matches=N examined=M unreadable=K", then each match,
+// then "unreadable ERRNO FOLDER" for each folder reported unreadable, every record
+// NUL-terminated.
 #include "DirectoryWalker.h"
 
 #include <cstdio>
@@ -21,9 +23,20 @@ public:
         std::lock_guard lock(mutex);
         found.push_back(std::move(full));
     }
+    void directoryUnreadable(std::string_view folder, int error) override
+    {
+        std::lock_guard lock(mutex);
+        unreadable.push_back("unreadable " + std::to_string(error) + " " + std::string(folder));
+    }
     std::mutex mutex;
-    std::vector<std::string> found;
+    std::vector<std::string> found, unreadable;
 };
+
+void writeRecord(const std::string &record)
+{
+    std::fwrite(record.data(), 1, record.size(), stdout);
+    std::fputc('\0', stdout);
+}
 
 } // namespace
 
@@ -37,14 +50,13 @@ int main(int argc, char **argv)
         arg = 3;
     }
     if (argc - arg != 2) return 2; // usage: [--nofile N] ROOT TEXT
-    lurkel::walker::setDiagnosticsEnabled(false);
     Collect collect;
     const auto summary = lurkel::walker::runScan(argv[arg], argv[arg + 1], collect);
-    std::printf("matches=%zu examined=%d", collect.found.size(), summary.examined);
-    std::fputc('\0', stdout);
-    for (const std::string &path : collect.found) {
-        std::fwrite(path.data(), 1, path.size(), stdout);
-        std::fputc('\0', stdout);
-    }
+    writeRecord("matches=" + std::to_string(collect.found.size()) + " examined=" + std::to_string(summary.examined) +
+                " unreadable=" + std::to_string(summary.unreadable));
+    for (const std::string &path : collect.found)
+        writeRecord(path);
+    for (const std::string &report : collect.unreadable)
+        writeRecord(report);
     return 0;
 }
