@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 #include "ArgumentParser.h"
+#include "Fixtures.h"
 #include "Interrupt.h"
 #include "Spawn.h"
 #include "TestEnvironment.h"
@@ -108,13 +109,12 @@ TEST(Interrupt, HooksRunOnceRequested)
 
 TEST(Lurkelctl, ExitStatusOfTheRealProgram)
 {
-    const std::string ctl = (test::TestEnvironment::buildDir() / "bin/lurkelctl").bytes();
-    const SpawnResult version = Spawn::run({{ctl, "--version"}});
+    const test::CtlResult version = test::runLurkelctl({"--version"});
     EXPECT_EQ(version.exitStatus, 0);
-    EXPECT_EQ(version.standardOutput.rfind("lurkelctl (Lurkel) ", 0), 0u) << version.standardOutput;
-    EXPECT_EQ(Spawn::run({{ctl}}).exitStatus, 2);
-    EXPECT_EQ(Spawn::run({{ctl, "version", "extra"}}).exitStatus, 2);
-    const SpawnResult v = Spawn::run({{ctl, "version"}});
+    EXPECT_EQ(version.out.rfind("lurkelctl (Lurkel) ", 0), 0u) << version.out;
+    EXPECT_EQ(test::runLurkelctl({}).exitStatus, 2);
+    EXPECT_EQ(test::runLurkelctl({"version", "extra"}).exitStatus, 2);
+    const test::CtlResult v = test::runLurkelctl({"version"});
     EXPECT_EQ(v.exitStatus, 0);
-    EXPECT_NE(v.standardOutput.find("Brendix"), std::string::npos);
+    EXPECT_NE(v.out.find("Brendix"), std::string::npos);
 }

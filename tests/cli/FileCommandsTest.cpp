@@ -46,7 +46,7 @@ TEST(FileCommands, HostileNamesThroughEveryCommand)
     writeFile(dest / "with space", "first");
     const Snapshot bystanderBefore = snapshot(bystander), srcBefore = snapshot(src);
 
-    CtlResult r = lurkelctl(args);
+    CtlResult r = runLurkelctl(args);
     EXPECT_EQ(r.exitStatus, 0) << r.err;
     std::vector<std::string> expected;
     for (const std::string &name : names)
@@ -57,7 +57,7 @@ TEST(FileCommands, HostileNamesThroughEveryCommand)
     EXPECT_EQ(snapshot(src), srcBefore);
 
     // Hide: the two names no ".hidden" line can hold are refused, one line each.
-    r = lurkelctl(concat({"hide"}, expected));
+    r = runLurkelctl(concat({"hide"}, expected));
     EXPECT_EQ(r.exitStatus, 1);
     const std::vector<std::string> lines = split(r.err, '\n');
     ASSERT_EQ(lines.size(), 2u) << r.err;
@@ -65,12 +65,12 @@ TEST(FileCommands, HostileNamesThroughEveryCommand)
     EXPECT_EQ(lines[1].rfind("lurkelctl: hide: '" + dest.bytes() + "/trailing-cr\\x0d': ", 0), 0u) << lines[1];
     for (const std::string &copy : expected)
         EXPECT_EQ(FileAttributes::isHidden(BytePath(copy)), copy.find_first_of("\r\n") == std::string::npos) << copy;
-    r = lurkelctl(concat({"unhide"}, expected));
+    r = runLurkelctl(concat({"unhide"}, expected));
     EXPECT_EQ(r.exitStatus, 1) << "only the carriage-return name";
     EXPECT_EQ(split(r.err, '\n').size(), 1u) << r.err;
     EXPECT_FALSE(exists(dest / ".hidden")) << "the emptied list is gone";
 
-    r = lurkelctl(concat({"move", moved.bytes()}, expected));
+    r = runLurkelctl(concat({"move", moved.bytes()}, expected));
     EXPECT_EQ(r.exitStatus, 0) << r.err;
     EXPECT_EQ(r.out, "") << "quiet without --print";
     std::vector<std::string> movedPaths;
@@ -81,7 +81,7 @@ TEST(FileCommands, HostileNamesThroughEveryCommand)
     EXPECT_EQ(snapshot(dest).size(), 2u) << "the folder and the file that was there first";
     EXPECT_EQ(readFile(dest / "with space"), "first");
 
-    r = lurkelctl(concat({"trash"}, movedPaths));
+    r = runLurkelctl(concat({"trash"}, movedPaths));
     EXPECT_EQ(r.exitStatus, 0) << r.err;
     EXPECT_EQ(snapshot(moved).size(), 1u) << "only the folder itself is left";
     EXPECT_EQ(snapshot(Trash::homeTrash() / "info").size(), names.size() + 1);
@@ -116,7 +116,7 @@ TEST(FileCommands, PermissionFailuresAsAnUnprivilegedUser)
 
     // An unwritable destination: nothing is made, nothing leaves the source.
     for (const char *command : {"copy", "move"}) {
-        const CtlResult r = lurkelctl({command, readOnly.bytes(), (src / "f1").bytes(), (src / "f2").bytes()}, home);
+        const CtlResult r = runLurkelctl({command, readOnly.bytes(), (src / "f1").bytes(), (src / "f2").bytes()}, home);
         EXPECT_EQ(r.exitStatus, 1) << command;
         EXPECT_EQ(split(r.err, '\n').size(), 2u) << r.err;
         EXPECT_NE(r.err.find("Permission denied"), std::string::npos) << r.err;
@@ -125,17 +125,18 @@ TEST(FileCommands, PermissionFailuresAsAnUnprivilegedUser)
     EXPECT_EQ(snapshot(src), srcBefore);
 
     // Unreadable sources: no partial copy, the readable item still goes.
-    CtlResult r = lurkelctl({"copy", dest.bytes(), (src / "secret").bytes(), tree.bytes(), (src / "f1").bytes()}, home);
+    CtlResult r =
+        runLurkelctl({"copy", dest.bytes(), (src / "secret").bytes(), tree.bytes(), (src / "f1").bytes()}, home);
     EXPECT_EQ(r.exitStatus, 1);
     EXPECT_EQ(split(r.err, '\n').size(), 2u) << r.err;
     EXPECT_EQ(snapshot(dest).size(), 2u) << "the folder and f1 only";
     EXPECT_EQ(readFile(dest / "f1"), "f1");
 
     // An item in an unwritable folder: not trashed, not hidden, no info file left.
-    r = lurkelctl({"trash", (readOnly / "stuck").bytes()}, home);
+    r = runLurkelctl({"trash", (readOnly / "stuck").bytes()}, home);
     EXPECT_EQ(r.exitStatus, 1);
     EXPECT_NE(r.err.find("Permission denied"), std::string::npos) << r.err;
-    r = lurkelctl({"hide", (readOnly / "stuck").bytes()}, home);
+    r = runLurkelctl({"hide", (readOnly / "stuck").bytes()}, home);
     EXPECT_EQ(r.exitStatus, 1);
     EXPECT_EQ(snapshot(readOnly), readOnlyBefore);
     EXPECT_LE(snapshot(home / ".local/share/Trash/info").size(), 1u) << "no .trashinfo is left behind";
@@ -143,7 +144,7 @@ TEST(FileCommands, PermissionFailuresAsAnUnprivilegedUser)
     const OtherFileSystem other;
     if (!other.path().empty()) { // across file systems, a source that cannot be removed is not copied
         const BytePath otherDest = own(makeDir(other.path() / "dest"));
-        r = lurkelctl({"move", otherDest.bytes(), (readOnly / "stuck").bytes()}, home);
+        r = runLurkelctl({"move", otherDest.bytes(), (readOnly / "stuck").bytes()}, home);
         EXPECT_EQ(r.exitStatus, 1);
         EXPECT_EQ(snapshot(otherDest).size(), 1u);
         EXPECT_EQ(snapshot(readOnly), readOnlyBefore);

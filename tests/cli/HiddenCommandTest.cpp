@@ -3,6 +3,7 @@
 #include "DistributedNotificationCenter.h"
 #include "EventWait.h"
 #include "FakeScripts.h"
+#include "Fixtures.h"
 #include "Identity.h"
 #include "PrivateBus.h"
 #include "RunningApplications.h"
@@ -37,7 +38,7 @@ protected:
     }
     SpawnResult hidden(const std::string &what, std::vector<std::pair<std::string, std::string>> extra = {})
     {
-        return run({(TestEnvironment::buildDir() / "bin/lurkelctl").bytes(), "hidden", what}, std::move(extra));
+        return run({lurkelctlProgram().bytes(), "hidden", what}, std::move(extra));
     }
     std::string fileChooserShowsHidden()
     {

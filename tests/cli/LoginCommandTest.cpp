@@ -26,8 +26,8 @@ BytePath installation()
     return folder;
 }
 
-SpawnResult lurkelctl(const std::vector<std::string> &args, std::vector<std::pair<std::string, std::string>> env = {},
-                      bool unprivileged = false)
+SpawnResult runLurkelctl(const std::vector<std::string> &args,
+                         std::vector<std::pair<std::string, std::string>> env = {}, bool unprivileged = false)
 {
     SpawnRequest request;
     // As root every folder is writable: the subject runs as an ordinary user instead.
@@ -45,21 +45,21 @@ SpawnResult lurkelctl(const std::vector<std::string> &args, std::vector<std::pai
 TEST(LoginCommandTest, OnStatusOff)
 {
     TestEnvironment::freshHome();
-    EXPECT_EQ(lurkelctl({"login", "status"}).standardOutput, "off\n");
-    const SpawnResult on = lurkelctl({"login", "on"});
+    EXPECT_EQ(runLurkelctl({"login", "status"}).standardOutput, "off\n");
+    const SpawnResult on = runLurkelctl({"login", "on"});
     EXPECT_EQ(on.exitStatus, 0) << on.standardError;
-    EXPECT_EQ(lurkelctl({"login", "status"}).standardOutput, "on\n");
+    EXPECT_EQ(runLurkelctl({"login", "status"}).standardOutput, "on\n");
 
     // An entry of the older kind shows, and "off" turns it off as well.
     const BytePath legacy = Autostart::userEntryPath(Identity::kBundleIdentifier);
     writeFile(legacy, "[Desktop Entry]\nType=Application\nName=Lurkel\nExec=/usr/bin/lurkel\n");
-    EXPECT_EQ(lurkelctl({"login", "status"}).standardOutput, "on\nlegacy entry: " + legacy.bytes() + "\n");
-    const SpawnResult off = lurkelctl({"login", "off"});
+    EXPECT_EQ(runLurkelctl({"login", "status"}).standardOutput, "on\nlegacy entry: " + legacy.bytes() + "\n");
+    const SpawnResult off = runLurkelctl({"login", "off"});
     EXPECT_EQ(off.exitStatus, 0) << off.standardError;
-    EXPECT_EQ(lurkelctl({"login", "status"}).standardOutput, "off\n");
+    EXPECT_EQ(runLurkelctl({"login", "status"}).standardOutput, "off\n");
 
-    EXPECT_EQ(lurkelctl({"login"}).exitStatus, 2);
-    EXPECT_EQ(lurkelctl({"login", "maybe"}).exitStatus, 2);
+    EXPECT_EQ(runLurkelctl({"login"}).exitStatus, 2);
+    EXPECT_EQ(runLurkelctl({"login", "maybe"}).exitStatus, 2);
 }
 
 TEST(LoginCommandTest, AnAutostartFolderTheUserCannotWriteCallsTheFailedBlock)
@@ -91,23 +91,23 @@ TEST(LoginCommandTest, AnAutostartFolderTheUserCannotWriteCallsTheFailedBlock)
     const std::string denied = std::strerror(EACCES);
 
     allowWriting(false);
-    const SpawnResult on = lurkelctl({"login", "on"}, env, true);
+    const SpawnResult on = runLurkelctl({"login", "on"}, env, true);
     EXPECT_EQ(on.exitStatus, 1) << on.failureDescription().toStdString();
     EXPECT_NE(on.standardError.find("Couldn't add Helper App to launch at login item list."), std::string::npos);
     EXPECT_NE(on.standardError.find(denied), std::string::npos) << on.standardError;
 
     // The same child succeeds once the folder is its own: the refusal above was the folder's.
     allowWriting(true);
-    const SpawnResult allowed = lurkelctl({"login", "on"}, env, true);
+    const SpawnResult allowed = runLurkelctl({"login", "on"}, env, true);
     ASSERT_EQ(allowed.exitStatus, 0) << allowed.failureDescription().toStdString();
-    EXPECT_EQ(lurkelctl({"login", "status"}, env, true).standardOutput, "on\n");
+    EXPECT_EQ(runLurkelctl({"login", "status"}, env, true).standardOutput, "on\n");
 
     allowWriting(false);
-    const SpawnResult off = lurkelctl({"login", "off"}, env, true);
+    const SpawnResult off = runLurkelctl({"login", "off"}, env, true);
     EXPECT_EQ(off.exitStatus, 1);
     EXPECT_NE(off.standardError.find("Couldn't remove Helper App from launch at login item list."), std::string::npos);
     EXPECT_NE(off.standardError.find(denied), std::string::npos) << off.standardError;
-    EXPECT_EQ(lurkelctl({"login", "status"}, env, true).standardOutput, "on\n");
+    EXPECT_EQ(runLurkelctl({"login", "status"}, env, true).standardOutput, "on\n");
     allowWriting(true);
 }
 

@@ -24,16 +24,8 @@ using namespace std::string_literals;
 
 namespace {
 
-void makeDir(const BytePath &path)
-{
-    ASSERT_EQ(::mkdir(path.c_str(), 0755), 0) << path.bytes();
-}
-
-SpawnResult lurkelctl(std::vector<std::string> args)
-{
-    args.insert(args.begin(), (test::TestEnvironment::buildDir() / "bin/lurkelctl").bytes());
-    return Spawn::run(SpawnRequest{args});
-}
+using test::makeDir;
+using test::runLurkelctl;
 
 std::set<std::string> splitNul(const std::string &output)
 {
@@ -113,14 +105,14 @@ TEST(SearchCommand, HostileNamesComeOutByteExact)
     const HostileTree &tree = hostileTree();
     const std::set<std::string> all = tree.paths(true, true, true);
 
-    const SpawnResult nul = lurkelctl({"search", "-0", "ABC", tree.root.bytes()});
-    ASSERT_EQ(nul.exitStatus, 0) << nul.standardError;
-    EXPECT_EQ(nul.standardError, "");
-    EXPECT_EQ(splitNul(nul.standardOutput), all);
+    const test::CtlResult nul = runLurkelctl({"search", "-0", "ABC", tree.root.bytes()});
+    ASSERT_EQ(nul.exitStatus, 0) << nul.err;
+    EXPECT_EQ(nul.err, "");
+    EXPECT_EQ(splitNul(nul.out), all);
 
-    const SpawnResult count = lurkelctl({"search", "--count", "ABC", tree.root.bytes()});
-    ASSERT_EQ(count.exitStatus, 0) << count.standardError;
-    EXPECT_EQ(count.standardOutput, std::to_string(all.size()) + "\n");
+    const test::CtlResult count = runLurkelctl({"search", "--count", "ABC", tree.root.bytes()});
+    ASSERT_EQ(count.exitStatus, 0) << count.err;
+    EXPECT_EQ(count.out, std::to_string(all.size()) + "\n");
 }
 
 TEST(SearchCommand, ATerminalGetsQuotedNamesAPipeTheBytes)
@@ -137,11 +129,11 @@ TEST(SearchCommand, ATerminalGetsQuotedNamesAPipeTheBytes)
 TEST(SearchCommand, JsonCarriesEveryFieldAndForeignBytesAsBase64)
 {
     const HostileTree &tree = hostileTree();
-    const SpawnResult r = lurkelctl({"search", "--json", "abc", tree.root.bytes()});
-    ASSERT_EQ(r.exitStatus, 0) << r.standardError;
+    const test::CtlResult r = runLurkelctl({"search", "--json", "abc", tree.root.bytes()});
+    ASSERT_EQ(r.exitStatus, 0) << r.err;
     QJsonParseError error{};
-    const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(r.standardOutput), &error);
-    ASSERT_EQ(error.error, QJsonParseError::NoError) << r.standardOutput;
+    const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(r.out), &error);
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << r.out;
     const QJsonArray items = doc.array();
 
     std::set<std::string> paths;
@@ -179,11 +171,10 @@ TEST(SearchCommand, ErrorsAreOneLineWithTheRightStatus)
         {{"search", "-0", "--json", "abc", tree}, 2},
     };
     for (const auto &[args, status] : cases) {
-        const SpawnResult r = lurkelctl(args);
-        EXPECT_EQ(r.exitStatus, status) << r.standardError;
-        EXPECT_EQ(r.standardOutput, "");
-        EXPECT_TRUE(status != 1 || std::count(r.standardError.begin(), r.standardError.end(), '\n') == 1)
-            << r.standardError;
+        const test::CtlResult r = runLurkelctl(args);
+        EXPECT_EQ(r.exitStatus, status) << r.err;
+        EXPECT_EQ(r.out, "");
+        EXPECT_TRUE(status != 1 || std::count(r.err.begin(), r.err.end(), '\n') == 1) << r.err;
     }
 }
 
@@ -238,17 +229,17 @@ TEST(SearchCommand, UnreadableFoldersAreNamedAfterTheResults)
                                          "lurkelctl: cannot read " + locked.bytes() + ": Permission denied"};
     const BytePath home = area / "home";
 
-    test::CtlResult r = test::lurkelctl({"search", "abc", tree.bytes()}, home);
+    test::CtlResult r = runLurkelctl({"search", "abc", tree.bytes()}, home);
     EXPECT_EQ(r.exitStatus, 1);
     EXPECT_EQ(lines(r.out), found);
     EXPECT_EQ(lines(r.err), named);
 
-    r = test::lurkelctl({"search", "--count", "abc", tree.bytes()}, home);
+    r = runLurkelctl({"search", "--count", "abc", tree.bytes()}, home);
     EXPECT_EQ(r.exitStatus, 1);
     EXPECT_EQ(r.out, "3\n");
     EXPECT_EQ(lines(r.err), named);
 
-    r = test::lurkelctl({"search", "--json", "abc", tree.bytes()}, home);
+    r = runLurkelctl({"search", "--json", "abc", tree.bytes()}, home);
     EXPECT_EQ(r.exitStatus, 1);
     EXPECT_EQ(lines(r.err), named);
     std::set<std::string> paths;
@@ -265,7 +256,7 @@ TEST(SearchCommand, UnreadableFoldersAreNamedAfterTheResults)
 
     ::chmod(closed.c_str(), 0755);
     ::chmod(locked.c_str(), 0755);
-    r = test::lurkelctl({"search", "--json", "abc", tree.bytes()}, home);
+    r = runLurkelctl({"search", "--json", "abc", tree.bytes()}, home);
     EXPECT_EQ(r.exitStatus, 0) << r.err;
     EXPECT_EQ(r.err, "");
     const QJsonArray all = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).array();

@@ -1,4 +1,5 @@
 #include "FileAttributes.h"
+#include "Fixtures.h"
 #include "HiddenStateCache.h"
 #include "TestEnvironment.h"
 
@@ -13,18 +14,11 @@
 #include <unistd.h>
 
 using namespace lurkel;
+using lurkel::test::makeDir;
 using test::writeFile;
 using namespace std::string_literals;
 
-namespace {
-
-BytePath makeDir(const BytePath &path)
-{
-    EXPECT_EQ(::mkdir(path.c_str(), 0755), 0) << path.bytes();
-    return path;
-}
-
-} // namespace
+namespace {} // namespace
 
 TEST(FileAttributes, HiddenByDotNameOrByTheParentsHiddenList)
 {

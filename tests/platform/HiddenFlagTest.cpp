@@ -105,8 +105,8 @@ TEST(HiddenFlag, TwoProcessesHidingAtOnceLoseNoName)
         args[i % 2].push_back((dir / expected.back()).bytes());
     }
     CtlResult results[2];
-    std::thread second([&] { results[1] = lurkelctl(args[1]); });
-    results[0] = lurkelctl(args[0]);
+    std::thread second([&] { results[1] = runLurkelctl(args[1]); });
+    results[0] = runLurkelctl(args[0]);
     second.join();
     for (const CtlResult &r : results)
         EXPECT_EQ(r.exitStatus, 0) << r.err;

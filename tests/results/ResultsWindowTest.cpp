@@ -39,12 +39,6 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-bool exists(const BytePath &path)
-{
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0;
-}
-
 QString uri(const BytePath &path)
 {
     return QString::fromLatin1(path.toFileUri());

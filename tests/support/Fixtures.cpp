@@ -138,9 +138,14 @@ BytePath unprivilegedArea()
     return area;
 }
 
-CtlResult lurkelctl(const std::vector<std::string> &args, const std::optional<BytePath> &unprivilegedHome)
+BytePath lurkelctlProgram()
 {
-    const std::string program = (TestEnvironment::buildDir() / "bin/lurkelctl").bytes();
+    return TestEnvironment::buildDir() / "bin/lurkelctl";
+}
+
+CtlResult runLurkelctl(const std::vector<std::string> &args, const std::optional<BytePath> &unprivilegedHome)
+{
+    const std::string program = lurkelctlProgram().bytes();
     SpawnRequest request;
     request.argv = {program};
     if (unprivilegedHome && runningAsRoot())

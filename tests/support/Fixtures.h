@@ -42,7 +42,9 @@ struct CtlResult {
     int exitStatus = -1;
     std::string out, err;
 };
-CtlResult lurkelctl(const std::vector<std::string> &args, const std::optional<BytePath> &unprivilegedHome = {});
+// The built lurkelctl.
+BytePath lurkelctlProgram();
+CtlResult runLurkelctl(const std::vector<std::string> &args, const std::optional<BytePath> &unprivilegedHome = {});
 bool runningAsRoot();
 void giveToUnprivileged(const BytePath &path);
 BytePath unprivilegedArea(); // a folder that user can reach, with home/ prepared

@@ -2,6 +2,7 @@
 // integration's requests from another process, the integration's election, the menu, the
 // preferences window's controls and the check for updates.
 #include "BXPurgeController.h"
+#include "Fixtures.h"
 
 #include "BXAppDelegate.h"
 
@@ -69,12 +70,6 @@ void postFromOtherProcess(const std::string &name, const std::string &object, co
         request.argv.push_back(hex(path.bytes()));
     const SpawnResult result = Spawn::run(request);
     ASSERT_TRUE(result.succeeded()) << result.standardError;
-}
-
-bool exists(const BytePath &path)
-{
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0;
 }
 
 // Collects the log lines while it exists.

@@ -3,7 +3,6 @@
 #include "SearchFolder.h"
 #include "Fixtures.h"
 #include "Settings.h"
-#include "Spawn.h"
 #include "TestEnvironment.h"
 #include "UserDefaults.h"
 
@@ -45,8 +44,7 @@ TEST_F(SplitHome, LurkelctlSearchesThePasswordDatabaseHome)
 {
     writeFile(realHome / "needle-real", "");
     writeFile(sessionHome / "needle-session", "");
-    const SpawnResult result =
-        Spawn::run(SpawnRequest{{(TestEnvironment::buildDir() / "bin/lurkelctl").bytes(), "search", "needle"}});
-    EXPECT_EQ(result.exitStatus, 0) << result.standardError;
-    EXPECT_EQ(result.standardOutput, (realHome / "needle-real").bytes() + "\n");
+    const CtlResult result = runLurkelctl({"search", "needle"});
+    EXPECT_EQ(result.exitStatus, 0) << result.err;
+    EXPECT_EQ(result.out, (realHome / "needle-real").bytes() + "\n");
 }

@@ -1,4 +1,5 @@
 #include "SearchManager.h"
+#include "Fixtures.h"
 #include "NotificationCenter.h"
 #include "QtPrinters.h"
 #include "TestEnvironment.h"
@@ -14,14 +15,10 @@
 #include <sys/stat.h>
 
 using namespace lurkel;
+using lurkel::test::makeDir;
 using namespace std::string_literals;
 
 namespace {
-
-void makeDir(const BytePath &path)
-{
-    ASSERT_EQ(::mkdir(path.c_str(), 0755), 0) << path.bytes();
-}
 
 BytePath freshFolder(const std::string &name)
 {

@@ -101,11 +101,6 @@ std::vector<std::string> probe(std::vector<std::string> args, bool unprivileged 
     return records;
 }
 
-int removeEntry(const char *path, const struct stat *, int, struct FTW *)
-{
-    return ::remove(path);
-}
-
 class WalkerTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -226,7 +221,7 @@ TEST_F(WalkerTest, FoldersDeletedDuringTheWalk)
     c.onMatch = [&]() {
         std::call_once(once, [&]() {
             for (int i = 0; i < 200; i += 2)
-                ::nftw((root / ("d" + std::to_string(i))).c_str(), removeEntry, 16, FTW_DEPTH | FTW_PHYS);
+                test::removeTree(root / ("d" + std::to_string(i)));
         });
     };
     const walker::ScanSummary summary = walker::runScan(root.bytes(), "needle", c);

@@ -1,5 +1,6 @@
 // Copy, move and Trash through the handler scripts: installation, arguments as bytes, results.
 #include "FinderCommunicator.h"
+#include "Fixtures.h"
 #include "ScriptTestSupport.h"
 #include "TestEnvironment.h"
 #include "XdgDirs.h"
@@ -89,7 +90,7 @@ std::set<std::string> namesIn(const BytePath &folder)
 TEST(FinderCommunicator, CopiesMovesAndTrashesHostileNamesThroughLurkelctl)
 {
     ScriptHome env;
-    const BytePath lurkelctl = TestEnvironment::buildDir() / "bin/lurkelctl";
+    const BytePath lurkelctl = lurkelctlProgram();
     ASSERT_EQ(::access(lurkelctl.c_str(), X_OK), 0) << "build lurkelctl first";
     ASSERT_EQ(::symlink(lurkelctl.c_str(), env.lurkelctl().c_str()), 0);
     FinderCommunicator communicator(*env.runner, *env.access);

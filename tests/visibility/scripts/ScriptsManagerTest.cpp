@@ -3,6 +3,7 @@
 #include "ApplicationActivity.h"
 #include "DiskAccessRestoreManager.h"
 #include "EventWait.h"
+#include "Fixtures.h"
 #include "Identity.h"
 #include "ScriptTestSupport.h"
 #include "TestEnvironment.h"
@@ -29,12 +30,6 @@ std::string resourceText(const char *name)
     QFile file(QStringLiteral(":/scripts/%1.scpt").arg(QLatin1String(name)));
     if (!file.open(QIODevice::ReadOnly)) return {};
     return file.readAll().toStdString();
-}
-
-bool exists(const BytePath &path)
-{
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0;
 }
 
 // Runs name and returns the error its completion got, which must come before the call returns.
