@@ -19,3 +19,14 @@ function(lurkel_target name)
   target_compile_definitions(${name} PRIVATE QT_NO_CAST_FROM_ASCII QT_NO_NARROWING_CONVERSIONS_IN_CONNECT
                                              QT_NO_KEYWORDS)
 endfunction()
+
+# lurkel_library(NAME SOURCE... LINKS LIBRARY...): one of our static libraries: its folder is
+# its public include folder, it links the given libraries publicly, and it gets the common
+# settings.
+function(lurkel_library name)
+  cmake_parse_arguments(L "" "" "LINKS" ${ARGN})
+  add_library(${name} STATIC ${L_UNPARSED_ARGUMENTS})
+  target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${L_LINKS})
+  lurkel_target(${name})
+endfunction()

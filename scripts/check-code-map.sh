@@ -12,7 +12,7 @@ complain() { echo "check-code-map: $*" >&2; fail=1; }
 
 targets_of() { # the targets a folder's CMakeLists.txt defines, sorted
   [ -f "$1/CMakeLists.txt" ] || return 0
-  sed 's/#.*//' "$1/CMakeLists.txt" | grep -oE '(add_library|add_executable)\([[:space:]]*[A-Za-z0-9_-]+' |
+  sed 's/#.*//' "$1/CMakeLists.txt" | grep -oE '(add_library|add_executable|lurkel_library)\([[:space:]]*[A-Za-z0-9_-]+' |
     sed -E 's/.*\([[:space:]]*//' | sort
 }
 

@@ -18,19 +18,6 @@ using namespace lurkel::test;
 
 namespace {
 
-std::set<std::string> namesIn(const BytePath &folder)
-{
-    std::set<std::string> names;
-    if (DIR *dir = ::opendir(folder.c_str())) {
-        while (const dirent *entry = ::readdir(dir)) {
-            const std::string name = entry->d_name;
-            if (name != "." && name != "..") names.insert(name);
-        }
-        ::closedir(dir);
-    }
-    return names;
-}
-
 struct stat statOf(const BytePath &path)
 {
     struct stat st {};

@@ -69,6 +69,19 @@ BytePath makeDir(const BytePath &path, unsigned mode)
     return path;
 }
 
+std::set<std::string> namesIn(const BytePath &folder)
+{
+    std::set<std::string> names;
+    if (DIR *dir = ::opendir(folder.c_str())) {
+        while (const dirent *entry = ::readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (name != "." && name != "..") names.insert(name);
+        }
+        ::closedir(dir);
+    }
+    return names;
+}
+
 bool exists(const BytePath &path)
 {
     return FileAttributes::lstat(path).has_value();

@@ -4,6 +4,7 @@
 
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -14,7 +15,8 @@ namespace lurkel::test {
 std::vector<std::string> hostileNames();
 
 BytePath makeDir(const BytePath &path, unsigned mode = 0755);
-bool exists(const BytePath &path); // lstat succeeds
+bool exists(const BytePath &path);                     // lstat succeeds
+std::set<std::string> namesIn(const BytePath &folder); // its entries but . and ..
 void removeTree(const BytePath &path);
 
 // Every entry under root (root itself as ""), keyed by relative path, as describe() gives it:

@@ -74,19 +74,6 @@ TEST(FinderCommunicator, InstallsItsScriptsAgainWhenDeletedAndCallsTheHandlerFor
     EXPECT_FALSE(lockedOut.checkMoveFilesScript());
 }
 
-std::set<std::string> namesIn(const BytePath &folder)
-{
-    std::set<std::string> names;
-    if (DIR *dir = ::opendir(folder.c_str())) {
-        while (const dirent *entry = ::readdir(dir)) {
-            const std::string name = entry->d_name;
-            if (name != "." && name != "..") names.insert(name);
-        }
-        ::closedir(dir);
-    }
-    return names;
-}
-
 TEST(FinderCommunicator, CopiesMovesAndTrashesHostileNamesThroughLurkelctl)
 {
     ScriptHome env;
