@@ -59,6 +59,7 @@ void runSearch(lurkel::BXPurgeController &controller, const lurkel::LaunchOption
 
 int main(int argc, char **argv)
 {
+    lurkel::installOneLineLogging();
     using namespace lurkel;
     if (!hasDisplay()) {
         std::fprintf(stderr, "lurkel: no graphical display: neither DISPLAY nor WAYLAND_DISPLAY is set.\n"

@@ -105,6 +105,7 @@ int purge(PurgeManager &manager, MemoryStatistics &statistics, CommandIO &io)
     }
 
     const PurgeManager::Report report = manager.lastReport();
+    bool failed = false; // no pressure could be made at all
     if (report.blocksAllocated == 0) {
         using Stop = PurgeManager::Report::Stop;
         switch (report.stop) {
@@ -116,9 +117,11 @@ int purge(PurgeManager &manager, MemoryStatistics &statistics, CommandIO &io)
             break;
         case Stop::StatisticsUnreadable:
             io.err << "lurkelctl: nothing was allocated: the memory figures could not be read\n";
+            failed = true;
             break;
         case Stop::MapFailed:
             io.err << "lurkelctl: nothing was allocated: the system refused to map memory\n";
+            failed = true;
             break;
         case Stop::Completed:
         case Stop::Cancelled:
@@ -135,7 +138,7 @@ int purge(PurgeManager &manager, MemoryStatistics &statistics, CommandIO &io)
         io.err << "lurkelctl: purge interrupted\n";
         return kExitInterrupted;
     }
-    return kExitSuccess;
+    return failed ? kExitFailure : kExitSuccess;
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "FileCommands.h"
 #include "HiddenCommand.h"
 #include "Interrupt.h"
+#include "Log.h"
 #include "LoginCommand.h"
 #include "MemoryCommand.h"
 #include "SearchCommand.h"
@@ -14,6 +15,7 @@
 
 int main(int argc, char **argv)
 {
+    lurkel::installOneLineLogging();
     using namespace lurkel::cli;
     // Arguments stay the bytes the shell passed; Qt is used for its event loop only.
     std::vector<std::string> args(argv + 1, argv + argc);

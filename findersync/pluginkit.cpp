@@ -5,6 +5,7 @@
 //                                            unknown ID
 //   lurkel-pluginkit -e use|ignore -i ID     records the election
 #include "Identity.h"
+#include "Log.h"
 #include "PluginElection.h"
 
 #include <cstdio>
@@ -24,6 +25,7 @@ int usage()
 
 int main(int argc, char **argv)
 {
+    lurkel::installOneLineLogging();
     using lurkel::PluginElection;
     bool match = false;
     std::string election;

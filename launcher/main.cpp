@@ -12,6 +12,7 @@
 
 int main(int argc, char **argv)
 {
+    lurkel::installOneLineLogging();
     using namespace lurkel;
     QCoreApplication app(argc, argv);
 

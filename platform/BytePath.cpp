@@ -15,6 +15,12 @@ BytePath BytePath::fromBytes(const QByteArray &bytes)
     return BytePath(std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())));
 }
 
+BytePath BytePath::fromBusBytes(const QByteArray &bytes)
+{
+    const qsizetype size = bytes.endsWith('\0') ? bytes.size() - 1 : bytes.size();
+    return BytePath(std::string(bytes.constData(), static_cast<std::size_t>(size)));
+}
+
 QString BytePath::displayString() const
 {
     return QString::fromUtf8(m_bytes.data(), static_cast<qsizetype>(m_bytes.size()));

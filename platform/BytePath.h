@@ -21,9 +21,16 @@ public:
     // From text typed by the user or read from settings (encoded as UTF-8).
     static BytePath fromText(const QString &text);
     static BytePath fromBytes(const QByteArray &bytes);
+    // From a byte array that came over D-Bus ("ay"): GLib's senders end it with one NUL,
+    // which is dropped; any other NUL stays and makes the path unusable (containsNul()).
+    static BytePath fromBusBytes(const QByteArray &bytes);
 
     const std::string &bytes() const { return m_bytes; }
-    const char *c_str() const { return m_bytes.c_str(); }
+    // For system calls. A path holding a NUL byte gives "", which names nothing (ENOENT), so
+    // that the shorter path before the NUL is never acted on.
+    const char *c_str() const { return containsNul() ? "" : m_bytes.c_str(); }
+    // No path a system call takes can hold a NUL byte: such a path is refused where it arrives.
+    bool containsNul() const { return m_bytes.find('\0') != std::string::npos; }
     std::size_t size() const { return m_bytes.size(); }
     bool empty() const { return m_bytes.empty(); }
     bool isAbsolute() const { return !m_bytes.empty() && m_bytes.front() == '/'; }

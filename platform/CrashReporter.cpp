@@ -4,12 +4,14 @@
 #include "PosixFile.h"
 #include "XdgDirs.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstring>
 #include <execinfo.h>
 #include <fcntl.h>
 #include <time.h>
 #include <unistd.h>
+#include <vector>
 
 namespace lurkel {
 namespace {
@@ -100,10 +102,17 @@ bool CrashReporter::install(const char *programName)
     // backtrace() loads its unwinder on first use: do that now, not inside the handler
     void *warmUp[1];
     ::backtrace(warmUp, 1);
+    // A stack overflow leaves no stack to run the handler on: it gets one of its own (for
+    // the thread that installs it, the main thread).
+    static std::vector<char> alternateStack(std::max<std::size_t>(SIGSTKSZ, 64 * 1024));
+    stack_t stack{};
+    stack.ss_sp = alternateStack.data();
+    stack.ss_size = alternateStack.size();
+    if (::sigaltstack(&stack, nullptr) != 0) return false;
     struct sigaction action {};
     action.sa_handler = onCrash;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESETHAND | SA_NODEFER;
+    action.sa_flags = SA_RESETHAND | SA_NODEFER | SA_ONSTACK;
     for (const int sig : kSignals)
         ::sigaction(sig, &action, nullptr);
     return true;

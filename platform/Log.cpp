@@ -1,5 +1,9 @@
 #include "Log.h"
 
+#include "TerminalText.h"
+
+#include <mutex>
+
 Q_LOGGING_CATEGORY(lcPlatform, "lurkel.platform")
 Q_LOGGING_CATEGORY(lcDefaults, "lurkel.defaults")
 Q_LOGGING_CATEGORY(lcSpawn, "lurkel.spawn")
@@ -18,6 +22,30 @@ void logFailure(LogCategory category, const char *operation, const Error &error)
 {
     qCWarning(category, "%s %s (%s %d)", operation, qUtf8Printable(error.localizedDescription()),
               qUtf8Printable(error.domain), error.code);
+}
+
+namespace {
+
+QtMessageHandler g_nextHandler = nullptr;
+
+void oneLineHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    g_nextHandler(type, context, oneLineLogMessage(message));
+}
+
+} // namespace
+
+QString oneLineLogMessage(const QString &message)
+{
+    const QByteArray utf8 = message.toUtf8();
+    const std::string line = lineForLog(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
+    return QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size()));
+}
+
+void installOneLineLogging()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { g_nextHandler = qInstallMessageHandler(oneLineHandler); });
 }
 
 } // namespace lurkel

@@ -24,4 +24,12 @@ namespace lurkel {
 using LogCategory = const QLoggingCategory &(*)();
 void logFailure(LogCategory category, const char *operation, const Error &error);
 
+// Makes every message of this process one line of bounded length before Qt's handler writes
+// it: line feeds and other controls in a logged name are escaped (lineForLog), so a name
+// cannot forge or split log lines, and a huge request cannot flood the journal. Each
+// program calls it first thing in main().
+void installOneLineLogging();
+// What installOneLineLogging() makes of a message.
+QString oneLineLogMessage(const QString &message);
+
 } // namespace lurkel

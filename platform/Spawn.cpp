@@ -1,16 +1,20 @@
 #include "Spawn.h"
 
+#include "ChildDefaults.h"
 #include "Log.h"
 #include "PosixFile.h"
 #include "SpawnAttributes.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/eventfd.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -27,6 +31,53 @@ std::int64_t monotonicMs()
     return static_cast<std::int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
+constexpr char kPrlimit[] = "/usr/bin/prlimit";
+
+// The program's path as execvp would find it in PATH, or "" when there is none.
+std::string findProgram(const std::string &name, const std::vector<std::string> &environment)
+{
+    if (name.find('/') != std::string::npos) return name;
+    std::string path = "/usr/local/bin:/usr/bin:/bin";
+    for (const std::string &entry : environment) {
+        if (entry.rfind("PATH=", 0) == 0) path = entry.substr(5);
+    }
+    for (std::size_t start = 0; start <= path.size();) {
+        const std::size_t end = std::min(path.find(':', start), path.size());
+        const std::string folder = end > start ? path.substr(start, end - start) : std::string(".");
+        const std::string candidate = folder + "/" + name;
+        if (::access(candidate.c_str(), X_OK) == 0) return candidate;
+        start = end + 1;
+    }
+    return {};
+}
+
+// argv, started through prlimit with the open-files limit this process had before it changed
+// it for itself (posix_spawn cannot set a limit). Empty when argv[0] cannot be
+// found, with error set.
+std::vector<std::string> withStartLimits(const std::vector<std::string> &argv,
+                                         const std::vector<std::string> &environment, int &error)
+{
+    error = 0;
+    const std::optional<rlimit> start = ChildDefaults::openFilesLimit();
+    rlimit now{};
+    if (!start || ::getrlimit(RLIMIT_NOFILE, &now) != 0 ||
+        (now.rlim_cur == start->rlim_cur && now.rlim_max == start->rlim_max) || ::access(kPrlimit, X_OK) != 0) {
+        return argv;
+    }
+    const std::string program = findProgram(argv.front(), environment);
+    if (program.empty()) {
+        error = ENOENT;
+        return {};
+    }
+    const auto number = [](rlim_t value) {
+        return value == RLIM_INFINITY ? std::string("unlimited") : std::to_string(value);
+    };
+    std::vector<std::string> wrapped{kPrlimit, "--nofile=" + number(start->rlim_cur) + ":" + number(start->rlim_max),
+                                     "--", program};
+    wrapped.insert(wrapped.end(), argv.begin() + 1, argv.end());
+    return wrapped;
+}
+
 std::vector<std::string> buildEnvironment(const SpawnRequest &request)
 {
     std::vector<std::string> env;
@@ -41,8 +92,21 @@ std::vector<std::string> buildEnvironment(const SpawnRequest &request)
         }
         return false;
     };
+    // What this process changed for itself goes back to what it was, unless the request
+    // says otherwise.
+    const auto given = ChildDefaults::environment();
+    const auto isGivenBack = [&given](std::string_view entry) {
+        const std::string_view name = entry.substr(0, entry.find('='));
+        for (const auto &[n, v] : given) {
+            if (n == name) return true;
+        }
+        return false;
+    };
     for (char **e = environ; e != nullptr && *e != nullptr; ++e) {
-        if (!overridden(*e)) env.emplace_back(*e);
+        if (!overridden(*e) && !isGivenBack(*e)) env.emplace_back(*e);
+    }
+    for (const auto &[n, v] : given) {
+        if (v && !overridden(n)) env.push_back(n + "=" + *v);
     }
     for (const auto &[n, v] : request.environment)
         env.push_back(n + "=" + v);
@@ -122,12 +186,20 @@ SpawnResult Spawn::run(const SpawnRequest &request, SpawnCancel *cancel)
     posix_spawnattr_setpgroup(&attr, 0);
     posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
 
+    std::vector<std::string> envStrings = buildEnvironment(request);
+    int findError = 0;
+    const std::vector<std::string> arguments = withStartLimits(request.argv, envStrings, findError);
+    if (findError != 0) {
+        posix_spawn_file_actions_destroy(&actions);
+        posix_spawnattr_destroy(&attr);
+        result.error = Error::posix(findError, QString::fromUtf8(request.argv[0].c_str()));
+        return result;
+    }
     std::vector<char *> argv;
-    argv.reserve(request.argv.size() + 1);
-    for (const auto &a : request.argv)
+    argv.reserve(arguments.size() + 1);
+    for (const auto &a : arguments)
         argv.push_back(const_cast<char *>(a.c_str()));
     argv.push_back(nullptr);
-    std::vector<std::string> envStrings = buildEnvironment(request);
     std::vector<char *> envp;
     envp.reserve(envStrings.size() + 1);
     for (auto &e : envStrings)
@@ -227,18 +299,27 @@ namespace lurkel {
 std::optional<Error> Spawn::launchDetached(const std::vector<std::string> &argv, pid_t *pid)
 {
     if (argv.empty() || argv.front().empty()) return Error::app(QStringLiteral("no program to start"));
+    std::vector<std::string> envStrings = buildEnvironment(SpawnRequest{});
+    int findError = 0;
+    const std::vector<std::string> arguments = withStartLimits(argv, envStrings, findError);
+    if (findError != 0) return Error::posix(findError, QString::fromLocal8Bit(argv.front().c_str()));
     std::vector<char *> args;
-    args.reserve(argv.size() + 1);
-    for (const std::string &arg : argv)
+    args.reserve(arguments.size() + 1);
+    for (const std::string &arg : arguments)
         args.push_back(const_cast<char *>(arg.c_str()));
     args.push_back(nullptr);
+    std::vector<char *> envp;
+    envp.reserve(envStrings.size() + 1);
+    for (std::string &entry : envStrings)
+        envp.push_back(entry.data());
+    envp.push_back(nullptr);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     const SpawnAttributes attr(POSIX_SPAWN_SETSID);
     pid_t child = -1;
-    const int rc = ::posix_spawn(&child, args.front(), &actions, attr.get(), args.data(), environ);
+    const int rc = ::posix_spawn(&child, args.front(), &actions, attr.get(), args.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) return Error::posix(rc, QString::fromLocal8Bit(argv.front().c_str()));
     if (pid != nullptr) *pid = child;

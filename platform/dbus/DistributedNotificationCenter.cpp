@@ -339,7 +339,7 @@ std::optional<BytePathList> DistributedNotificationCenter::pathsFromUserInfo(con
     if (it->metaType() == QMetaType::fromType<QByteArrayList>()) {
         // a value made here by pathsValue that has not travelled
         for (const QByteArray &bytes : it->value<QByteArrayList>())
-            paths.push_back(BytePath::fromBytes(bytes));
+            paths.push_back(BytePath::fromBusBytes(bytes));
         return paths;
     }
     if (it->metaType() != QMetaType::fromType<QDBusArgument>()) return std::nullopt;
@@ -349,7 +349,7 @@ std::optional<BytePathList> DistributedNotificationCenter::pathsFromUserInfo(con
     while (!arg.atEnd()) {
         QByteArray bytes;
         arg >> bytes;
-        paths.push_back(BytePath::fromBytes(bytes));
+        paths.push_back(BytePath::fromBusBytes(bytes));
     }
     arg.endArray();
     return paths;

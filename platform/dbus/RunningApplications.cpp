@@ -239,9 +239,14 @@ void ApplicationBusObject::Quit()
 
 void ApplicationBusObject::Search(const QByteArray &text, const QByteArray &folder)
 {
-    if (onSearch)
-        onSearch(std::string(text.constData(), static_cast<std::size_t>(text.size())),
-                 BytePath(std::string(folder.constData(), static_cast<std::size_t>(folder.size()))));
+    // Byte arrays from GLib end in a NUL; any other NUL would cut the text or the folder short.
+    const BytePath searchText = BytePath::fromBusBytes(text);
+    const BytePath searchFolder = BytePath::fromBusBytes(folder);
+    if (searchText.containsNul() || searchFolder.containsNul()) {
+        qCWarning(lcBus, "Search: a text or folder holding a NUL byte, refused");
+        return;
+    }
+    if (onSearch) onSearch(searchText.bytes(), searchFolder);
 }
 
 } // namespace lurkel

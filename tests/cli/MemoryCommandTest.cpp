@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <sys/stat.h>
 
 using namespace lurkel;
 using namespace lurkel::cli;
@@ -69,6 +70,24 @@ TEST_F(MemoryCommandTest, FiguresAndPurge)
     ASSERT_EQ(std::remove(meminfo.c_str()), 0);
     EXPECT_EQ(run(manager, {}), kExitFailure);
     EXPECT_NE(err.str().find("cannot read"), std::string::npos);
+}
+
+TEST_F(MemoryCommandTest, APurgeThatCouldMakeNoPressureFailsWithItsReason)
+{
+    // A control group whose usage cannot be read: the purge cannot know its room, maps nothing.
+    const BytePath root = TestEnvironment::freshHome() / "cg";
+    for (const BytePath &folder : {root, root / "box"})
+        ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+    writeFile(root / "box" / "memory.max", std::to_string(600 * kMiB) + "\n"); // no memory.current
+    writeFile(root / "self-cgroup", "0::/box\n");
+    writeFile(root / "mountinfo", "22 1 0:20 / / rw - ext4 /dev/sda1 rw\n30 22 0:26 / " + root.bytes() +
+                                      " rw,nosuid - cgroup2 cgroup2 rw\n");
+    options.cgroupSources = {root / "self-cgroup", root / "mountinfo"};
+    options.floorBytes = 1;
+    PurgeManager manager(options);
+    EXPECT_EQ(run(manager, {"--purge"}), kExitFailure);
+    EXPECT_NE(err.str().find("the memory figures could not be read"), std::string::npos) << err.str();
+    EXPECT_EQ(manager.lastReport().blocksAllocated, 0u);
 }
 
 TEST_F(MemoryCommandTest, InterruptStopsThePurgeCleanly)

@@ -43,12 +43,20 @@ TEST(RealPurgeTest, MapsAndTouchesBlocksWithoutPassingTheFloor)
     // What the pass may map: the allowance, give or take what others freed meanwhile.
     const double budget = values["budget"];
     EXPECT_LE(budget, static_cast<double>((kAllowanceMiB + 64) * kMiB));
-    EXPECT_LE(values["blocks"] * 10 * static_cast<double>(kMiB), budget);
-    // The blocks were really touched: the peak grew by at least one block, and by no more
-    // than the budget (plus a little for the threads).
+    const double mapped = values["blocks"] * 10 * static_cast<double>(kMiB);
+    EXPECT_LE(mapped, budget);
+    // The blocks were really touched: the child's peak grew by at least one block, and by no
+    // more than what the pass itself mapped (plus a little for its threads). Measured against
+    // its own blocks, not the budget, which moves with what other processes do meanwhile.
+    // AddressSanitizer keeps books of its own (shadow, allocator caches, thread stacks).
+#if defined(__SANITIZE_ADDRESS__)
+    constexpr double kBookkeeping = 1.0 + 1.0 / 8, kSlackMiB = 32;
+#else
+    constexpr double kBookkeeping = 1.0, kSlackMiB = 16;
+#endif
     const double growth = values["hwm_after"] - values["hwm_before"];
     EXPECT_GE(growth, static_cast<double>(10 * kMiB));
-    EXPECT_LE(growth, budget + static_cast<double>(16 * kMiB));
+    EXPECT_LE(growth, mapped * kBookkeeping + kSlackMiB * static_cast<double>(kMiB));
 }
 
 } // namespace

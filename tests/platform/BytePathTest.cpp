@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <unistd.h>
+
 using lurkel::BytePath;
 using namespace std::string_literals;
 
@@ -35,4 +38,17 @@ TEST(BytePath, Utf8ValidationAndInvalidBytesKept)
     EXPECT_FALSE(lurkel::isValidUtf8("\xf4\x90\x80\x80")); // past U+10FFFF
     EXPECT_FALSE(lurkel::isValidUtf8("\xe2\x82"));         // cut short
     EXPECT_EQ(BytePath::fromText(QStringLiteral("été")).bytes(), "\xc3\xa9t\xc3\xa9");
+}
+
+TEST(BytePath, ANulByteNeverReachesASystemCallAsAShorterPath)
+{
+    const std::string dir = ::testing::TempDir();
+    const BytePath cut(dir + "\0/../../etc"s); // would act on dir if passed on cut short
+    EXPECT_TRUE(cut.containsNul());
+    EXPECT_STREQ(cut.c_str(), "");
+    EXPECT_EQ(::access(cut.c_str(), F_OK), -1);
+    EXPECT_EQ(errno, ENOENT);
+    EXPECT_EQ(BytePath::fromBusBytes(QByteArray("/a\0", 3)), BytePath("/a")); // GLib's closing NUL
+    EXPECT_TRUE(BytePath::fromBusBytes(QByteArray("/a\0\0", 4)).containsNul());
+    EXPECT_EQ(BytePath::fromBusBytes(QByteArray("/a")), BytePath("/a"));
 }

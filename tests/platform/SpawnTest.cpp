@@ -1,9 +1,14 @@
 #include "Spawn.h"
+#include "ChildDefaults.h"
 #include "Fixtures.h"
+#include "TestEnvironment.h"
 
 #include <gtest/gtest.h>
 
 #include <thread>
+
+#include <cstdlib>
+#include <sys/resource.h>
 
 using namespace lurkel;
 using namespace std::string_literals;
@@ -45,4 +50,32 @@ TEST(Spawn, CancelEndsTheProgramAndItsChildren)
     canceller.join();
     EXPECT_TRUE(r.cancelled);
     EXPECT_FALSE(r.succeeded());
+}
+
+// What lurkel changes for itself (a raised open-files limit, QT_QPA_PLATFORM under Wayland)
+// never reaches the programs it starts.
+TEST(Spawn, ChildrenGetBackWhatThisProcessChangedForItself)
+{
+    rlimit start{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &start), 0);
+    ASSERT_GT(start.rlim_cur, 64u);
+    const char *startPlatform = std::getenv("QT_QPA_PLATFORM");
+    const std::string expectedPlatform = startPlatform ? startPlatform : "unset";
+
+    // As the walker and lurkel's start do: say so, then change them.
+    ChildDefaults::rememberOpenFilesLimit();
+    ChildDefaults::rememberEnvironment("QT_QPA_PLATFORM");
+    rlimit changed = start;
+    changed.rlim_cur = 64;
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &changed), 0);
+    const test::ScopedEnv platform("QT_QPA_PLATFORM", "xcb");
+    const SpawnResult r = Spawn::run({{"sh", "-c", "ulimit -Sn; printf %s \"${QT_QPA_PLATFORM-unset}\""}});
+    const SpawnResult missing = Spawn::run({{"no-such-program-anywhere"}});
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &start), 0);
+
+    EXPECT_EQ(r.exitStatus, 0) << r.standardError;
+    EXPECT_EQ(r.standardOutput, std::to_string(start.rlim_cur) + "\n" + expectedPlatform);
+    EXPECT_FALSE(missing.started) << "a missing program is still said as such";
+    ASSERT_TRUE(missing.error.has_value());
+    EXPECT_EQ(missing.error->code, ENOENT);
 }

@@ -1,4 +1,5 @@
 #include "PlatformPluginPreference.h"
+#include "ChildDefaults.h"
 
 #include <QFileInfo>
 #include <QLibraryInfo>
@@ -60,6 +61,7 @@ bool preferX11UnderXWayland()
     const std::optional<QByteArray> platform =
         PlatformPluginPreference::preferredPlatform(PlatformPluginPreference::currentEnvironment());
     if (!platform) return false;
+    ChildDefaults::rememberEnvironment("QT_QPA_PLATFORM"); // for lurkel's windows, not for what it starts
     return ::setenv("QT_QPA_PLATFORM", platform->constData(), 1) == 0;
 }
 

@@ -253,6 +253,8 @@ std::optional<Error> SearchManager::performSearchWithDefaults()
 std::optional<Error> SearchManager::performSearchWithTemplateBytesAndFolder(std::string_view text,
                                                                             const BytePath &folder)
 {
+    // The walker takes the folder's bytes as they are: a NUL would cut it short.
+    if (folder.containsNul()) return Error::posix(EINVAL, folder.displayString());
     m_searchTemplateBytes.assign(text);
     m_searchTemplate = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
     m_searchLocation = folder;

@@ -1,4 +1,5 @@
 #include "DirectoryWalker.h"
+#include "ChildDefaults.h"
 
 #include "MountTable.h"
 #include "TWalkerSkipList.h"
@@ -357,6 +358,7 @@ int descriptorBudget()
     rlimit limit{};
     if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return 32;
     if (limit.rlim_cur < limit.rlim_max) {
+        ChildDefaults::rememberOpenFilesLimit(); // the raise is for the walk, not for children
         rlimit raised = limit;
         raised.rlim_cur = limit.rlim_max;
         if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) limit = raised;

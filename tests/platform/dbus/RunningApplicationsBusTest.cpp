@@ -83,5 +83,18 @@ TEST_F(RunningApplicationsBusTest, WithoutQuitMethodOnlyOwnProgramsGetSigterm)
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << "status " << status;
 }
 
+TEST(ApplicationBusObject, SearchTakesGLibsClosingNulAndRefusesAnyOther)
+{
+    ApplicationBusObject object;
+    std::vector<std::pair<std::string, BytePath>> searches;
+    object.onSearch = [&](const std::string &text, const BytePath &folder) { searches.emplace_back(text, folder); };
+    object.Search(QByteArray("needle\0", 7), QByteArray("/d\0", 3));
+    object.Search(QByteArray("needle"), QByteArray("/d/sub\0/../../outside", 21));
+    object.Search(QByteArray("nee\0dle", 7), QByteArray("/d"));
+    ASSERT_EQ(searches.size(), 1u);
+    EXPECT_EQ(searches[0].first, "needle");
+    EXPECT_EQ(searches[0].second, BytePath("/d"));
+}
+
 } // namespace
 } // namespace lurkel::test

@@ -68,10 +68,26 @@ TEST(VisibilityRequest, ExactPathsFirstElseTheObjectSplitOnCommaSpace)
         {"joined object, empty pieces skipped", joined("/d/a, , /d/b"),
          BytePathList{BytePath("/d/a"), BytePath("/d/b")}},
         {"joined object, nothing", joined(""), std::nullopt},
+        {"joined object with a piece that is not absolute: all refused", joined("/d/a, b.txt"), std::nullopt},
         {"an object that is no text", Notification{QStringLiteral("Hide"), QVariant(42), {}}, std::nullopt},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(VisibilityRequest::pathsOfVisibilityRequest(c.note), c.paths);
     }
+}
+
+TEST(VisibilityRequest, AHugeRefusedRequestIsOneLogLine)
+{
+    static int lines = 0;
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) { ++lines; });
+    BytePathList relative(100000, BytePath("relative\nforged log line"));
+    const Notification note{
+        QStringLiteral("Hide"),
+        QString(),
+        {{QString::fromLatin1(MessageNames::kPathsKey), DistributedNotificationCenter::pathsValue(relative)}}};
+    EXPECT_EQ(VisibilityRequest::pathsOfVisibilityRequest(note), std::nullopt);
+    qInstallMessageHandler(previous);
+    EXPECT_EQ(lines, 1);
 }

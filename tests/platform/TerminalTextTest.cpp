@@ -1,11 +1,12 @@
 #include "TerminalText.h"
+#include "Log.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <utility>
 
-using namespace lurkel::cli;
+using namespace lurkel;
 using namespace std::string_literals;
 
 TEST(TerminalText, NamesAreQuotedWithEverythingATerminalWouldActOnEscaped)
@@ -33,4 +34,14 @@ TEST(TerminalText, MessagesLoseTheirControlsToSpaces)
     const std::string text = "a\nb\x1b[2J\xc2\x9b[1m\xff d\xc3\xa9";
     EXPECT_EQ(messageForTerminal(text), "a b [2J [1m  d\xc3\xa9");
     EXPECT_EQ(messageForTerminal(text, true), "a\nb [2J [1m  d\xc3\xa9");
+}
+
+TEST(TerminalText, ALogLineCannotBeSplitForgedOrFlooded)
+{
+    EXPECT_EQ(lineForLog("refused: /d/x\nlurkel.core: forged\x1b[2J\\"),
+              "refused: /d/x\\nlurkel.core: forged\\x1b[2J\\\\");
+    const std::string huge(1 << 20, 'a');
+    const std::string line = lineForLog(huge, 4096);
+    EXPECT_EQ(line, std::string(4096, 'a') + "... (1044480 more bytes)");
+    EXPECT_EQ(lurkel::oneLineLogMessage(QStringLiteral("a\nb\u009b")), QStringLiteral("a\\nb\\xc2\\x9b"));
 }

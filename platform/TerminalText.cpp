@@ -2,9 +2,10 @@
 
 #include "BytePath.h"
 
+#include <algorithm>
 #include <cstring>
 
-namespace lurkel::cli {
+namespace lurkel {
 namespace {
 
 // How many bytes at the start of bytes must not reach a terminal as they are: 1 for a C0
@@ -19,28 +20,31 @@ std::size_t unsafeBytesAt(std::string_view bytes, std::size_t &length)
     return 0;
 }
 
+void appendEscaped(std::string &out, unsigned char b)
+{
+    static const char hex[] = "0123456789abcdef";
+    if (b == '\n') {
+        out += "\\n";
+    } else if (b == '\t') {
+        out += "\\t";
+    } else {
+        out += "\\x";
+        out.push_back(hex[b >> 4]);
+        out.push_back(hex[b & 0xF]);
+    }
+}
+
 } // namespace
 
 std::string quoteForTerminal(std::string_view bytes)
 {
-    static const char hex[] = "0123456789abcdef";
     std::string escaped;
     bool needsQuotes = bytes.empty();
     while (!bytes.empty()) {
         std::size_t length = 0;
         if (const std::size_t unsafe = unsafeBytesAt(bytes, length)) {
-            for (std::size_t i = 0; i < unsafe; ++i) {
-                const auto b = static_cast<unsigned char>(bytes[i]);
-                if (b == '\n') {
-                    escaped += "\\n";
-                } else if (b == '\t') {
-                    escaped += "\\t";
-                } else {
-                    escaped += "\\x";
-                    escaped.push_back(hex[b >> 4]);
-                    escaped.push_back(hex[b & 0xF]);
-                }
-            }
+            for (std::size_t i = 0; i < unsafe; ++i)
+                appendEscaped(escaped, static_cast<unsigned char>(bytes[i]));
             needsQuotes = true;
             bytes.remove_prefix(unsafe);
             continue;
@@ -76,4 +80,26 @@ std::string messageForTerminal(std::string_view text, bool keepLineFeeds)
     return shown;
 }
 
-} // namespace lurkel::cli
+std::string lineForLog(std::string_view text, std::size_t maxBytes)
+{
+    const std::size_t cut = text.size() > maxBytes ? text.size() - maxBytes : 0;
+    std::string_view kept = text.substr(0, text.size() - cut);
+    std::string line;
+    line.reserve(kept.size());
+    while (!kept.empty()) {
+        std::size_t length = 0;
+        if (const std::size_t unsafe = unsafeBytesAt(kept, length)) {
+            for (std::size_t i = 0; i < unsafe && i < kept.size(); ++i)
+                appendEscaped(line, static_cast<unsigned char>(kept[i]));
+            kept.remove_prefix(std::min(unsafe, kept.size()));
+            continue;
+        }
+        if (kept.front() == '\\') line.push_back('\\');
+        line.append(kept.substr(0, length));
+        kept.remove_prefix(length);
+    }
+    if (cut != 0) line += "... (" + std::to_string(cut) + " more bytes)";
+    return line;
+}
+
+} // namespace lurkel

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-namespace lurkel::cli {
+namespace lurkel {
 
 // A name or path as lurkelctl shows it to a person: as it is when that is safe, otherwise in
 // single quotes, with \' and \\ for quotes and backslashes, and \n, \t or \xHH for every byte
@@ -18,4 +18,9 @@ std::string quoteForTerminal(std::string_view bytes);
 // when keepLineFeeds.
 std::string messageForTerminal(std::string_view text, bool keepLineFeeds = false);
 
-} // namespace lurkel::cli
+// A text for one log line: every byte a terminal or a log reader would act on (as for
+// quoteForTerminal) written as \n, \t or \xHH, a backslash doubled, nothing quoted; at most
+// maxBytes of the text are kept, the rest counted ("... (N more bytes)").
+std::string lineForLog(std::string_view text, std::size_t maxBytes = 4096);
+
+} // namespace lurkel
