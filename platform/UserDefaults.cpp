@@ -244,9 +244,9 @@ bool UserDefaults::readFileLocked(QVariantMap &out)
         if (errno != ENOENT) {
             logFailure(lcDefaults, "UserDefaults read", Error::posix(errno, path.displayString()));
         }
+        const bool absent = errno == ENOENT;
         out.clear();
-        m_stamp = FileStamp{};
-        return errno == ENOENT;
+        return absent;
     }
     struct stat st {};
     ::fstat(fd.get(), &st);
@@ -263,9 +263,6 @@ bool UserDefaults::readFileLocked(QVariantMap &out)
         data.append(buffer, n);
     }
     fd.reset();
-    m_stamp =
-        FileStamp{static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino), static_cast<qint64>(st.st_size),
-                  static_cast<qint64>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
     std::optional<QVariantMap> values;
     if (!readError) values = decode(data);
     if (values) {
@@ -288,7 +285,6 @@ bool UserDefaults::readFileLocked(QVariantMap &out)
         }
     }
     out.clear();
-    m_stamp = FileStamp{};
     return false;
 }
 
@@ -413,24 +409,15 @@ bool UserDefaults::synchronize()
         return false;
     }
 
-    // what the others wrote, with our own changes on top
+    // What the others wrote, with our own changes on top. Always read again: a writer that
+    // rewrote it in place within one timestamp tick leaves no other trace.
     QVariantMap merged;
-    struct stat st {};
-    const bool exists = ::stat(path.c_str(), &st) == 0;
-    const FileStamp now = exists ? FileStamp{static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino),
-                                             static_cast<qint64>(st.st_size),
-                                             static_cast<qint64>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec}
-                                 : FileStamp{};
-    if (now == m_stamp) {
-        merged = m_values; // nobody else wrote: our copy is the disk's plus our changes
-    } else {
-        readFileLocked(merged);
-        for (const QString &key : std::as_const(m_dirty)) {
-            if (m_values.contains(key)) {
-                merged.insert(key, m_values.value(key));
-            } else {
-                merged.remove(key);
-            }
+    readFileLocked(merged);
+    for (const QString &key : std::as_const(m_dirty)) {
+        if (m_values.contains(key)) {
+            merged.insert(key, m_values.value(key));
+        } else {
+            merged.remove(key);
         }
     }
 
@@ -440,11 +427,6 @@ bool UserDefaults::synchronize()
                 path, std::string_view(data.constData(), static_cast<std::size_t>(data.size())), {.mode = 0600})) {
             logFailure(lcDefaults, "UserDefaults write", *error);
             return false;
-        }
-        if (::stat(path.c_str(), &st) == 0) {
-            m_stamp = FileStamp{static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino),
-                                static_cast<qint64>(st.st_size),
-                                static_cast<qint64>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
         }
         m_dirty.clear();
     }
@@ -462,7 +444,6 @@ void UserDefaults::removePersistentDomain()
     }
     m_values.clear();
     m_dirty.clear();
-    m_stamp = FileStamp{};
     m_loaded = true;
 }
 

@@ -76,12 +76,6 @@ private:
     QVariantMap m_values;
     QSet<QString> m_dirty;
     bool m_loaded = false;
-    // identity of the file last read (device, inode, size, mtime), to skip rereading
-    struct FileStamp {
-        quint64 dev = 0, ino = 0;
-        qint64 size = -1, mtimeNs = 0;
-        bool operator==(const FileStamp &) const = default;
-    } m_stamp;
 };
 
 } // namespace lurkel

@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <limits>
+#include <sys/stat.h>
 #include <thread>
 
 using namespace lurkel;
@@ -17,6 +19,11 @@ namespace {
 struct UserDefaultsTest : ::testing::Test {
     void SetUp() override { TestEnvironment::freshHome(); }
 };
+
+BytePath settingsFile(const char *domain)
+{
+    return XdgDirs::configHome() / (std::string(domain) + ".json");
+}
 
 } // namespace
 
@@ -107,4 +114,25 @@ TEST_F(UserDefaultsTest, TwoProcessesWritingAtOnceLoseNothing)
         EXPECT_EQ(d.integerForKey(QStringLiteral("first-%1").arg(i), -1), i);
         EXPECT_EQ(d.integerForKey(QStringLiteral("second-%1").arg(i), -1), i);
     }
+}
+
+TEST_F(UserDefaultsTest, RewriteWithinOneTimestampTickIsSeen)
+{
+    UserDefaults d(QStringLiteral("tick"));
+    d.setInteger(QStringLiteral("k"), 1);
+    ASSERT_TRUE(d.synchronize());
+    const BytePath path = settingsFile("tick");
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    // another program rewrites it in place, same size, within the same tick
+    const QByteArray other = UserDefaults::encode({{QStringLiteral("k"), 2}});
+    test::writeFile(path, other.toStdString());
+    const timespec times[2] = {st.st_atim, st.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    d.setInteger(QStringLiteral("mine"), 3);
+    ASSERT_TRUE(d.synchronize());
+    EXPECT_EQ(d.integerForKey(QStringLiteral("k")), 2);
+    UserDefaults fresh(QStringLiteral("tick"));
+    EXPECT_EQ(fresh.integerForKey(QStringLiteral("k")), 2);
+    EXPECT_EQ(fresh.integerForKey(QStringLiteral("mine")), 3);
 }
