@@ -322,6 +322,12 @@ bool UserDefaults::readFileLocked(QVariantMap &out)
             Error::posix(err, QStringLiteral("%1 is damaged and cannot be moved aside").arg(target.displayString()))
                 .localizedDescription());
     }
+    // A link must not be left leading nowhere (that would make the next run read-only): an
+    // empty file takes the damaged one's place.
+    if (target != path) {
+        if (const auto error = writeFileAtomically(target, "{}\n", {.mode = 0600, .target = AtomicWrite::NoReplace}))
+            logFailure(lcDefaults, "UserDefaults replace damaged", *error);
+    }
     return true;
 }
 

@@ -209,6 +209,13 @@ TEST_F(UserDefaultsTest, LinkIsWrittenThroughToItsTarget)
     const auto written = UserDefaults::decode(QByteArray::fromStdString(test::readFile(target)));
     ASSERT_TRUE(written);
     EXPECT_EQ(*written, (QVariantMap{{QStringLiteral("old"), 1}, {QStringLiteral("new"), true}}));
+
+    // damaged behind the link: moved aside there, and the link still leads to a file
+    test::writeFile(target, "{ not json");
+    EXPECT_TRUE(UserDefaults(QStringLiteral("linked")).dictionaryRepresentation().isEmpty());
+    EXPECT_EQ(test::describe(path), link);
+    EXPECT_EQ(test::namesIn(elsewhere).size(), 2u);
+    EXPECT_FALSE(UserDefaults(QStringLiteral("linked")).isReadOnly());
 }
 
 TEST_F(UserDefaultsTest, RewriteWithinOneTimestampTickIsSeen)
