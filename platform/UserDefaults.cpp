@@ -236,60 +236,99 @@ BytePath UserDefaults::filePath() const
     return XdgDirs::configHome() / (BytePath::fromText(m_domain).bytes() + ".json");
 }
 
+bool UserDefaults::becomeReadOnlyLocked(const QString &reason)
+{
+    if (!m_readOnly) {
+        m_readOnly = true;
+        m_readOnlyReason = reason;
+        qCWarning(lcDefaults, "settings are read-only for this run, nothing is written to %s: %s", filePath().c_str(),
+                  qUtf8Printable(reason));
+    }
+    return false;
+}
+
 bool UserDefaults::readFileLocked(QVariantMap &out)
 {
+    out.clear();
     const BytePath path = filePath();
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd.valid()) {
-        if (errno != ENOENT) {
-            logFailure(lcDefaults, "UserDefaults read", Error::posix(errno, path.displayString()));
-        }
-        out.clear();
-        m_stamp = FileStamp{};
-        return errno == ENOENT;
-    }
+    const QString shown = path.displayString();
+    const auto failed = [&](int errnum) {
+        return becomeReadOnlyLocked(
+            Error::posix(errnum, QStringLiteral("cannot read ") + shown).localizedDescription());
+    };
     struct stat st {};
-    ::fstat(fd.get(), &st);
+    if (::lstat(path.c_str(), &st) != 0) {
+        if (errno != ENOENT) return failed(errno);
+        m_target = path;
+        return true;
+    }
+    BytePath target = path;
+    if (S_ISLNK(st.st_mode)) {
+        // Written through: the new file goes beside the target, and the link stays.
+        std::unique_ptr<char, decltype(&::free)> resolved(::realpath(path.c_str(), nullptr), &::free);
+        if (!resolved) {
+            return becomeReadOnlyLocked(
+                Error::posix(errno, QStringLiteral("cannot follow the link ") + shown).localizedDescription());
+        }
+        target = BytePath(resolved.get());
+        if (::access(target.c_str(), W_OK) != 0) {
+            return becomeReadOnlyLocked(
+                Error::posix(errno, QStringLiteral("cannot write through the link ") + shown).localizedDescription());
+        }
+    }
+    // Not blocking: a FIFO put there must not hang the start.
+    UniqueFd fd(::open(target.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd.valid()) return failed(errno);
+    if (::fstat(fd.get(), &st) != 0) return failed(errno);
+    if (!S_ISREG(st.st_mode)) {
+        return becomeReadOnlyLocked(QStringLiteral("%1 is not a regular file").arg(shown));
+    }
+    const auto tooLarge = [&]() {
+        return becomeReadOnlyLocked(
+            QStringLiteral("%1 is larger than %2 MiB").arg(shown).arg(kMaxFileSize / (1024 * 1024)));
+    };
+    if (st.st_size > kMaxFileSize) return tooLarge();
     QByteArray data;
     char buffer[65536];
     ssize_t n = 0;
-    bool readError = false;
     while ((n = ::read(fd.get(), buffer, sizeof buffer)) != 0) {
         if (n < 0) {
             if (errno == EINTR) continue;
-            readError = true;
-            break;
+            return failed(errno);
         }
         data.append(buffer, n);
+        if (data.size() > kMaxFileSize) return tooLarge();
     }
     fd.reset();
-    m_stamp =
-        FileStamp{static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino), static_cast<qint64>(st.st_size),
-                  static_cast<qint64>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
-    std::optional<QVariantMap> values;
-    if (!readError) values = decode(data);
-    if (values) {
+    m_target = target;
+    if (const std::optional<QVariantMap> values = decode(data)) {
         out = *values;
         return true;
     }
-    // Damaged: keep the copy aside for the user, never overwrite it, and start empty.
-    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string aside = path.bytes() + ".corrupt-" + stamp.toStdString();
+    // Damaged: keep the copy aside for the user and start empty; where it cannot be moved,
+    // leave it alone and write nothing.
+    const std::string stamp =
+        QDateTime::fromSecsSinceEpoch(st.st_mtim.tv_sec).toString(QStringLiteral("yyyyMMdd-HHmmss")).toStdString();
+    int err = EEXIST;
+    for (int attempt = 0; attempt < 100 && err == EEXIST; ++attempt) {
+        std::string aside = target.bytes() + ".corrupt-" + stamp;
         if (attempt > 0) aside += "-" + std::to_string(attempt);
-        const int err = renameNoReplace(AT_FDCWD, path.c_str(), AT_FDCWD, aside.c_str());
-        if (err == 0) {
-            qCWarning(lcDefaults, "damaged settings file %s moved aside to %s", path.c_str(), aside.c_str());
-            break;
-        }
-        if (err != EEXIST) {
-            logFailure(lcDefaults, "UserDefaults move aside", Error::posix(err, path.displayString()));
-            break;
-        }
+        err = renameNoReplace(AT_FDCWD, target.c_str(), AT_FDCWD, aside.c_str());
+        if (err == 0)
+            qCWarning(lcDefaults, "damaged settings file %s moved aside to %s", target.c_str(), aside.c_str());
     }
-    out.clear();
-    m_stamp = FileStamp{};
-    return false;
+    if (err != 0) {
+        return becomeReadOnlyLocked(
+            Error::posix(err, QStringLiteral("%1 is damaged and cannot be moved aside").arg(target.displayString()))
+                .localizedDescription());
+    }
+    // A link must not be left leading nowhere (that would make the next run read-only): an
+    // empty file takes the damaged one's place.
+    if (target != path) {
+        if (const auto error = writeFileAtomically(target, "{}\n", {.mode = 0600, .target = AtomicWrite::NoReplace}))
+            logFailure(lcDefaults, "UserDefaults replace damaged", *error);
+    }
+    return true;
 }
 
 void UserDefaults::loadIfChangedLocked()
@@ -405,6 +444,7 @@ bool UserDefaults::synchronize()
 {
     QMutexLocker lock(&m_mutex);
     loadIfChangedLocked();
+    if (m_readOnly) return false;
     const BytePath path = filePath();
     (void)makePath(XdgDirs::configHome()); // a failure shows when the files in it cannot be made
     FileLock fileLock(BytePath(path.bytes() + ".lock"));
@@ -413,38 +453,24 @@ bool UserDefaults::synchronize()
         return false;
     }
 
-    // what the others wrote, with our own changes on top
+    // What the others wrote, with our own changes on top. Always read again: a writer that
+    // rewrote it in place within one timestamp tick leaves no other trace.
     QVariantMap merged;
-    struct stat st {};
-    const bool exists = ::stat(path.c_str(), &st) == 0;
-    const FileStamp now = exists ? FileStamp{static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino),
-                                             static_cast<qint64>(st.st_size),
-                                             static_cast<qint64>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec}
-                                 : FileStamp{};
-    if (now == m_stamp) {
-        merged = m_values; // nobody else wrote: our copy is the disk's plus our changes
-    } else {
-        readFileLocked(merged);
-        for (const QString &key : std::as_const(m_dirty)) {
-            if (m_values.contains(key)) {
-                merged.insert(key, m_values.value(key));
-            } else {
-                merged.remove(key);
-            }
+    if (!readFileLocked(merged)) return false;
+    for (const QString &key : std::as_const(m_dirty)) {
+        if (m_values.contains(key)) {
+            merged.insert(key, m_values.value(key));
+        } else {
+            merged.remove(key);
         }
     }
 
     if (!m_dirty.isEmpty()) {
         const QByteArray data = encode(merged);
         if (auto error = writeFileAtomically(
-                path, std::string_view(data.constData(), static_cast<std::size_t>(data.size())), {.mode = 0600})) {
+                m_target, std::string_view(data.constData(), static_cast<std::size_t>(data.size())), {.mode = 0600})) {
             logFailure(lcDefaults, "UserDefaults write", *error);
             return false;
-        }
-        if (::stat(path.c_str(), &st) == 0) {
-            m_stamp = FileStamp{static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino),
-                                static_cast<qint64>(st.st_size),
-                                static_cast<qint64>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
         }
         m_dirty.clear();
     }
@@ -457,13 +483,28 @@ void UserDefaults::removePersistentDomain()
     QMutexLocker lock(&m_mutex);
     const BytePath path = filePath();
     FileLock fileLock(BytePath(path.bytes() + ".lock"));
-    if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
+    // A file this run cannot read is the user's to remove.
+    QVariantMap current;
+    if (!m_readOnly && readFileLocked(current) && ::unlink(path.c_str()) != 0 && errno != ENOENT) {
         logFailure(lcDefaults, "UserDefaults remove domain", Error::posix(errno, path.displayString()));
     }
     m_values.clear();
     m_dirty.clear();
-    m_stamp = FileStamp{};
     m_loaded = true;
+}
+
+bool UserDefaults::isReadOnly()
+{
+    QMutexLocker lock(&m_mutex);
+    loadIfChangedLocked();
+    return m_readOnly;
+}
+
+QString UserDefaults::readOnlyReason()
+{
+    QMutexLocker lock(&m_mutex);
+    loadIfChangedLocked();
+    return m_readOnlyReason;
 }
 
 QVariantMap UserDefaults::dictionaryRepresentation()

@@ -19,7 +19,16 @@ namespace lurkel {
 // in-memory copy at once; synchronize() takes a cross-process lock, merges the keys this
 // object changed into what is on disk, and replaces the file atomically, so that two
 // processes writing different keys lose neither. synchronize() also reloads what other
-// processes wrote. A damaged file is moved aside (D.json.corrupt-<time>) and reads as empty.
+// processes wrote. A damaged file is moved aside (D.json.corrupt-<time of its last change>)
+// and reads as empty. A symbolic link is written through: the new file replaces the link's
+// target, and the link stays.
+//
+// A file this store cannot read is never written over nor moved: one that exists but cannot
+// be opened or read, is no regular file, is larger than kMaxFileSize, a link that leads
+// nowhere, or a damaged file that cannot be moved aside. The store is then read-only for the
+// rest of the run: reads give what is in memory (the callers' defaults for the rest), writes
+// stay in memory, synchronize() is false, and the reason is logged once and kept for the app
+// to show.
 // Safe to use from any thread.
 class UserDefaults {
 public:
@@ -54,8 +63,16 @@ public:
     void removeObject(const QString &key);
 
     // Writes what this object changed (merged under the lock) and reads what others wrote.
-    // False when the file could not be written; the changes stay pending then.
+    // False when the file could not be written, or the store is read-only; the changes stay
+    // pending then.
     bool synchronize();
+
+    // The largest settings file read; a bigger one makes the store read-only.
+    static constexpr qint64 kMaxFileSize = 16 * 1024 * 1024;
+    // Whether the file could not be read, so that nothing is written to it in this run.
+    bool isReadOnly();
+    // Why, for the user (empty when not read-only).
+    QString readOnlyReason();
 
     // Deletes the domain's file and forgets every key (the reset action).
     void removePersistentDomain();
@@ -69,19 +86,20 @@ public:
 
 private:
     void loadIfChangedLocked();
+    // The file's values into out (empty when there is none or it was damaged and moved
+    // aside). False when it must not be written over: the store is read-only from then on.
     bool readFileLocked(QVariantMap &out);
+    bool becomeReadOnlyLocked(const QString &reason);
 
     QString m_domain;
     QMutex m_mutex;
     QVariantMap m_values;
     QSet<QString> m_dirty;
     bool m_loaded = false;
-    // identity of the file last read (device, inode, size, mtime), to skip rereading
-    struct FileStamp {
-        quint64 dev = 0, ino = 0;
-        qint64 size = -1, mtimeNs = 0;
-        bool operator==(const FileStamp &) const = default;
-    } m_stamp;
+    // Where the file last read lives: the domain's path, or the target of a link there.
+    BytePath m_target;
+    bool m_readOnly = false;
+    QString m_readOnlyReason;
 };
 
 } // namespace lurkel
