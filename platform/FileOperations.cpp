@@ -11,6 +11,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <map>
 #include <set>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -229,7 +230,7 @@ public:
         return rc == 0 ? 0 : errno;
     }
 
-    bool isLink() const { return !m_path.empty(); } // which never inherits an access list
+    bool reachedByName() const { return !m_path.empty(); }
 
     int remove(const char *name) const
     {
@@ -241,6 +242,30 @@ private:
     int m_fd = -1;
     std::string m_path;
 };
+
+// The attributes a move carries, by name (none where the file system keeps none); nullopt when
+// they cannot be read.
+std::optional<std::map<std::string, std::string>> carriedAttributes(const AttributeAccess &entry)
+{
+    std::map<std::string, std::string> attributes;
+    std::string names;
+    if (const int rc = entry.list(names)) {
+        if (isUnsupported(rc) || (rc == ENOENT && entry.reachedByName())) return attributes;
+        return std::nullopt;
+    }
+    for (std::size_t start = 0; start < names.size();) {
+        std::string name(names.c_str() + start);
+        start += name.size() + 1;
+        if (!travelsWithMove(name)) continue;
+        std::string value;
+        if (const int rc = entry.get(name.c_str(), value)) {
+            if (rc == ENODATA) continue;
+            return std::nullopt;
+        }
+        attributes.emplace(std::move(name), std::move(value));
+    }
+    return attributes;
+}
 
 // Copies one entry (and for a folder, everything in it) to a name that must not exist yet.
 // Everything it creates is remembered, so that a failed copy removes exactly that.
@@ -284,6 +309,9 @@ public:
         return QStringLiteral("kept without ") + names.join(QStringLiteral(", ")) +
                QStringLiteral(": the destination does not support them");
     }
+
+    // The names of what notKept() tells, which the verification excuses.
+    const std::set<std::string> &notKeptNames() const { return m_notKept; }
 
     // Removes what this copier created at dir/name (and below it); entries made by others stay.
     void removeCreated(int dirFd, const std::string &name)
@@ -532,7 +560,7 @@ private:
         }
         for (const auto &[name, kept] : {std::pair{"system.posix_acl_access", hasAccessList},
                                          std::pair{"system.posix_acl_default", hasDefaultList}}) {
-            if (kept || out.isLink()) continue;
+            if (kept || out.reachedByName()) continue; // a link, which never inherits one
             if (const int rc = out.remove(name); rc != 0 && rc != ENODATA && !isUnsupported(rc) && rc != EPERM) {
                 return fail(rc, QStringLiteral("cannot remove an inherited access control list"), relative);
             }
@@ -668,7 +696,9 @@ private:
 // removes only what was compared and has not changed since.
 class TreeVerifier {
 public:
-    explicit TreeVerifier(const FileOperationOptions &options) : m_options(options)
+    // notKept: attributes the destination does not store, which the copy may lack.
+    TreeVerifier(const FileOperationOptions &options, const std::set<std::string> &notKept)
+        : m_options(options), m_notKept(notKept)
     {
         m_a.resize(kBlock);
         m_b.resize(kBlock);
@@ -791,6 +821,14 @@ private:
             return entryError(errno, QStringLiteral("cannot read the copy"), relative);
         }
         if ((s.st_mode & S_IFMT) != (d.st_mode & S_IFMT)) return differs(relative, "kind");
+        if (S_ISREG(s.st_mode) || S_ISDIR(s.st_mode) || S_ISLNK(s.st_mode)) {
+            auto source = carriedAttributes(AttributeAccess(srcDir, srcName));
+            const auto copy = carriedAttributes(AttributeAccess(dstDir, dstName));
+            if (!source || !copy) return differs(relative, "unreadable extended attributes");
+            for (const std::string &name : m_notKept)
+                source->erase(name);
+            if (*source != *copy) return differs(relative, "extended attributes");
+        }
         if (S_ISREG(s.st_mode)) return verifyFile(srcDir, srcName, s, dstDir, dstName, d, relative);
         if (S_ISLNK(s.st_mode)) {
             const auto a = linkTarget(srcDir, srcName);
@@ -820,6 +858,7 @@ private:
     }
 
     const FileOperationOptions &m_options;
+    const std::set<std::string> &m_notKept;
     std::vector<char> m_a;
     std::vector<char> m_b;
     std::unordered_map<FileId, Signature, FileIdHash> m_seen;
@@ -978,7 +1017,7 @@ ItemOutcome moveByCopy(OpenedItem &opened, const BytePath &item, const BytePath 
         outcome.error = Error::posix(err, QStringLiteral("cannot write the copy to the disk"));
         return outcome;
     }
-    TreeVerifier verifier(options);
+    TreeVerifier verifier(options, copier.notKeptNames());
     if (auto error = verifier.verify(opened.parent.get(), name, opened.destination.get(), target)) {
         copier.removeCreated(opened.destination.get(), target);
         outcome.error = std::move(error);

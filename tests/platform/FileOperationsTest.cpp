@@ -235,6 +235,20 @@ TEST(FileOperations, MoveAcrossFileSystemsKeepsExtendedAttributesAndAccessLists)
         EXPECT_EQ(attribute(moved.destination / kTreeAttributes[i][0], kTreeAttributes[i][1]), before[i])
             << kTreeAttributes[i][1];
 
+    // An attribute given to the source once its copy was made: the copy cannot be verified.
+    ASSERT_TRUE(makeAttributedTree(home / "late"));
+    writeFile(home / "late/later", "copied after file");
+    FileOperationOptions options;
+    options.isCancelled = [&, done = false]() mutable {
+        if (!done && attribute(other.path() / "late/file", "user.origin")) {
+            done = setAttribute(home / "late/file", "user.late", "added");
+        }
+        return false;
+    };
+    EXPECT_FALSE(FileOperations::moveItem(home / "late", other.path(), options).done());
+    EXPECT_FALSE(exists(other.path() / "late"));
+    EXPECT_EQ(attribute(home / "late/file", "user.late"), "added");
+
     // One the destination could take but refuses (too large for an ext4 block): the item stays.
     ASSERT_TRUE(setAttribute(moved.destination / "file", "user.large", std::string(16384, 'x')));
     const ItemOutcome back = FileOperations::moveItem(moved.destination, home);
