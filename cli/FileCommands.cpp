@@ -53,7 +53,8 @@ struct Output {
     char terminator = '\n';
 };
 
-void reportFailure(CommandIO &io, Kind kind, std::string_view path, const QString &reason)
+// One line on standard error about an item: why it was not done, or what did not come along.
+void reportItem(CommandIO &io, Kind kind, std::string_view path, const QString &reason)
 {
     io.err << "lurkelctl: " << nameOf(kind) << ": " << quoteForTerminal(path) << ": "
            << messageForTerminal(reason.toStdString()) << '\n';
@@ -80,7 +81,10 @@ std::string help(Kind kind)
     case Kind::Move:
         text = "Moves each PATH into the folder DEST. When DEST already holds the name, the item gets a\n"
                "numbered name (\"report 2.pdf\"); nothing is overwritten. Across file systems the item is\n"
-               "copied, the copy is compared with it byte for byte, and only then is it removed.\n";
+               "copied (with its holes, hard links within it, user extended attributes and access\n"
+               "control lists), the copy is compared with it byte for byte, and only then is it removed.\n"
+               "When the destination cannot store some of those attributes, the item is still moved and\n"
+               "gets one line on standard error naming what it lost.\n";
         break;
     case Kind::Trash:
         text = "Moves each PATH to the trash of its file system (freedesktop Trash: the home trash, or\n"
@@ -143,7 +147,7 @@ int run(const CommandLine &commandLine, Kind kind, const std::vector<std::string
             for (std::size_t i = 0; i < paths.size(); ++i) {
                 if (paths[i] == failure.path) shown = positional[i];
             }
-            reportFailure(io, kind, shown, failure.error.localizedDescription());
+            reportItem(io, kind, shown, failure.error.localizedDescription());
         }
         for (const BytePath &path : update.changed)
             printPath(io, output, path);
@@ -172,7 +176,7 @@ int run(const CommandLine &commandLine, Kind kind, const std::vector<std::string
         options.isCancelled = [] { return Interrupt::requested(); };
         for (std::size_t i = first; i < positional.size(); ++i) {
             if (Interrupt::requested()) {
-                reportFailure(io, kind, positional[i], QStringLiteral("not done: interrupted"));
+                reportItem(io, kind, positional[i], QStringLiteral("not done: interrupted"));
                 allDone = false;
                 continue;
             }
@@ -186,9 +190,11 @@ int run(const CommandLine &commandLine, Kind kind, const std::vector<std::string
                 outcome = Trash::moveToTrash(item);
             }
             if (!outcome.done()) {
-                reportFailure(io, kind, positional[i], outcome.error->localizedDescription());
+                reportItem(io, kind, positional[i], outcome.error->localizedDescription());
                 allDone = false;
             } else {
+                for (const QString &warning : outcome.warnings)
+                    reportItem(io, kind, positional[i], warning);
                 printPath(io, output, outcome.destination);
             }
         }

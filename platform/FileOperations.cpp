@@ -3,13 +3,18 @@
 #include "FileAttributes.h"
 #include "PosixFile.h"
 
+#include <QStringList>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <map>
+#include <set>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 #include <unordered_map>
 #include <unordered_set>
@@ -164,6 +169,104 @@ bool folderIsAtOrBelow(int folderFd, FileId target)
     return false;
 }
 
+bool isUnsupported(int errnum)
+{
+    return errnum == EOPNOTSUPP || errnum == ENOTSUP;
+}
+
+// The extended attributes a move carries: the user's own and the POSIX access control lists.
+bool travelsWithMove(std::string_view name)
+{
+    return name.starts_with("user.") || name == "system.posix_acl_access" || name == "system.posix_acl_default";
+}
+
+// Extended attributes of one entry, through its descriptor, or for a symbolic link (which
+// cannot be opened) through /proc/self/fd/<folder>/<name> without following it.
+class AttributeAccess {
+public:
+    explicit AttributeAccess(int fd) : m_fd(fd) {}
+    AttributeAccess(int dirFd, const std::string &name) : m_path("/proc/self/fd/" + std::to_string(dirFd) + "/" + name)
+    {}
+
+    // The names, NUL-separated; errno on failure (EOPNOTSUPP: the file system keeps none).
+    int list(std::string &names) const
+    {
+        for (;;) {
+            const ssize_t size =
+                m_path.empty() ? ::flistxattr(m_fd, nullptr, 0) : ::llistxattr(m_path.c_str(), nullptr, 0);
+            if (size < 0) return errno;
+            names.resize(static_cast<std::size_t>(size));
+            const ssize_t n = m_path.empty() ? ::flistxattr(m_fd, names.data(), names.size())
+                                             : ::llistxattr(m_path.c_str(), names.data(), names.size());
+            if (n >= 0) {
+                names.resize(static_cast<std::size_t>(n));
+                return 0;
+            }
+            if (errno != ERANGE) return errno; // ERANGE: one was added meanwhile
+        }
+    }
+
+    int get(const char *name, std::string &value) const
+    {
+        for (;;) {
+            const ssize_t size =
+                m_path.empty() ? ::fgetxattr(m_fd, name, nullptr, 0) : ::lgetxattr(m_path.c_str(), name, nullptr, 0);
+            if (size < 0) return errno;
+            value.resize(static_cast<std::size_t>(size));
+            const ssize_t n = m_path.empty() ? ::fgetxattr(m_fd, name, value.data(), value.size())
+                                             : ::lgetxattr(m_path.c_str(), name, value.data(), value.size());
+            if (n >= 0) {
+                value.resize(static_cast<std::size_t>(n));
+                return 0;
+            }
+            if (errno != ERANGE) return errno;
+        }
+    }
+
+    int set(const char *name, const std::string &value) const
+    {
+        const int rc = m_path.empty() ? ::fsetxattr(m_fd, name, value.data(), value.size(), 0)
+                                      : ::lsetxattr(m_path.c_str(), name, value.data(), value.size(), 0);
+        return rc == 0 ? 0 : errno;
+    }
+
+    bool reachedByName() const { return !m_path.empty(); }
+
+    int remove(const char *name) const
+    {
+        const int rc = m_path.empty() ? ::fremovexattr(m_fd, name) : ::lremovexattr(m_path.c_str(), name);
+        return rc == 0 ? 0 : errno;
+    }
+
+private:
+    int m_fd = -1;
+    std::string m_path;
+};
+
+// The attributes a move carries, by name (none where the file system keeps none); nullopt when
+// they cannot be read.
+std::optional<std::map<std::string, std::string>> carriedAttributes(const AttributeAccess &entry)
+{
+    std::map<std::string, std::string> attributes;
+    std::string names;
+    if (const int rc = entry.list(names)) {
+        if (isUnsupported(rc) || (rc == ENOENT && entry.reachedByName())) return attributes;
+        return std::nullopt;
+    }
+    for (std::size_t start = 0; start < names.size();) {
+        std::string name(names.c_str() + start);
+        start += name.size() + 1;
+        if (!travelsWithMove(name)) continue;
+        std::string value;
+        if (const int rc = entry.get(name.c_str(), value)) {
+            if (rc == ENODATA) continue;
+            return std::nullopt;
+        }
+        attributes.emplace(std::move(name), std::move(value));
+    }
+    return attributes;
+}
+
 // Copies one entry (and for a folder, everything in it) to a name that must not exist yet.
 // Everything it creates is remembered, so that a failed copy removes exactly that.
 class TreeCopier {
@@ -180,7 +283,11 @@ public:
     Status copy(int srcDir, const std::string &srcName, const struct stat &st, int dstDir, const std::string &dstName)
     {
         m_topDevice = st.st_dev;
+        m_topDestination = dstDir;
+        m_topName = dstName;
         m_error.reset();
+        m_notKept.clear();
+        m_firstCopyOf.clear();
         const int rc = copyEntry(srcDir, srcName, st, dstDir, dstName, std::string());
         if (rc == 0) return Status::Copied;
         if (rc == EEXIST && !m_error) return Status::NameTaken;
@@ -190,6 +297,21 @@ public:
     }
 
     const std::optional<Error> &error() const { return m_error; }
+
+    // What the last copy could not keep because the destination does not store it (one line),
+    // empty when it kept everything.
+    QString notKept() const
+    {
+        if (m_notKept.empty()) return {};
+        QStringList names;
+        for (const std::string &name : m_notKept)
+            names.append(shown(name));
+        return QStringLiteral("kept without ") + names.join(QStringLiteral(", ")) +
+               QStringLiteral(": the destination does not support them");
+    }
+
+    // The names of what notKept() tells, which the verification excuses.
+    const std::set<std::string> &notKeptNames() const { return m_notKept; }
 
     // Removes what this copier created at dir/name (and below it); entries made by others stay.
     void removeCreated(int dirFd, const std::string &name)
@@ -250,6 +372,79 @@ private:
         return 0;
     }
 
+    // Copies length bytes at offset from in to out, in the kernel where it can; offset ends
+    // where the copy ended (before offset + length when the file ended sooner).
+    int copyRange(int in, int out, off_t &offset, off_t length, const std::string &relative)
+    {
+        bool kernelCopy = true;
+        while (length > 0) {
+            if (cancelled()) return fail(ECANCELED, QStringLiteral("copy stopped"), relative);
+            const std::size_t chunk = static_cast<std::size_t>(std::min<off_t>(length, 8 * kBlock));
+            if (kernelCopy) {
+                off_t from = offset;
+                off_t to = offset;
+                const ssize_t n = ::copy_file_range(in, &from, out, &to, chunk, 0);
+                if (n > 0) {
+                    offset += n;
+                    length -= n;
+                    continue;
+                }
+                if (n < 0 && errno == EINTR) continue;
+                if (n == 0) return 0; // shorter than it said
+                if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP && errno != EBADF &&
+                    errno != EPERM) {
+                    return fail(errno, QStringLiteral("cannot copy the data"), relative);
+                }
+                kernelCopy = false;
+            }
+            const ssize_t got = ::pread(in, m_buffer.data(), std::min(chunk, m_buffer.size()), offset);
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0) return fail(errno, QStringLiteral("cannot read"), relative);
+            if (got == 0) return 0;
+            for (ssize_t written = 0; written < got;) {
+                const ssize_t n =
+                    ::pwrite(out, m_buffer.data() + written, static_cast<std::size_t>(got - written), offset + written);
+                if (n < 0 && errno == EINTR) continue;
+                if (n < 0) return fail(errno, QStringLiteral("cannot write the copy"), relative);
+                written += n;
+            }
+            offset += got;
+            length -= got;
+        }
+        return 0;
+    }
+
+    // A file with fewer blocks than its size needs has holes: only its data ranges are copied
+    // and the size is set at the end, so that the copy has the same holes. unsupported is set
+    // (and nothing written) when the file system cannot tell data from holes.
+    int copySparse(int in, int out, const std::string &relative, bool &unsupported)
+    {
+        off_t position = 0;
+        for (;;) {
+            const off_t data = ::lseek(in, position, SEEK_DATA);
+            if (data < 0 && errno == ENXIO) break; // only a hole is left
+            if (data < 0 && errno == EINVAL && position == 0) {
+                unsupported = true;
+                return 0;
+            }
+            if (data < 0) return fail(errno, QStringLiteral("cannot read"), relative);
+            const off_t hole = ::lseek(in, data, SEEK_HOLE);
+            if (hole < 0) return fail(errno, QStringLiteral("cannot read"), relative);
+            position = data;
+            if (const int rc = copyRange(in, out, position, hole - data, relative)) return rc;
+            if (position < hole) return setSize(out, position, relative); // it ended sooner than it said
+        }
+        struct stat now {};
+        if (::fstat(in, &now) != 0) return fail(errno, QStringLiteral("cannot read"), relative);
+        return setSize(out, std::max(now.st_size, position), relative);
+    }
+
+    int setSize(int out, off_t size, const std::string &relative)
+    {
+        if (::ftruncate(out, size) != 0) return fail(errno, QStringLiteral("cannot write the copy"), relative);
+        return 0;
+    }
+
     int copyData(int in, int out, const std::string &relative)
     {
         bool kernelCopy = true;
@@ -294,8 +489,83 @@ private:
             return fail(errno, QStringLiteral("cannot create the copy"), relative);
         }
         remember(out.get());
-        if (const int rc = copyData(in.get(), out.get(), relative)) return rc;
+        bool plain = inSt.st_blocks * 512 >= inSt.st_size;
+        if (!plain) {
+            if (const int rc = copySparse(in.get(), out.get(), relative, plain)) return rc;
+        }
+        if (plain) {
+            if (const int rc = copyData(in.get(), out.get(), relative)) return rc;
+        }
+        if (m_forMove) {
+            if (const int rc = copyAttributes(AttributeAccess(in.get()), AttributeAccess(out.get()), relative))
+                return rc;
+        }
+        if (m_forMove && inSt.st_nlink > 1) m_firstCopyOf.emplace(idOf(inSt), destinationPath(relative));
         return applyMetadata(out.get(), inSt, relative);
+    }
+
+    // The path of the copy of relative, from the destination folder of the whole copy.
+    std::string destinationPath(const std::string &relative) const
+    {
+        return relative.empty() ? m_topName : m_topName + "/" + relative;
+    }
+
+    // Another name of a file already copied in this move becomes another name of its copy.
+    // Returns -1 when that is not the case (or the destination cannot link: then it is copied).
+    int linkToFirstCopy(const struct stat &st, int dstDir, const std::string &dstName, const std::string &relative)
+    {
+        if (!m_forMove || st.st_nlink < 2 || relative.empty()) return -1;
+        const auto first = m_firstCopyOf.find(idOf(st));
+        if (first == m_firstCopyOf.end()) return -1;
+        if (::linkat(m_topDestination, first->second.c_str(), dstDir, dstName.c_str(), 0) == 0) return 0;
+        if (errno == EPERM || errno == EMLINK || isUnsupported(errno)) {
+            m_notKept.insert("hard links");
+            return -1;
+        }
+        return fail(errno, QStringLiteral("cannot link the copy"), relative);
+    }
+
+    // The user's extended attributes and the access control lists of in, onto out. An
+    // attribute the destination does not store is noted (see notKept()); one that it stores
+    // but refuses (no space, too large, an I/O error) fails the copy. An access control list
+    // out inherited from its new folder but in does not have is removed.
+    int copyAttributes(const AttributeAccess &in, const AttributeAccess &out, const std::string &relative)
+    {
+        std::string names;
+        // ENOENT: a link's attributes are reached through /proc, which may not be mounted.
+        if (const int rc = in.list(names); rc != 0 && !isUnsupported(rc) && rc != ENOENT) {
+            return fail(rc, QStringLiteral("cannot read the extended attributes"), relative);
+        }
+        bool hasAccessList = false;
+        bool hasDefaultList = false;
+        std::string value;
+        for (std::size_t start = 0; start < names.size();) {
+            const std::string name(names.c_str() + start);
+            start += name.size() + 1;
+            if (!travelsWithMove(name)) continue;
+            if (const int rc = in.get(name.c_str(), value)) {
+                if (rc == ENODATA) continue; // removed meanwhile
+                return fail(rc, QStringLiteral("cannot read the extended attribute ") + shown(name), relative);
+            }
+            hasAccessList = hasAccessList || name == "system.posix_acl_access";
+            hasDefaultList = hasDefaultList || name == "system.posix_acl_default";
+            if (const int rc = out.set(name.c_str(), value)) {
+                // A link takes no user attributes on Linux (EPERM): as with a file system without them.
+                if (isUnsupported(rc) || (rc == EPERM && name.starts_with("user."))) {
+                    m_notKept.insert(name);
+                    continue;
+                }
+                return fail(rc, QStringLiteral("cannot copy the extended attribute ") + shown(name), relative);
+            }
+        }
+        for (const auto &[name, kept] : {std::pair{"system.posix_acl_access", hasAccessList},
+                                         std::pair{"system.posix_acl_default", hasDefaultList}}) {
+            if (kept || out.reachedByName()) continue; // a link, which never inherits one
+            if (const int rc = out.remove(name); rc != 0 && rc != ENODATA && !isUnsupported(rc) && rc != EPERM) {
+                return fail(rc, QStringLiteral("cannot remove an inherited access control list"), relative);
+            }
+        }
+        return 0;
     }
 
     int copySymlink(int srcDir, const std::string &srcName, const struct stat &st, int dstDir,
@@ -319,6 +589,11 @@ private:
         if (::fstatat(dstDir, dstName.c_str(), &made, AT_SYMLINK_NOFOLLOW) == 0) m_created.insert(idOf(made));
         if (m_forMove && (st.st_uid != ::geteuid() || st.st_gid != ::getegid())) {
             ::fchownat(dstDir, dstName.c_str(), st.st_uid, st.st_gid, AT_SYMLINK_NOFOLLOW);
+        }
+        if (m_forMove) {
+            if (const int rc =
+                    copyAttributes(AttributeAccess(srcDir, srcName), AttributeAccess(dstDir, dstName), relative))
+                return rc;
         }
         const timespec times[2] = {st.st_atim, st.st_mtim};
         if (::utimensat(dstDir, dstName.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0 && errno != EPERM &&
@@ -378,6 +653,12 @@ private:
             if (m_created.count(idOf(child)) != 0) continue; // never copy the copy itself
             if (const int rc = copyEntry(in.get(), name, child, out.get(), name, childRelative)) return rc;
         }
+        // After the folder's content, so that its default access list is not inherited by copies
+        // that did not have it.
+        if (m_forMove) {
+            if (const int rc = copyAttributes(AttributeAccess(in.get()), AttributeAccess(out.get()), relative))
+                return rc;
+        }
         return applyMetadata(out.get(), inSt, relative);
     }
 
@@ -387,7 +668,10 @@ private:
         if (m_forMove && st.st_dev != m_topDevice) {
             return fail(0, QStringLiteral("another file system is mounted inside it"), relative);
         }
-        if (S_ISREG(st.st_mode)) return copyFile(srcDir, srcName, st, dstDir, dstName, relative);
+        if (S_ISREG(st.st_mode)) {
+            if (const int rc = linkToFirstCopy(st, dstDir, dstName, relative); rc >= 0) return rc;
+            return copyFile(srcDir, srcName, st, dstDir, dstName, relative);
+        }
         if (S_ISLNK(st.st_mode)) return copySymlink(srcDir, srcName, st, dstDir, dstName, relative);
         if (S_ISDIR(st.st_mode)) return copyDirectory(srcDir, srcName, st, dstDir, dstName, relative);
         if (S_ISFIFO(st.st_mode)) return copyFifo(st, dstDir, dstName, relative);
@@ -397,6 +681,11 @@ private:
     const FileOperationOptions &m_options;
     bool m_forMove;
     dev_t m_topDevice = 0;
+    int m_topDestination = -1;
+    std::string m_topName;
+    // Files with more than one name: where their first copy is, from m_topDestination.
+    std::unordered_map<FileId, std::string, FileIdHash> m_firstCopyOf;
+    std::set<std::string> m_notKept;
     std::vector<char> m_buffer;
     std::unordered_set<FileId, FileIdHash> m_created;
     std::optional<Error> m_error;
@@ -407,7 +696,9 @@ private:
 // removes only what was compared and has not changed since.
 class TreeVerifier {
 public:
-    explicit TreeVerifier(const FileOperationOptions &options) : m_options(options)
+    // notKept: attributes the destination does not store, which the copy may lack.
+    TreeVerifier(const FileOperationOptions &options, const std::set<std::string> &notKept)
+        : m_options(options), m_notKept(notKept)
     {
         m_a.resize(kBlock);
         m_b.resize(kBlock);
@@ -425,6 +716,10 @@ public:
         if (it == m_seen.end()) return false;
         return S_ISDIR(st.st_mode) || it->second == signatureOf(st);
     }
+
+    // Removing one name of a file with several changes its status time: what the remaining
+    // names are then checked against.
+    void nameRemoved(const struct stat &now) { m_seen[idOf(now)] = signatureOf(now); }
 
 private:
     static Error differs(const std::string &relative, const char *what)
@@ -460,6 +755,30 @@ private:
             return differs(relative, "the source changed while it was moved");
         }
         m_seen[idOf(after)] = signatureOf(after);
+        return std::nullopt;
+    }
+
+    // A file with several names in the moved tree is one file under as many names in the copy:
+    // the first name is compared byte for byte, the others must lead to the same two files.
+    std::optional<Error> verifyFile(int srcDir, const std::string &srcName, const struct stat &s, int dstDir,
+                                    const std::string &dstName, const struct stat &d, const std::string &relative)
+    {
+        if (d.st_nlink > 1) {
+            const auto [source, fresh] = m_sourceOf.emplace(idOf(d), idOf(s));
+            if (!fresh && source->second != idOf(s)) return differs(relative, "hard links");
+        }
+        if (s.st_nlink > 1) {
+            const auto copy = m_copyOf.find(idOf(s));
+            if (copy != m_copyOf.end() && copy->second == idOf(d)) {
+                const auto seen = m_seen.find(idOf(s));
+                if (seen == m_seen.end() || seen->second != signatureOf(s)) {
+                    return differs(relative, "the source changed while it was moved");
+                }
+                return std::nullopt;
+            }
+        }
+        if (auto error = compareFiles(srcDir, srcName, dstDir, dstName, relative)) return error;
+        if (s.st_nlink > 1) m_copyOf.emplace(idOf(s), idOf(d));
         return std::nullopt;
     }
 
@@ -502,7 +821,15 @@ private:
             return entryError(errno, QStringLiteral("cannot read the copy"), relative);
         }
         if ((s.st_mode & S_IFMT) != (d.st_mode & S_IFMT)) return differs(relative, "kind");
-        if (S_ISREG(s.st_mode)) return compareFiles(srcDir, srcName, dstDir, dstName, relative);
+        if (S_ISREG(s.st_mode) || S_ISDIR(s.st_mode) || S_ISLNK(s.st_mode)) {
+            auto source = carriedAttributes(AttributeAccess(srcDir, srcName));
+            const auto copy = carriedAttributes(AttributeAccess(dstDir, dstName));
+            if (!source || !copy) return differs(relative, "unreadable extended attributes");
+            for (const std::string &name : m_notKept)
+                source->erase(name);
+            if (*source != *copy) return differs(relative, "extended attributes");
+        }
+        if (S_ISREG(s.st_mode)) return verifyFile(srcDir, srcName, s, dstDir, dstName, d, relative);
         if (S_ISLNK(s.st_mode)) {
             const auto a = linkTarget(srcDir, srcName);
             const auto b = linkTarget(dstDir, dstName);
@@ -531,16 +858,19 @@ private:
     }
 
     const FileOperationOptions &m_options;
+    const std::set<std::string> &m_notKept;
     std::vector<char> m_a;
     std::vector<char> m_b;
     std::unordered_map<FileId, Signature, FileIdHash> m_seen;
+    std::unordered_map<FileId, FileId, FileIdHash> m_copyOf;   // files with several names: their copy
+    std::unordered_map<FileId, FileId, FileIdHash> m_sourceOf; // copies with several names: their source
 };
 
 // Removes a verified source tree: only entries that were compared and have not changed
 // since; a folder that still holds something else stays.
 class SourceRemover {
 public:
-    explicit SourceRemover(const TreeVerifier &verifier) : m_verifier(verifier) {}
+    explicit SourceRemover(TreeVerifier &verifier) : m_verifier(verifier) {}
 
     void remove(int dirFd, const std::string &name, const std::string &relative)
     {
@@ -568,11 +898,20 @@ public:
                 remove(fd.get(), child, joinRelative(relative, child));
             if (m_error) return; // it cannot be empty
         }
+        // Held across the unlink to learn how the file's other names look afterwards.
+        UniqueFd otherNames;
+        if (!S_ISDIR(st.st_mode) && st.st_nlink > 1) {
+            otherNames.reset(::openat(dirFd, name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        }
         if (::unlinkat(dirFd, name.c_str(), S_ISDIR(st.st_mode) ? AT_REMOVEDIR : 0) != 0) {
             note(errno, QStringLiteral("cannot remove the source"), relative);
             return;
         }
         m_removedAny = true;
+        struct stat after {};
+        if (otherNames.valid() && ::fstat(otherNames.get(), &after) == 0 && idOf(after) == idOf(st)) {
+            m_verifier.nameRemoved(after);
+        }
     }
 
     bool removedAny() const { return m_removedAny; }
@@ -584,7 +923,7 @@ private:
         if (!m_error) m_error = entryError(errnum, what, relative);
     }
 
-    const TreeVerifier &m_verifier;
+    TreeVerifier &m_verifier;
     bool m_removedAny = false;
     std::optional<Error> m_error;
 };
@@ -644,7 +983,7 @@ bool stickyAllows(int parentFd, const struct stat &item)
 ItemOutcome moveByCopy(OpenedItem &opened, const BytePath &item, const BytePath &destinationFolder,
                        const FileOperationOptions &options)
 {
-    ItemOutcome outcome{item, {}, {}};
+    ItemOutcome outcome{item, {}, {}, {}};
     const std::string &name = opened.split.name;
     // Only start a copy whose source can be removed afterwards.
     if (::faccessat(opened.parent.get(), ".", W_OK | X_OK, AT_EACCESS) != 0) {
@@ -678,7 +1017,7 @@ ItemOutcome moveByCopy(OpenedItem &opened, const BytePath &item, const BytePath 
         outcome.error = Error::posix(err, QStringLiteral("cannot write the copy to the disk"));
         return outcome;
     }
-    TreeVerifier verifier(options);
+    TreeVerifier verifier(options, copier.notKeptNames());
     if (auto error = verifier.verify(opened.parent.get(), name, opened.destination.get(), target)) {
         copier.removeCreated(opened.destination.get(), target);
         outcome.error = std::move(error);
@@ -693,6 +1032,7 @@ ItemOutcome moveByCopy(OpenedItem &opened, const BytePath &item, const BytePath 
         return outcome;
     }
     outcome.destination = destinationFolder / target;
+    if (const QString notKept = copier.notKept(); !notKept.isEmpty()) outcome.warnings.push_back(notKept);
     if (remover.error()) {
         Error error = *remover.error();
         error.userInfo[Error::kDescriptionKey] = QStringLiteral("copied to ") + quoted(outcome.destination.bytes()) +
@@ -777,7 +1117,7 @@ std::string FileOperations::numberedName(std::string_view name, int n, bool isDi
 ItemOutcome FileOperations::copyItem(const BytePath &item, const BytePath &destinationFolder,
                                      const FileOperationOptions &options)
 {
-    ItemOutcome outcome{item, {}, {}};
+    ItemOutcome outcome{item, {}, {}, {}};
     OpenedItem opened;
     if (auto error = openItem(item, destinationFolder, opened)) {
         outcome.error = std::move(error);
@@ -804,7 +1144,7 @@ ItemOutcome FileOperations::copyItem(const BytePath &item, const BytePath &desti
 ItemOutcome FileOperations::moveItem(const BytePath &item, const BytePath &destinationFolder,
                                      const FileOperationOptions &options)
 {
-    ItemOutcome outcome{item, {}, {}};
+    ItemOutcome outcome{item, {}, {}, {}};
     OpenedItem opened;
     if (auto error = openItem(item, destinationFolder, opened)) {
         outcome.error = std::move(error);

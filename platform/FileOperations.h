@@ -7,14 +7,16 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace lurkel {
 
 // What happened to one item of a copy, move or trash.
 struct ItemOutcome {
-    BytePath source;            // the item as it was given
-    BytePath destination;       // where the item (or its copy) is now; empty when nothing was made
-    std::optional<Error> error; // why the item was not done (may come with a destination, see below)
+    BytePath source;               // the item as it was given
+    BytePath destination;          // where the item (or its copy) is now; empty when nothing was made
+    std::optional<Error> error;    // why the item was not done (may come with a destination, see below)
+    std::vector<QString> warnings; // done, but not everything came along (one line each)
     bool done() const { return !error.has_value(); }
 };
 
@@ -40,9 +42,12 @@ public:
                                 const FileOperationOptions &options = {});
 
     // Moves item into destinationFolder: a no-replace rename on the same file system; across
-    // file systems a copy (owner kept where allowed), checked entry by entry and byte for
-    // byte, after which the source is removed. An item already in destinationFolder stays
-    // where it is (done, destination == its path).
+    // file systems a copy (owner kept where allowed; holes, hard links within the item, user.*
+    // extended attributes and POSIX access control lists kept), checked entry by entry and byte
+    // for byte, after which the source is removed. Attributes the destination cannot store do
+    // not stop the move: the outcome names them in one warning. One it can store but refuses
+    // (no space, too large) fails the item, and nothing of the source is removed. An item
+    // already in destinationFolder stays where it is (done, destination == its path).
     // When the copy was complete but some of the source could not be removed, the outcome has
     // both an error and the destination (both copies are kept: nothing is lost).
     static ItemOutcome moveItem(const BytePath &item, const BytePath &destinationFolder,

@@ -164,7 +164,7 @@ std::variant<BytePath, Error> Trash::trashDirectoryInTopDir(const BytePath &topD
 
 ItemOutcome Trash::moveToTrash(const BytePath &item)
 {
-    ItemOutcome outcome{item, {}, {}};
+    ItemOutcome outcome{item, {}, {}, {}};
     const auto fail = [&outcome](Error error) {
         outcome.error = std::move(error);
         return outcome;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 using namespace lurkel;
@@ -149,4 +150,31 @@ TEST(FileCommands, PermissionFailuresAsAnUnprivilegedUser)
         EXPECT_EQ(snapshot(otherDest).size(), 1u);
         EXPECT_EQ(snapshot(readOnly), readOnlyBefore);
     }
+}
+
+TEST(FileCommands, MoveToAFileSystemWithoutAttributesWarnsAndKeepsHardLinks)
+{
+    const RamFileSystem plain;
+    if (plain.path().empty()) GTEST_SKIP() << "no ramfs could be mounted (needs root)";
+    const BytePath home = TestEnvironment::freshHome();
+    const BytePath tree = makeDir(home / "tree");
+    writeFile(tree / "a", "linked");
+    ASSERT_EQ(::link((tree / "a").c_str(), (tree / "b").c_str()), 0);
+    if (::setxattr((tree / "a").c_str(), "user.origin", "web", 3, 0) != 0)
+        GTEST_SKIP() << "the test folder keeps no user attributes";
+
+    const CtlResult r = runLurkelctl({"move", "--print", plain.path().bytes(), tree.bytes()});
+    EXPECT_EQ(r.exitStatus, 0) << "a lost attribute is a warning";
+    EXPECT_EQ(r.out, (plain.path() / "tree").bytes() + "\n");
+    const std::vector<std::string> lines = split(r.err, '\n');
+    ASSERT_EQ(lines.size(), 1u) << r.err;
+    EXPECT_EQ(lines[0].rfind("lurkelctl: move: " + tree.bytes() + ": ", 0), 0u) << lines[0];
+    EXPECT_NE(lines[0].find("user.origin"), std::string::npos) << lines[0];
+    EXPECT_FALSE(exists(tree));
+    struct stat a {
+    }, b{};
+    ASSERT_EQ(::stat((plain.path() / "tree/a").c_str(), &a), 0);
+    ASSERT_EQ(::stat((plain.path() / "tree/b").c_str(), &b), 0);
+    EXPECT_EQ(a.st_ino, b.st_ino);
+    EXPECT_EQ(readFile(plain.path() / "tree/b"), "linked");
 }

@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <tuple>
 #include <unistd.h>
 
@@ -49,6 +50,52 @@ void expectMoved(const BytePath &tree, const BytePath &dest, const BytePath &exp
     EXPECT_FALSE(exists(tree));
     EXPECT_EQ(snapshot(expected), before);
 }
+
+// The value of an extended attribute, nullopt when the entry has none by that name.
+std::optional<std::string> attribute(const BytePath &path, const char *name)
+{
+    std::string value(1 << 16, '\0');
+    const ssize_t n = ::lgetxattr(path.c_str(), name, value.data(), value.size());
+    if (n < 0) return std::nullopt;
+    value.resize(static_cast<std::size_t>(n));
+    return value;
+}
+
+bool setAttribute(const BytePath &path, const char *name, std::string_view value)
+{
+    return ::setxattr(path.c_str(), name, value.data(), value.size(), 0) == 0;
+}
+
+// A POSIX access control list as the kernel stores it: owner rw, user nobody r, group r, mask
+// r, others nothing.
+std::string aclGivingNobodyRead()
+{
+    std::string acl;
+    const auto add = [&acl](std::uint16_t tag, std::uint16_t perm, std::uint32_t id) {
+        acl.append(reinterpret_cast<const char *>(&tag), 2).append(reinterpret_cast<const char *>(&perm), 2);
+        acl.append(reinterpret_cast<const char *>(&id), 4);
+    };
+    const std::uint32_t version = 2, none = 0xffffffff;
+    acl.append(reinterpret_cast<const char *>(&version), 4);
+    add(0x01, 6, none), add(0x02, 4, 65534), add(0x04, 4, none), add(0x10, 4, none), add(0x20, 0, none);
+    return acl;
+}
+
+// A folder whose file and the folder itself carry user attributes, the file an access list and
+// the folder a default one. False when the file system at `at` keeps none of that.
+bool makeAttributedTree(const BytePath &tree)
+{
+    makeDir(tree);
+    writeFile(tree / "file", "attributed");
+    return setAttribute(tree / "file", "user.origin", "downloads") && setAttribute(tree, "user.colour", "red") &&
+           setAttribute(tree / "file", "system.posix_acl_access", aclGivingNobodyRead()) &&
+           setAttribute(tree, "system.posix_acl_default", aclGivingNobodyRead());
+}
+
+constexpr const char *kTreeAttributes[][2] = {{"file", "user.origin"},
+                                              {"", "user.colour"},
+                                              {"file", "system.posix_acl_access"},
+                                              {"", "system.posix_acl_default"}};
 
 } // namespace
 
@@ -135,4 +182,96 @@ TEST(FileOperations, MoveAcrossFileSystemsCopiesVerifiesThenRemoves)
     EXPECT_FALSE(exists(dest / "tree")) << "the unverifiable copy is removed";
     EXPECT_EQ(readFile(tree / "a"), "second version");
     EXPECT_EQ(readFile(tree / "b"), "b");
+}
+
+TEST(FileOperations, MoveAcrossFileSystemsKeepsHolesAndHardLinks)
+{
+    const OtherFileSystem other;
+    if (other.path().empty()) GTEST_SKIP() << "no tmpfs at /dev/shm apart from the test folder";
+    const BytePath home = TestEnvironment::freshHome();
+    const BytePath tree = makeDir(home / "tree");
+    const int fd = ::open((tree / "sparse").c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    ASSERT_GE(fd, 0);
+    const std::string data(4096, 'd');
+    EXPECT_EQ(::pwrite(fd, data.data(), data.size(), 32 << 20), 4096);
+    EXPECT_EQ(::ftruncate(fd, 64 << 20), 0);
+    ::close(fd);
+    writeFile(tree / "a", "linked");
+    ASSERT_EQ(::link((tree / "a").c_str(), (tree / "b").c_str()), 0);
+    ASSERT_EQ(::link((tree / "a").c_str(), (home / "outside").c_str()), 0);
+
+    expectMoved(tree, other.path(), other.path() / "tree");
+    struct stat sparse {
+    }, a{}, b{}, outside{};
+    ASSERT_EQ(::stat((other.path() / "tree/sparse").c_str(), &sparse), 0);
+    EXPECT_EQ(sparse.st_size, 64 << 20);
+    EXPECT_LT(sparse.st_blocks * 512, 1 << 20) << "the holes stay holes";
+    ASSERT_EQ(::stat((other.path() / "tree/a").c_str(), &a), 0);
+    ASSERT_EQ(::stat((other.path() / "tree/b").c_str(), &b), 0);
+    EXPECT_EQ(a.st_ino, b.st_ino) << "still one file under two names";
+    EXPECT_EQ(a.st_nlink, 2u);
+    ASSERT_EQ(::stat((home / "outside").c_str(), &outside), 0);
+    EXPECT_EQ(outside.st_nlink, 1u) << "the name outside the moved folder stays";
+    EXPECT_EQ(readFile(home / "outside"), "linked");
+}
+
+TEST(FileOperations, MoveAcrossFileSystemsKeepsExtendedAttributesAndAccessLists)
+{
+    const BytePath home = TestEnvironment::freshHome();
+    const OtherFileSystem other;
+    if (other.path().empty()) GTEST_SKIP() << "no tmpfs at /dev/shm apart from the test folder";
+    if (!makeAttributedTree(home / "tree")) GTEST_SKIP() << "the test folder keeps no user attributes or ACLs";
+    if (!makeAttributedTree(other.path() / "probe"))
+        GTEST_SKIP() << "this kernel's tmpfs keeps no user attributes (before Linux 6.6)";
+    removeTree(other.path() / "probe");
+    std::vector<std::optional<std::string>> before;
+    for (const auto &[entry, name] : kTreeAttributes)
+        before.push_back(attribute(home / "tree" / entry, name));
+
+    const ItemOutcome moved = FileOperations::moveItem(home / "tree", other.path());
+    ASSERT_TRUE(moved.done()) << moved.error->localizedDescription().toStdString();
+    EXPECT_TRUE(moved.warnings.empty());
+    for (std::size_t i = 0; i < before.size(); ++i)
+        EXPECT_EQ(attribute(moved.destination / kTreeAttributes[i][0], kTreeAttributes[i][1]), before[i])
+            << kTreeAttributes[i][1];
+
+    // An attribute given to the source once its copy was made: the copy cannot be verified.
+    ASSERT_TRUE(makeAttributedTree(home / "late"));
+    writeFile(home / "late/later", "copied after file");
+    FileOperationOptions options;
+    options.isCancelled = [&, done = false]() mutable {
+        if (!done && attribute(other.path() / "late/file", "user.origin")) {
+            done = setAttribute(home / "late/file", "user.late", "added");
+        }
+        return false;
+    };
+    EXPECT_FALSE(FileOperations::moveItem(home / "late", other.path(), options).done());
+    EXPECT_FALSE(exists(other.path() / "late"));
+    EXPECT_EQ(attribute(home / "late/file", "user.late"), "added");
+
+    // One the destination could take but refuses (too large for an ext4 block): the item stays.
+    ASSERT_TRUE(setAttribute(moved.destination / "file", "user.large", std::string(16384, 'x')));
+    const ItemOutcome back = FileOperations::moveItem(moved.destination, home);
+    if (back.done()) GTEST_SKIP() << "the test folder takes 16 KiB attributes";
+    EXPECT_TRUE(exists(moved.destination / "file")) << "nothing of the source removed";
+    EXPECT_FALSE(exists(home / "tree")) << "the incomplete copy is removed";
+}
+
+TEST(FileOperations, MoveToAFileSystemWithoutAttributesSaysWhatWasNotKept)
+{
+    const BytePath home = TestEnvironment::freshHome();
+    const RamFileSystem plain;
+    if (plain.path().empty()) GTEST_SKIP() << "no ramfs could be mounted (needs root)";
+    if (!makeAttributedTree(home / "tree")) GTEST_SKIP() << "the test folder keeps no user attributes or ACLs";
+    writeFile(home / "none", "nothing to lose");
+    const Snapshot before = snapshot(home / "tree");
+
+    const ItemOutcome moved = FileOperations::moveItem(home / "tree", plain.path());
+    ASSERT_TRUE(moved.done()) << moved.error->localizedDescription().toStdString();
+    EXPECT_FALSE(exists(home / "tree"));
+    EXPECT_EQ(snapshot(moved.destination), before);
+    ASSERT_EQ(moved.warnings.size(), 1u) << "one line for the item";
+    for (const auto &[entry, name] : kTreeAttributes)
+        EXPECT_TRUE(moved.warnings[0].contains(QLatin1String(name))) << moved.warnings[0].toStdString();
+    EXPECT_TRUE(FileOperations::moveItem(home / "none", plain.path()).warnings.empty());
 }

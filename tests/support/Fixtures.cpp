@@ -11,6 +11,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <ftw.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -127,6 +128,24 @@ OtherFileSystem::OtherFileSystem()
     if (::mkdtemp(pattern.data()) == nullptr) return;
     ::chmod(pattern.c_str(), 0755);
     m_path = BytePath(pattern);
+}
+
+RamFileSystem::RamFileSystem()
+{
+    std::string pattern = TestEnvironment::root().bytes() + "/ramfs-XXXXXX";
+    if (::geteuid() != 0 || ::mkdtemp(pattern.data()) == nullptr) return;
+    if (::mount("lurkel-test", pattern.c_str(), "ramfs", MS_NOSUID | MS_NODEV, "mode=0755") != 0) {
+        ::rmdir(pattern.c_str());
+        return;
+    }
+    m_path = BytePath(pattern);
+}
+
+RamFileSystem::~RamFileSystem()
+{
+    if (m_path.empty()) return;
+    ::umount2(m_path.c_str(), MNT_DETACH);
+    ::rmdir(m_path.c_str());
 }
 
 bool runningAsRoot()

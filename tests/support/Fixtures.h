@@ -38,6 +38,20 @@ private:
     BytePath m_path;
 };
 
+// A fresh ramfs, which keeps no extended attributes (setxattr says EOPNOTSUPP), mounted under
+// the test folder for one test and unmounted at the end; path() is empty when it cannot be
+// mounted (not root, or no mounts allowed here).
+class RamFileSystem {
+public:
+    RamFileSystem();
+    ~RamFileSystem();
+    RamFileSystem(const RamFileSystem &) = delete;
+    const BytePath &path() const { return m_path; }
+
+private:
+    BytePath m_path;
+};
+
 // Runs the real lurkelctl. With unprivilegedHome, as nobody (65534) through setpriv when this
 // process is root, with that HOME; giveToUnprivileged lchowns a path to nobody when root.
 struct CtlResult {
