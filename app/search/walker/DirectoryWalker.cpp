@@ -8,6 +8,7 @@
 #include <chrono>
 #include <climits>
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -90,7 +91,9 @@ struct Scan {
     WalkerReceiver &receiver;
     char pattern[kMaxPatternBytes + 1] = {};
     std::size_t patternLength = 0;
-    std::unordered_set<std::string> excludedMounts;
+    std::string root;                               // as given, no trailing separator: every node's path starts with it
+    std::string physicalRoot;                       // root with links and ".." resolved (root itself when that failed)
+    std::unordered_set<std::string> excludedMounts; // under root as given
     int descriptorBudget = 64;
     std::atomic<int> descriptorsKept{0};
     std::atomic<std::int64_t> directories{0};
@@ -138,6 +141,18 @@ int openDeepPath(const std::string &path)
     return fd;
 }
 
+// A node's path with root as given replaced by the resolved root: opened one component at a
+// time without following links, it still reaches the node when root is reached through one.
+std::string physicalPath(const Scan &scan, const std::string &path)
+{
+    if (scan.physicalRoot == scan.root) return path;
+    const std::string_view below = std::string_view(path).substr(scan.root.size()); // "" or "/..."
+    if (below.empty()) return scan.physicalRoot;
+    std::string physical = scan.physicalRoot == "/" ? std::string() : scan.physicalRoot;
+    physical.append(below);
+    return physical;
+}
+
 void releaseKeptDescriptor(Scan &scan, Node &node)
 {
     const int kept = node.fd.exchange(-1, std::memory_order_acq_rel);
@@ -160,14 +175,14 @@ int openNode(Scan &scan, Node &node)
         } else if (node.path.size() < PATH_MAX) {
             fd = ::open(node.path.c_str(), flags);
         } else {
-            fd = openDeepPath(node.path);
+            fd = openDeepPath(physicalPath(scan, node.path));
         }
         const int saved = errno;
         // The last child to be opened lets the parent's descriptor go.
         if (parent.unopenedChildren.fetch_sub(1, std::memory_order_acq_rel) == 1) releaseKeptDescriptor(scan, parent);
         errno = saved;
     } else {
-        fd = openDeepPath(node.path);
+        fd = openDeepPath(physicalPath(scan, node.path));
     }
     return fd;
 }
@@ -376,9 +391,46 @@ std::string normalizedRoot(const std::string &root)
     return r;
 }
 
+// root with links and ".." resolved; root itself when it cannot be (gone, or too long).
+std::string resolvedRoot(const std::string &root)
+{
+    char *resolved = ::realpath(root.c_str(), nullptr);
+    if (resolved == nullptr) return root;
+    std::string r(resolved);
+    std::free(resolved);
+    return r;
+}
+
+// The mount points not to enter, as the walk names them: below root as given. Mount points
+// outside the resolved root are reached only through links, which the walk never follows.
+std::unordered_set<std::string> excludedMountsUnderRoot(const MountTable &table, const std::string &root,
+                                                        const std::string &physicalRoot)
+{
+    std::unordered_set<std::string> excluded;
+    for (const std::string &mountPoint : table.excludedMountPointsFor(physicalRoot)) {
+        if (physicalRoot == root) {
+            excluded.insert(mountPoint);
+            continue;
+        }
+        std::string_view below = mountPoint;
+        if (physicalRoot != "/") {
+            if (!below.starts_with(physicalRoot) || below.size() <= physicalRoot.size() ||
+                below[physicalRoot.size()] != '/') {
+                continue;
+            }
+            below.remove_prefix(physicalRoot.size());
+        }
+        std::string named = root == "/" ? std::string() : root;
+        named.append(below);
+        excluded.insert(std::move(named));
+    }
+    return excluded;
+}
+
 } // namespace
 
-ScanSummary runScan(const std::string &root, std::string_view text, WalkerReceiver &receiver)
+ScanSummary runScan(const std::string &root, std::string_view text, WalkerReceiver &receiver,
+                    const ScanOptions &options)
 {
     ScanSummary summary;
     if (text.empty() || text.size() > kMaxPatternBytes || root.empty()) {
@@ -389,11 +441,14 @@ ScanSummary runScan(const std::string &root, std::string_view text, WalkerReceiv
     examinedEntryCount.store(0);
 
     Scan scan(generation, text, receiver);
-    scan.excludedMounts = MountTable::read().excludedMountPointsFor(root);
+    scan.root = normalizedRoot(root);
+    scan.physicalRoot = resolvedRoot(scan.root);
+    scan.excludedMounts = excludedMountsUnderRoot(options.mounts != nullptr ? *options.mounts : MountTable::read(),
+                                                  scan.root, scan.physicalRoot);
     scan.descriptorBudget = descriptorBudget();
 
     auto rootNode = std::make_shared<Node>();
-    rootNode->path = normalizedRoot(root);
+    rootNode->path = scan.root;
     scan.outstanding = 1;
 
     activeWalkerCount.fetch_add(1);

@@ -4,6 +4,10 @@
 #include <string>
 #include <string_view>
 
+namespace lurkel {
+class MountTable;
+}
+
 // The directory walker: lists every directory below a root with getdents64, spread over up
 // to six threads, and reports every entry whose name contains the search text and every
 // folder it could not read. Plain C++ over process-wide state: one scan at a time in the
@@ -46,10 +50,18 @@ struct ScanSummary {
     bool refused = false; // the text was empty or longer than kMaxPatternBytes
 };
 
+struct ScanOptions {
+    // The mounts to judge the walk by; nullptr reads /proc/self/mountinfo.
+    const MountTable *mounts = nullptr;
+};
+
 // Walks root and reports to receiver every entry whose ASCII-folded name contains text
 // (already lower-cased by the caller). Returns when every walker of this scan has ended.
 // A text longer than kMaxPatternBytes (or empty) is refused: nothing is walked.
-ScanSummary runScan(const std::string &root, std::string_view text, WalkerReceiver &receiver);
+// Paths are reported under root as given; the mount rules judge root by where it really is
+// (links and ".." resolved).
+ScanSummary runScan(const std::string &root, std::string_view text, WalkerReceiver &receiver,
+                    const ScanOptions &options = {});
 
 // Stops the running scan: walkers stop within one entry. Waits (polling 1 ms) until the
 // walkers have ended, at most about five seconds.
