@@ -26,13 +26,15 @@ namespace lurkel::walker {
 namespace {
 
 // ---------------------------------------------------------------------------------------
-// Process-wide state. One scan at a time; walkers of a cancelled scan that are still
-// unwinding belong to an older generation and can never report into the next one.
+// Process-wide state. Every scan has its own stop switch; cancelScan moves the cancel epoch
+// on, which stops every scan started before it for good, whatever resumeScan does later.
 
 std::atomic<bool> walkerRunFlag{true};
-std::atomic<int> activeWalkerCount{0}; // walkers at work, every generation
-std::atomic<std::int32_t> examinedEntryCount{0};
-std::atomic<std::uint64_t> scanGeneration{0};
+std::atomic<std::uint64_t> cancelEpoch{0};
+std::atomic<int> activeWalkerCount{0};           // walkers at work, every scan
+std::atomic<std::int32_t> examinedEntryCount{0}; // of the latest scan started
+std::atomic<std::uint64_t> scanGeneration{0};    // the latest scan started
+std::atomic<FolderListingHook> folderListingHook{nullptr};
 
 constexpr std::size_t kListingBufferBytes = std::size_t{64} * 1024;
 
@@ -74,7 +76,9 @@ struct Node {
 };
 
 struct Scan {
-    explicit Scan(std::uint64_t gen, std::string_view text, WalkerReceiver &r) : generation(gen), receiver(r)
+    Scan(std::uint64_t gen, std::uint64_t epoch, std::shared_ptr<ScanControl> c, std::string_view text,
+         WalkerReceiver &r)
+        : generation(gen), startEpoch(epoch), control(std::move(c)), receiver(r)
     {
         patternLength = text.size();
         std::memcpy(pattern, text.data(), text.size());
@@ -83,11 +87,12 @@ struct Scan {
 
     bool running() const
     {
-        return walkerRunFlag.load(std::memory_order_relaxed) &&
-               scanGeneration.load(std::memory_order_relaxed) == generation;
+        return !control->isCancelled() && cancelEpoch.load(std::memory_order_relaxed) == startEpoch;
     }
 
     const std::uint64_t generation;
+    const std::uint64_t startEpoch;
+    const std::shared_ptr<ScanControl> control;
     WalkerReceiver &receiver;
     char pattern[kMaxPatternBytes + 1] = {};
     std::size_t patternLength = 0;
@@ -215,6 +220,12 @@ private:
     {
         std::unique_lock lock(m_scan.mutex);
         for (;;) {
+            if (!m_scan.running()) {
+                // What is left is dropped. A walker held in a folder that does not answer keeps
+                // the walk from ever finishing: the others leave without it.
+                m_scan.wake.notify_all();
+                return nullptr;
+            }
             if (!m_scan.queue.empty()) {
                 auto node = std::move(m_scan.queue.back());
                 m_scan.queue.pop_back();
@@ -255,7 +266,9 @@ private:
     void flushCount()
     {
         if (m_examined != 0) {
-            examinedEntryCount.fetch_add(m_examined, std::memory_order_relaxed);
+            m_scan.control->addExamined(m_examined);
+            if (scanGeneration.load(std::memory_order_relaxed) == m_scan.generation)
+                examinedEntryCount.fetch_add(m_examined, std::memory_order_relaxed);
             m_examined = 0;
         }
     }
@@ -276,6 +289,7 @@ private:
         m_scan.directories.fetch_add(1, std::memory_order_relaxed);
 
         const std::string &folder = node->path;
+        if (const FolderListingHook hook = folderListingHook.load(std::memory_order_relaxed)) hook(folder);
         const TWalkerSkipList &skip = TWalkerSkipList::shared();
         std::vector<std::shared_ptr<Node>> children;
         unsigned char folded[256];
@@ -317,9 +331,8 @@ private:
                         folded[i] = kFold.map[static_cast<unsigned char>(name[i])];
                     if (::memmem(folded, n, m_scan.pattern, m_scan.patternLength) != nullptr) {
                         if (!m_scan.running()) break;
-                        m_scan.receiver.fileFound(FoundEntry{
-                            nameView, folder, examinedEntryCount.load(std::memory_order_relaxed) + m_examined,
-                            isDirectory, type == DT_LNK, fd});
+                        m_scan.receiver.fileFound(FoundEntry{nameView, folder, m_scan.control->examined() + m_examined,
+                                                             isDirectory, type == DT_LNK, fd});
                     }
                 }
 
@@ -437,10 +450,15 @@ ScanSummary runScan(const std::string &root, std::string_view text, WalkerReceiv
         summary.refused = true;
         return summary;
     }
+    std::shared_ptr<ScanControl> control = options.control;
+    if (!control) {
+        control = std::make_shared<ScanControl>();
+        if (!walkerRunFlag.load()) control->cancel();
+    }
     const std::uint64_t generation = scanGeneration.fetch_add(1) + 1;
     examinedEntryCount.store(0);
 
-    Scan scan(generation, text, receiver);
+    Scan scan(generation, cancelEpoch.load(), std::move(control), text, receiver);
     scan.root = normalizedRoot(root);
     scan.physicalRoot = resolvedRoot(scan.root);
     scan.excludedMounts = excludedMountsUnderRoot(options.mounts != nullptr ? *options.mounts : MountTable::read(),
@@ -479,17 +497,18 @@ ScanSummary runScan(const std::string &root, std::string_view text, WalkerReceiv
     activeWalkerCount.fetch_sub(1);
     releaseKeptDescriptor(scan, *rootNode);
 
-    summary.examined = examinedEntryCount.load();
+    summary.examined = scan.control->examined();
     summary.directories = scan.directories.load();
     summary.unreadable = scan.unreadable.load();
     summary.cancelled = !scan.running();
-    if (!walkerRunFlag.load()) receiver.searchInterrupted();
+    if (summary.cancelled) receiver.searchInterrupted();
     return summary;
 }
 
 void cancelScan()
 {
     walkerRunFlag.store(false);
+    cancelEpoch.fetch_add(1);
     for (int waits = 0; waits < 5000 && activeWalkerCount.load() != 0; ++waits)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
@@ -502,6 +521,11 @@ void resumeScan()
 std::int32_t scannedEntryCount()
 {
     return examinedEntryCount.load(std::memory_order_relaxed);
+}
+
+void setFolderListingHook(FolderListingHook hook)
+{
+    folderListingHook.store(hook);
 }
 
 } // namespace lurkel::walker

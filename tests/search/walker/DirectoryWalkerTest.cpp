@@ -1,5 +1,6 @@
 #include "DirectoryWalker.h"
 #include "Fixtures.h"
+#include "FolderGate.h"
 #include "MountTable.h"
 #include "Spawn.h"
 #include "TestEnvironment.h"
@@ -205,9 +206,11 @@ TEST_F(WalkerTest, MountRulesJudgeTheRootWhereItReallyIs)
     const BytePath link = root.parent() / (std::string(root.fileName()) + "-link");
     ASSERT_EQ(::symlink(root.c_str(), link.c_str()), 0);
     const BytePath dotted = root / ".." / std::string(root.fileName());
+    walker::ScanOptions options;
+    options.mounts = &table;
     const auto scanWith = [&](const BytePath &from) {
         Collect c;
-        walker::runScan(from.bytes(), "needle", c, {&table});
+        walker::runScan(from.bytes(), "needle", c, options);
         return c.paths();
     };
     for (const BytePath &from : {root, dotted, link})
@@ -296,6 +299,30 @@ TEST_F(WalkerTest, CancelStopsTheScanAndTheNextOneIsClean)
     EXPECT_EQ(walker::runScan(root.bytes(), "old", second).examined, 300 + 6000);
     EXPECT_EQ(second.found.size(), 6000u);
     EXPECT_FALSE(second.interrupted);
+}
+
+TEST_F(WalkerTest, ScansHeldInAFolderHoldUpNoOtherAndReportNothingOnceCancelled)
+{
+    touch(root / "first" / "held" / "late-needle");
+    touch(root / "second" / "other-needle");
+    test::FolderGate gate((root / "first" / "held").bytes());
+    walker::ScanOptions kept, cancelled;
+    kept.control = std::make_shared<walker::ScanControl>();
+    cancelled.control = std::make_shared<walker::ScanControl>();
+    Collect keptFound, cancelledFound;
+    std::thread keptScan([&]() { walker::runScan((root / "first").bytes(), "needle", keptFound, kept); });
+    std::thread cancelledScan(
+        [&]() { walker::runScan((root / "first").bytes(), "needle", cancelledFound, cancelled); });
+    EXPECT_TRUE(gate.waitUntilHeld(2));
+    EXPECT_EQ(scan(root / "second", "needle"), under(root / "second", {"other-needle"}));
+    cancelled.control->cancel();
+    gate.open();
+    keptScan.join();
+    cancelledScan.join();
+    EXPECT_EQ(keptFound.paths(), under(root, {"first/held/late-needle"}));
+    EXPECT_FALSE(keptFound.interrupted);
+    EXPECT_TRUE(cancelledFound.found.empty());
+    EXPECT_TRUE(cancelledFound.interrupted);
 }
 
 TEST_F(WalkerTest, RefusesEmptyAndOverlongTextsAndJoinsRootWithSingleSlashes)
