@@ -152,14 +152,17 @@ struct SearchManager::Link {
     SearchManager *manager = nullptr; // under mutex; null once the manager is being destroyed
     int abandonedRunning = 0;         // under mutex
 
-    // Runs call on the manager's thread, unless the manager is gone by then.
-    void post(std::function<void(SearchManager &)> call)
+    // Runs call on the manager's thread, unless the manager is gone by then. Matches take
+    // their own queue (the hand-off context); completions and counts go to the manager.
+    enum class Queue { Manager, HandOff };
+    void post(std::function<void(SearchManager &)> call, Queue queue = Queue::Manager)
     {
         std::lock_guard lock(mutex);
         if (manager == nullptr) return;
+        QObject *context = queue == Queue::HandOff ? &manager->m_handOffContext : manager;
         // An event queued for a destroyed object is dropped with it.
         QMetaObject::invokeMethod(
-            manager, [target = manager, call = std::move(call)]() { call(*target); }, Qt::QueuedConnection);
+            context, [target = manager, call = std::move(call)]() { call(*target); }, Qt::QueuedConnection);
     }
 };
 
@@ -298,7 +301,7 @@ std::optional<Error> SearchManager::performSearchWithTemplateBytesAndFolder(std:
     auto self = std::make_shared<std::weak_ptr<SearchRun>>();
     auto run = std::make_shared<SearchRun>([link = m_link, self]() {
         if (std::shared_ptr<SearchRun> current = self->lock())
-            link->post([current](SearchManager &manager) { manager.scheduleDrain(current); });
+            link->post([current](SearchManager &manager) { manager.scheduleDrain(current); }, Link::Queue::HandOff);
     });
     *self = run;
     run->root = folder.bytes();
