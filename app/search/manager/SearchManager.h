@@ -100,9 +100,10 @@ public:
     // on the main thread without waiting for them (one may be held in a folder that does not
     // answer). Returns at once. Callable from any thread.
     void cancelSearchByButton();
-    // Re-arms the walker. Every search does this itself just before its scan begins.
+    // Re-arms the process-wide walker switch (walker::cancelScan). The manager's searches do
+    // not depend on it: each has a stop switch of its own.
     void resumeSearchIfStopped();
-    // Called when a cancelled scan ends; nothing to do.
+    // Nothing to do when a cancelled scan ends: its completion has been queued at the Stop.
     void searchInterruptedObjC() {}
     void openSearchResultDialog();
     // Entries the walker has examined so far in the current search (or the last, once ended).
