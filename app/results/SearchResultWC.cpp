@@ -567,6 +567,7 @@ void SearchResultWC::searchCompleted()
         status << (unreadable == 1 ? QStringLiteral("1 folder could not be read")
                                    : QStringLiteral("%1 folders could not be read").arg(unreadable));
     }
+    if (const QString notice = m_manager->abandonedScanNotice(); !notice.isEmpty()) status << notice;
     m_nothingFoundStatLabel->setText(status.join(QStringLiteral(" \u00b7 ")));
     m_nothingFoundStatLabel->setVisible(!status.isEmpty());
     showPathBarAt(m_manager->searchLocation());

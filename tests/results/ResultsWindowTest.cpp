@@ -1,6 +1,7 @@
 // The results window driven as a user drives it: keys, clicks, sheets; real searches of a
 // temporary home and the real file-manager scripts.
 #include "Fixtures.h"
+#include "FolderGate.h"
 #include "ResultsWindowTestSupport.h"
 
 #include "EventWait.h"
@@ -133,6 +134,20 @@ TEST(ResultsWindow, FollowsTheSearchAndGrowsTheTableOnTheSecondTick)
     h.search(QStringLiteral("tick"), h.home / "T" / "gone");
     EXPECT_EQ(h.window->nothingFoundStatLabel()->text(),
               QStringLiteral("Nothing found for \"tick\" \u00b7 1 folder could not be read"));
+    h.search(QStringLiteral("tick"), h.home / "T");
+    EXPECT_TRUE(h.window->nothingFoundStatLabel()->isHidden());
+
+    // and so is a search left behind in a folder that does not answer, while it is held there
+    h.makeFile("Held/tick-4.txt");
+    {
+        test::FolderGate held((h.home / "Held").bytes());
+        h.manager.performSearchWithTemplateAndFolder(QStringLiteral("tick"), h.home / "Held");
+        ASSERT_TRUE(held.waitUntilHeld(1));
+        h.search(QStringLiteral("tick"), h.home / "T");
+        EXPECT_EQ(h.window->nothingFoundStatLabel()->text(),
+                  QStringLiteral("A previous search is still waiting for a folder."));
+    }
+    ASSERT_TRUE(test::waitUntil([&h]() { return h.manager.abandonedScanCount() == 0; }));
     h.search(QStringLiteral("tick"), h.home / "T");
     EXPECT_TRUE(h.window->nothingFoundStatLabel()->isHidden());
 }

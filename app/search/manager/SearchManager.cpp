@@ -20,6 +20,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <unordered_set>
 
@@ -28,13 +29,6 @@ namespace {
 
 // How long matches gather on their way to the main thread.
 constexpr std::int64_t kBatchIntervalMs = 15;
-
-// The walker keeps process-wide state: the scans of all managers take turns.
-std::mutex &processScanMutex()
-{
-    static std::mutex mutex;
-    return mutex;
-}
 
 // A folder nested deeper than this below a package is not summed (each level holds a
 // descriptor open).
@@ -137,7 +131,9 @@ struct SearchManager::SearchRun {
     HiddenStateCache cache;
     std::atomic<bool> cancelled{false};  // stop walking (button or a newer search)
     std::atomic<bool> superseded{false}; // a newer search replaced it: drop its results
-    bool scanning = false;               // in the walker; guarded by m_runMutex
+    const std::shared_ptr<walker::ScanControl> control = std::make_shared<walker::ScanControl>();
+    bool scanEnded = false;              // its walkers have all returned; under Link::mutex
+    bool abandoned = false;              // stopped or replaced before that; under Link::mutex
     bool finished = false;               // its completion has run (main thread)
     MatchHandOff<SearchItemPtr> handOff; // walker threads -> main thread, in batches
     std::uint64_t itemsCounter = 0;      // next itemID (main thread)
@@ -149,13 +145,35 @@ struct SearchManager::SearchRun {
     std::vector<UnreadableFolder> unreadable; // under unreadableMutex; the first kMaxUnreadableFoldersKept
 };
 
+// What the search threads share with the manager. A thread held in a folder that does not
+// answer may outlive the manager: it reaches the manager only through here, and finds it gone.
+struct SearchManager::Link {
+    std::mutex mutex;
+    SearchManager *manager = nullptr; // under mutex; null once the manager is being destroyed
+    int abandonedRunning = 0;         // under mutex
+
+    // Runs call on the manager's thread, unless the manager is gone by then. Matches take
+    // their own queue (the hand-off context); completions and counts go to the manager.
+    enum class Queue { Manager, HandOff };
+    void post(std::function<void(SearchManager &)> call, Queue queue = Queue::Manager)
+    {
+        std::lock_guard lock(mutex);
+        if (manager == nullptr) return;
+        QObject *context = queue == Queue::HandOff ? &manager->m_handOffContext : manager;
+        // An event queued for a destroyed object is dropped with it.
+        QMetaObject::invokeMethod(
+            context, [target = manager, call = std::move(call)]() { call(*target); }, Qt::QueuedConnection);
+    }
+};
+
+// Knows the run only: it may outlive the manager.
 class SearchManager::RunReceiver final : public walker::WalkerReceiver {
 public:
-    RunReceiver(SearchManager &manager, std::shared_ptr<SearchRun> run) : m_manager(manager), m_run(std::move(run)) {}
+    explicit RunReceiver(std::shared_ptr<SearchRun> run) : m_run(std::move(run)) {}
 
     void fileFound(const walker::FoundEntry &entry) override
     {
-        m_manager.fileFoundObjCWithFileAndPathAndTotalFilesCount(m_run, entry);
+        fileFoundObjCWithFileAndPathAndTotalFilesCount(m_run, entry);
     }
     void directoryUnreadable(std::string_view folder, int error) override
     {
@@ -165,10 +183,8 @@ public:
         if (m_run->unreadable.size() < kMaxUnreadableFoldersKept)
             m_run->unreadable.push_back(UnreadableFolder{BytePath(folder), error});
     }
-    void searchInterrupted() override { m_manager.searchInterruptedObjC(); }
 
 private:
-    SearchManager &m_manager;
     std::shared_ptr<SearchRun> m_run;
 };
 
@@ -188,17 +204,21 @@ QString SearchManager::openSearchResultDialogNotification()
     return QString::fromLatin1(MessageNames::kOpenSearchResultDialog);
 }
 
-SearchManager::SearchManager(QObject *parent) : QObject(parent)
+SearchManager::SearchManager(QObject *parent) : QObject(parent), m_link(std::make_shared<Link>())
 {
-    m_searchQueue.setMaxThreadCount(1);
+    m_link->manager = this;
     m_sizeQueue.setMaxThreadCount(std::max(1, QThread::idealThreadCount() / 2));
     m_sizeQueue.setThreadPriority(QThread::IdlePriority);
 }
 
 SearchManager::~SearchManager()
 {
+    {
+        std::lock_guard lock(m_link->mutex);
+        m_link->manager = nullptr;
+    }
+    // The search threads are not waited for: one may never return.
     stopCurrentRun(true);
-    m_searchQueue.waitForDone();
     m_sizeQueue.waitForDone();
 }
 
@@ -281,23 +301,9 @@ std::optional<Error> SearchManager::performSearchWithTemplateBytesAndFolder(std:
     // first match shows at once): waking the main thread per match would cost more than the
     // search itself.
     auto self = std::make_shared<std::weak_ptr<SearchRun>>();
-    auto run = std::make_shared<SearchRun>([this, self]() {
-        if (std::shared_ptr<SearchRun> current = self->lock()) {
-            // Both hops run in a context owned by this manager: nothing runs once it is gone.
-            QMetaObject::invokeMethod(
-                &m_handOffContext,
-                [this, current]() {
-                    const std::int64_t now = Clock::instance().nowMs();
-                    const std::int64_t due = current->lastDrainMs.load(std::memory_order_relaxed) + kBatchIntervalMs;
-                    if (due <= now) {
-                        drainRun(current);
-                    } else {
-                        QTimer::singleShot(static_cast<int>(due - now), &m_handOffContext,
-                                           [this, current]() { drainRun(current); });
-                    }
-                },
-                Qt::QueuedConnection);
-        }
+    auto run = std::make_shared<SearchRun>([link = m_link, self]() {
+        if (std::shared_ptr<SearchRun> current = self->lock())
+            link->post([current](SearchManager &manager) { manager.scheduleDrain(current); }, Link::Queue::HandOff);
     });
     *self = run;
     run->root = folder.bytes();
@@ -316,44 +322,78 @@ std::optional<Error> SearchManager::performSearchWithTemplateBytesAndFolder(std:
     return std::nullopt;
 }
 
+// Both hops run in a context owned by this manager: nothing runs once it is gone.
+void SearchManager::scheduleDrain(const std::shared_ptr<SearchRun> &run)
+{
+    const std::int64_t now = Clock::instance().nowMs();
+    const std::int64_t due = run->lastDrainMs.load(std::memory_order_relaxed) + kBatchIntervalMs;
+    if (due <= now) {
+        drainRun(run);
+    } else {
+        QTimer::singleShot(static_cast<int>(due - now), &m_handOffContext, [this, run]() { drainRun(run); });
+    }
+}
+
 void SearchManager::stopCurrentRun(bool supersede)
 {
-    std::lock_guard lock(m_runMutex);
-    if (!m_currentRun) return;
-    m_currentRun->cancelled = true;
-    if (supersede) m_currentRun->superseded = true;
-    // Held while the walkers stop, so that the job cannot re-arm the walker in between.
-    if (m_currentRun->scanning) walker::cancelScan();
-    if (supersede) m_currentRun.reset();
+    std::shared_ptr<SearchRun> run;
+    {
+        std::lock_guard lock(m_runMutex);
+        run = m_currentRun;
+        if (!run) return;
+        run->cancelled = true;
+        if (supersede) {
+            run->superseded = true;
+            m_currentRun.reset();
+        }
+    }
+    run->control->cancel();
+    bool left = false;
+    {
+        std::lock_guard lock(m_link->mutex);
+        if (!run->scanEnded && !run->abandoned) {
+            run->abandoned = true;
+            ++m_link->abandonedRunning;
+            left = true;
+        }
+    }
+    if (left) m_link->post([](SearchManager &manager) { Q_EMIT manager.abandonedScansChanged(); });
+    // A stopped search completes now, whatever its walkers do: what they still find is dropped.
+    if (!supersede) m_link->post([run](SearchManager &manager) { manager.finishRun(run); });
 }
 
 void SearchManager::findFilesAtPathWithcompletionBlock(const std::shared_ptr<SearchRun> &run,
                                                        std::function<void()> completion)
 {
     run->completion = std::move(completion);
-    m_searchQueue.start([this, run]() {
-        {
-            std::lock_guard scanLock(processScanMutex());
-            bool go = false;
-            {
-                std::lock_guard lock(m_runMutex);
-                go = !run->cancelled.load();
-                if (go) {
-                    run->scanning = true;
-                    walker::resumeScan();
-                }
-            }
-            if (go) {
-                RunReceiver receiver(*this, run);
-                const walker::ScanSummary summary = walker::runScan(run->root, run->pattern, receiver);
-                if (summary.refused) qCWarning(lcSearch) << "the walker refused the search text";
-                std::lock_guard lock(m_runMutex);
-                run->scanning = false;
-            }
+    // Its own thread, never waited for: it may be held in a folder that does not answer. It
+    // owns what it uses, and reaches the manager only through the link.
+    const auto scan = [link = m_link, run]() {
+        if (!run->cancelled.load()) {
+            RunReceiver receiver(run);
+            walker::ScanOptions options;
+            options.control = run->control;
+            const walker::ScanSummary summary = walker::runScan(run->root, run->pattern, receiver, options);
+            if (summary.refused) qCWarning(lcSearch) << "the walker refused the search text";
         }
-        QMetaObject::invokeMethod(
-            this, [this, run]() { finishRun(run); }, Qt::QueuedConnection);
-    });
+        bool wasAbandoned = false;
+        {
+            std::lock_guard lock(link->mutex);
+            run->scanEnded = true;
+            wasAbandoned = run->abandoned;
+            if (wasAbandoned) --link->abandonedRunning;
+        }
+        link->post([run, wasAbandoned](SearchManager &manager) {
+            if (wasAbandoned) Q_EMIT manager.abandonedScansChanged();
+            manager.finishRun(run);
+        });
+    };
+    try {
+        std::thread(scan).detach();
+    } catch (const std::system_error &error) {
+        qCWarning(lcSearch) << "no thread for the search:" << error.what();
+        m_link->post([run](SearchManager &manager) { manager.finishRun(run); });
+    }
 }
 
 void SearchManager::fileFoundObjCWithFileAndPathAndTotalFilesCount(const std::shared_ptr<SearchRun> &run,
@@ -417,12 +457,25 @@ void SearchManager::openSearchResultDialog()
 
 std::int64_t SearchManager::totalFiles() const
 {
-    return walker::scannedEntryCount();
+    std::lock_guard lock(m_runMutex);
+    return m_currentRun ? m_currentRun->control->examined() : 0;
 }
 
 bool SearchManager::isSearchRunning() const
 {
     return m_currentRun && !m_currentRun->finished;
+}
+
+int SearchManager::abandonedScanCount() const
+{
+    std::lock_guard lock(m_link->mutex);
+    return m_link->abandonedRunning;
+}
+
+QString SearchManager::abandonedScanNotice() const
+{
+    if (abandonedScanCount() == 0) return {};
+    return QStringLiteral("A previous search is still waiting for a folder.");
 }
 
 SearchItemList SearchManager::removeItemsWithIndexSet(const std::vector<std::size_t> &indexes)

@@ -52,7 +52,9 @@ public:
 // the filtered result lists. Lists, masks and the listener belong to the main thread.
 //
 // Every search has its own generation: matches, completions and package sizes of a search
-// that a newer one replaced never reach the lists, whatever its walkers still do.
+// that a newer one replaced never reach the lists, whatever its walkers still do. Every search
+// has its own threads as well: one held in a folder that does not answer (a dead network or
+// FUSE mount) is left to it, and holds up neither the next search nor the Stop button.
 class SearchManager : public QObject {
     Q_OBJECT
 
@@ -63,8 +65,8 @@ public:
     static QString SearchManagerDidStartSearchNotification();
     static QString openSearchResultDialogNotification();
 
-    // The application uses sharedManager(); separate managers serve tools and tests. Searches
-    // of all managers of the process take turns, as the walker runs one scan at a time.
+    // The application uses sharedManager(); separate managers serve tools and tests. The
+    // threads of a search left held in a folder may outlive the manager; they find it gone.
     explicit SearchManager(QObject *parent = nullptr);
     ~SearchManager() override;
 
@@ -94,18 +96,26 @@ public:
     std::optional<Error> performSearchWithTemplateBytesAndFolder(std::string_view text, const BytePath &folder);
     std::optional<Error> performSearchWithDefaults();
 
-    // Stops the running search: the walkers stop and the completion still follows. Blocks
-    // until the walkers have stopped (at most about five seconds). Callable from any thread.
+    // Stops the running search: the walkers stop within one entry, and the completion follows
+    // on the main thread without waiting for them (one may be held in a folder that does not
+    // answer). Returns at once. Callable from any thread.
     void cancelSearchByButton();
-    // Re-arms the walker. Every search does this itself just before its scan begins.
+    // Re-arms the process-wide walker switch (walker::cancelScan). The manager's searches do
+    // not depend on it: each has a stop switch of its own.
     void resumeSearchIfStopped();
-    // Called when a cancelled scan ends; nothing to do.
+    // Nothing to do when a cancelled scan ends: its completion has been queued at the Stop.
     void searchInterruptedObjC() {}
     void openSearchResultDialog();
-    // Entries the walker has examined so far in the current (or last) scan.
+    // Entries the walker has examined so far in the current search (or the last, once ended).
     std::int64_t totalFiles() const;
     // From the start of a search until its completion has run (main thread).
     bool isSearchRunning() const;
+    // Searches replaced or stopped whose walkers have not ended yet: as a rule, held in a
+    // folder that does not answer. They report nothing more; their threads end on their own,
+    // if ever. Callable from any thread; abandonedScansChanged tells when it changes.
+    int abandonedScanCount() const;
+    // What to tell the user while such a search is left behind; empty when none is.
+    QString abandonedScanNotice() const;
     // The folders the last completed search could not read, in the order met: every one is
     // counted, the first kMaxUnreadableFoldersKept are kept. Empty from the start of a search
     // until its completion (main thread).
@@ -164,14 +174,20 @@ public:
     // The refusal of a text that is too long, for the user.
     static QString textTooLongMessage(std::size_t bytes);
 
+Q_SIGNALS:
+    // abandonedScanCount() has changed (emitted on the main thread).
+    void abandonedScansChanged();
+
 private:
     struct SearchRun;
+    struct Link;
     class RunReceiver;
 
     void findFilesAtPathWithcompletionBlock(const std::shared_ptr<SearchRun> &run, std::function<void()> completion);
-    void fileFoundObjCWithFileAndPathAndTotalFilesCount(const std::shared_ptr<SearchRun> &run,
-                                                        const walker::FoundEntry &entry);
+    static void fileFoundObjCWithFileAndPathAndTotalFilesCount(const std::shared_ptr<SearchRun> &run,
+                                                               const walker::FoundEntry &entry);
     void stopCurrentRun(bool supersede);
+    void scheduleDrain(const std::shared_ptr<SearchRun> &run);
     void drainRun(const std::shared_ptr<SearchRun> &run);
     void finishRun(const std::shared_ptr<SearchRun> &run);
     void appendItems(const SearchItemList &items);
@@ -189,6 +205,8 @@ private:
     std::int64_t m_unreadableFolderCount = 0;
     std::vector<UnreadableFolder> m_unreadableFolders;
 
+    // Shared with the search threads, which may outlive the manager.
+    std::shared_ptr<Link> m_link;
     // Written on the main thread under the mutex; read elsewhere under it.
     mutable std::mutex m_runMutex;
     // The context of the batched hand-off's queued calls and timers: destroyed with the
@@ -196,7 +214,6 @@ private:
     QObject m_handOffContext;
     std::shared_ptr<SearchRun> m_currentRun; // the current generation
 
-    QThreadPool m_searchQueue;
     QThreadPool m_sizeQueue;
 };
 

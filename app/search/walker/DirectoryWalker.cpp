@@ -9,6 +9,7 @@
 #include <chrono>
 #include <climits>
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -26,13 +27,15 @@ namespace lurkel::walker {
 namespace {
 
 // ---------------------------------------------------------------------------------------
-// Process-wide state. One scan at a time; walkers of a cancelled scan that are still
-// unwinding belong to an older generation and can never report into the next one.
+// Process-wide state. Every scan has its own stop switch; cancelScan moves the cancel epoch
+// on, which stops every scan started before it for good, whatever resumeScan does later.
 
 std::atomic<bool> walkerRunFlag{true};
-std::atomic<int> activeWalkerCount{0}; // walkers at work, every generation
-std::atomic<std::int32_t> examinedEntryCount{0};
-std::atomic<std::uint64_t> scanGeneration{0};
+std::atomic<std::uint64_t> cancelEpoch{0};
+std::atomic<int> activeWalkerCount{0};           // walkers at work, every scan
+std::atomic<std::int32_t> examinedEntryCount{0}; // of the latest scan started
+std::atomic<std::uint64_t> scanGeneration{0};    // the latest scan started
+std::atomic<FolderListingHook> folderListingHook{nullptr};
 
 constexpr std::size_t kListingBufferBytes = std::size_t{64} * 1024;
 
@@ -74,7 +77,9 @@ struct Node {
 };
 
 struct Scan {
-    explicit Scan(std::uint64_t gen, std::string_view text, WalkerReceiver &r) : generation(gen), receiver(r)
+    Scan(std::uint64_t gen, std::uint64_t epoch, std::shared_ptr<ScanControl> c, std::string_view text,
+         WalkerReceiver &r)
+        : generation(gen), startEpoch(epoch), control(std::move(c)), receiver(r)
     {
         patternLength = text.size();
         std::memcpy(pattern, text.data(), text.size());
@@ -83,15 +88,18 @@ struct Scan {
 
     bool running() const
     {
-        return walkerRunFlag.load(std::memory_order_relaxed) &&
-               scanGeneration.load(std::memory_order_relaxed) == generation;
+        return !control->isCancelled() && cancelEpoch.load(std::memory_order_relaxed) == startEpoch;
     }
 
     const std::uint64_t generation;
+    const std::uint64_t startEpoch;
+    const std::shared_ptr<ScanControl> control;
     WalkerReceiver &receiver;
     char pattern[kMaxPatternBytes + 1] = {};
     std::size_t patternLength = 0;
-    std::unordered_set<std::string> excludedMounts;
+    std::string root;                               // as given, no trailing separator: every node's path starts with it
+    std::string physicalRoot;                       // root with links and ".." resolved (root itself when that failed)
+    std::unordered_set<std::string> excludedMounts; // under root as given
     int descriptorBudget = 64;
     std::atomic<int> descriptorsKept{0};
     std::atomic<std::int64_t> directories{0};
@@ -139,6 +147,18 @@ int openDeepPath(const std::string &path)
     return fd;
 }
 
+// A node's path with root as given replaced by the resolved root: opened one component at a
+// time without following links, it still reaches the node when root is reached through one.
+std::string physicalPath(const Scan &scan, const std::string &path)
+{
+    if (scan.physicalRoot == scan.root) return path;
+    const std::string_view below = std::string_view(path).substr(scan.root.size()); // "" or "/..."
+    if (below.empty()) return scan.physicalRoot;
+    std::string physical = scan.physicalRoot == "/" ? std::string() : scan.physicalRoot;
+    physical.append(below);
+    return physical;
+}
+
 void releaseKeptDescriptor(Scan &scan, Node &node)
 {
     const int kept = node.fd.exchange(-1, std::memory_order_acq_rel);
@@ -161,14 +181,14 @@ int openNode(Scan &scan, Node &node)
         } else if (node.path.size() < PATH_MAX) {
             fd = ::open(node.path.c_str(), flags);
         } else {
-            fd = openDeepPath(node.path);
+            fd = openDeepPath(physicalPath(scan, node.path));
         }
         const int saved = errno;
         // The last child to be opened lets the parent's descriptor go.
         if (parent.unopenedChildren.fetch_sub(1, std::memory_order_acq_rel) == 1) releaseKeptDescriptor(scan, parent);
         errno = saved;
     } else {
-        fd = openDeepPath(node.path);
+        fd = openDeepPath(physicalPath(scan, node.path));
     }
     return fd;
 }
@@ -201,6 +221,12 @@ private:
     {
         std::unique_lock lock(m_scan.mutex);
         for (;;) {
+            if (!m_scan.running()) {
+                // What is left is dropped. A walker held in a folder that does not answer keeps
+                // the walk from ever finishing: the others leave without it.
+                m_scan.wake.notify_all();
+                return nullptr;
+            }
             if (!m_scan.queue.empty()) {
                 auto node = std::move(m_scan.queue.back());
                 m_scan.queue.pop_back();
@@ -241,7 +267,9 @@ private:
     void flushCount()
     {
         if (m_examined != 0) {
-            examinedEntryCount.fetch_add(m_examined, std::memory_order_relaxed);
+            m_scan.control->addExamined(m_examined);
+            if (scanGeneration.load(std::memory_order_relaxed) == m_scan.generation)
+                examinedEntryCount.fetch_add(m_examined, std::memory_order_relaxed);
             m_examined = 0;
         }
     }
@@ -262,6 +290,7 @@ private:
         m_scan.directories.fetch_add(1, std::memory_order_relaxed);
 
         const std::string &folder = node->path;
+        if (const FolderListingHook hook = folderListingHook.load(std::memory_order_relaxed)) hook(folder);
         const TWalkerSkipList &skip = TWalkerSkipList::shared();
         std::vector<std::shared_ptr<Node>> children;
         unsigned char folded[256];
@@ -303,9 +332,8 @@ private:
                         folded[i] = kFold.map[static_cast<unsigned char>(name[i])];
                     if (::memmem(folded, n, m_scan.pattern, m_scan.patternLength) != nullptr) {
                         if (!m_scan.running()) break;
-                        m_scan.receiver.fileFound(FoundEntry{
-                            nameView, folder, examinedEntryCount.load(std::memory_order_relaxed) + m_examined,
-                            isDirectory, type == DT_LNK, fd});
+                        m_scan.receiver.fileFound(FoundEntry{nameView, folder, m_scan.control->examined() + m_examined,
+                                                             isDirectory, type == DT_LNK, fd});
                     }
                 }
 
@@ -378,24 +406,69 @@ std::string normalizedRoot(const std::string &root)
     return r;
 }
 
+// root with links and ".." resolved; root itself when it cannot be (gone, or too long).
+std::string resolvedRoot(const std::string &root)
+{
+    char *resolved = ::realpath(root.c_str(), nullptr);
+    if (resolved == nullptr) return root;
+    std::string r(resolved);
+    std::free(resolved);
+    return r;
+}
+
+// The mount points not to enter, as the walk names them: below root as given. Mount points
+// outside the resolved root are reached only through links, which the walk never follows.
+std::unordered_set<std::string> excludedMountsUnderRoot(const MountTable &table, const std::string &root,
+                                                        const std::string &physicalRoot)
+{
+    std::unordered_set<std::string> excluded;
+    for (const std::string &mountPoint : table.excludedMountPointsFor(physicalRoot)) {
+        if (physicalRoot == root) {
+            excluded.insert(mountPoint);
+            continue;
+        }
+        std::string_view below = mountPoint;
+        if (physicalRoot != "/") {
+            if (!below.starts_with(physicalRoot) || below.size() <= physicalRoot.size() ||
+                below[physicalRoot.size()] != '/') {
+                continue;
+            }
+            below.remove_prefix(physicalRoot.size());
+        }
+        std::string named = root == "/" ? std::string() : root;
+        named.append(below);
+        excluded.insert(std::move(named));
+    }
+    return excluded;
+}
+
 } // namespace
 
-ScanSummary runScan(const std::string &root, std::string_view text, WalkerReceiver &receiver)
+ScanSummary runScan(const std::string &root, std::string_view text, WalkerReceiver &receiver,
+                    const ScanOptions &options)
 {
     ScanSummary summary;
     if (text.empty() || text.size() > kMaxPatternBytes || root.empty()) {
         summary.refused = true;
         return summary;
     }
+    std::shared_ptr<ScanControl> control = options.control;
+    if (!control) {
+        control = std::make_shared<ScanControl>();
+        if (!walkerRunFlag.load()) control->cancel();
+    }
     const std::uint64_t generation = scanGeneration.fetch_add(1) + 1;
     examinedEntryCount.store(0);
 
-    Scan scan(generation, text, receiver);
-    scan.excludedMounts = MountTable::read().excludedMountPointsFor(root);
+    Scan scan(generation, cancelEpoch.load(), std::move(control), text, receiver);
+    scan.root = normalizedRoot(root);
+    scan.physicalRoot = resolvedRoot(scan.root);
+    scan.excludedMounts = excludedMountsUnderRoot(options.mounts != nullptr ? *options.mounts : MountTable::read(),
+                                                  scan.root, scan.physicalRoot);
     scan.descriptorBudget = descriptorBudget();
 
     auto rootNode = std::make_shared<Node>();
-    rootNode->path = normalizedRoot(root);
+    rootNode->path = scan.root;
     scan.outstanding = 1;
 
     activeWalkerCount.fetch_add(1);
@@ -426,17 +499,18 @@ ScanSummary runScan(const std::string &root, std::string_view text, WalkerReceiv
     activeWalkerCount.fetch_sub(1);
     releaseKeptDescriptor(scan, *rootNode);
 
-    summary.examined = examinedEntryCount.load();
+    summary.examined = scan.control->examined();
     summary.directories = scan.directories.load();
     summary.unreadable = scan.unreadable.load();
     summary.cancelled = !scan.running();
-    if (!walkerRunFlag.load()) receiver.searchInterrupted();
+    if (summary.cancelled) receiver.searchInterrupted();
     return summary;
 }
 
 void cancelScan()
 {
     walkerRunFlag.store(false);
+    cancelEpoch.fetch_add(1);
     for (int waits = 0; waits < 5000 && activeWalkerCount.load() != 0; ++waits)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
@@ -449,6 +523,11 @@ void resumeScan()
 std::int32_t scannedEntryCount()
 {
     return examinedEntryCount.load(std::memory_order_relaxed);
+}
+
+void setFolderListingHook(FolderListingHook hook)
+{
+    folderListingHook.store(hook);
 }
 
 } // namespace lurkel::walker

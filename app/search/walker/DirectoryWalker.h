@@ -1,13 +1,19 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
+namespace lurkel {
+class MountTable;
+}
+
 // The directory walker: lists every directory below a root with getdents64, spread over up
 // to six threads, and reports every entry whose name contains the search text and every
-// folder it could not read. Plain C++ over process-wide state: one scan at a time in the
-// process. No Qt in here, and nothing is printed: the receiver hears everything.
+// folder it could not read. Plain C++; scans may run side by side, each with its own stop
+// switch. No Qt in here, and nothing is printed: the receiver hears everything.
 namespace lurkel::walker {
 
 // One matching entry, as the listing gave it. Valid only during the call.
@@ -46,17 +52,50 @@ struct ScanSummary {
     bool refused = false; // the text was empty or longer than kMaxPatternBytes
 };
 
+// One scan's stop switch and count, shared by its walkers and whoever started it. A walker
+// blocked in a folder that never answers (a dead network or FUSE mount) cannot be stopped;
+// once cancelled, it reports nothing when it wakes.
+class ScanControl {
+public:
+    void cancel() { m_cancelled.store(true, std::memory_order_relaxed); }
+    bool isCancelled() const { return m_cancelled.load(std::memory_order_relaxed); }
+    // Entries this scan has examined so far.
+    std::int32_t examined() const { return m_examined.load(std::memory_order_relaxed); }
+    void addExamined(std::int32_t count) { m_examined.fetch_add(count, std::memory_order_relaxed); }
+
+private:
+    std::atomic<bool> m_cancelled{false};
+    std::atomic<std::int32_t> m_examined{0};
+};
+
+struct ScanOptions {
+    // The mounts to judge the walk by; nullptr reads /proc/self/mountinfo.
+    const MountTable *mounts = nullptr;
+    // The scan's own stop switch. Without one, a scan started while cancelScan is in force
+    // walks nothing.
+    std::shared_ptr<ScanControl> control;
+};
+
 // Walks root and reports to receiver every entry whose ASCII-folded name contains text
 // (already lower-cased by the caller). Returns when every walker of this scan has ended.
 // A text longer than kMaxPatternBytes (or empty) is refused: nothing is walked.
-ScanSummary runScan(const std::string &root, std::string_view text, WalkerReceiver &receiver);
+// Paths are reported under root as given; the mount rules judge root by where it really is
+// (links and ".." resolved).
+ScanSummary runScan(const std::string &root, std::string_view text, WalkerReceiver &receiver,
+                    const ScanOptions &options = {});
 
-// Stops the running scan: walkers stop within one entry. Waits (polling 1 ms) until the
+// Stops every running scan: walkers stop within one entry. Waits (polling 1 ms) until the
 // walkers have ended, at most about five seconds.
 void cancelScan();
 // Re-arms the walker for the next scan.
 void resumeScan();
-// Entries examined so far in the current (or last) scan.
+// Entries examined so far in the latest scan started.
 std::int32_t scannedEntryCount();
+
+// Called on the walker thread with each folder's path (as reported) after it is opened and
+// before it is listed; nullptr (the default) for none. For tests, which stand in for a folder
+// that never answers by holding the walker here.
+using FolderListingHook = void (*)(std::string_view folder);
+void setFolderListingHook(FolderListingHook hook);
 
 } // namespace lurkel::walker

@@ -1,5 +1,7 @@
 #include "SearchManager.h"
+#include "EventWait.h"
 #include "Fixtures.h"
+#include "FolderGate.h"
 #include "NotificationCenter.h"
 #include "QtPrinters.h"
 #include "TestEnvironment.h"
@@ -271,6 +273,47 @@ TEST(SearchManager, ReplacedOrCancelledSearchLeavesNothingInTheNextOne)
     EXPECT_TRUE(f.window->waitForCompletion());
     EXPECT_EQ(f.window->completed, completedBefore + 1);
     EXPECT_EQ(f.search(QStringLiteral("big-abc"), big).size(), kMatches);
+}
+
+// A folder that never answers (a dead network or FUSE mount) holds its search's walker for
+// good: the Stop button and the next search must not wait for it.
+TEST(SearchManager, ASearchHeldInAFolderHoldsUpNeitherStopNorTheNextSearch)
+{
+    const BytePath stuck = freshFolder("stuck");
+    test::writeFile(makeDir(stuck / "held") / "late-zzq", "");
+    const BytePath small = freshFolder("small");
+    for (const char *name : {"zzq1", "a-zzq"})
+        test::writeFile(small / name, "");
+    Fixture f;
+    test::FolderGate gate((stuck / "held").bytes());
+    int changes = 0;
+    QObject::connect(&f.manager, &SearchManager::abandonedScansChanged, [&]() { ++changes; });
+
+    // replaced while held: the next search runs in full meanwhile
+    ASSERT_FALSE(f.manager.performSearchWithTemplateAndFolder(QStringLiteral("zzq"), stuck).has_value());
+    ASSERT_TRUE(gate.waitUntilHeld(1));
+    EXPECT_EQ(f.manager.abandonedScanNotice(), QString());
+    EXPECT_EQ(f.search(QStringLiteral("zzq"), small).size(), 2u);
+    EXPECT_EQ(f.manager.abandonedScanCount(), 1);
+    EXPECT_EQ(f.window->completed, 1);
+
+    // stopped while held: the completion comes all the same
+    ASSERT_FALSE(f.manager.performSearchWithTemplateAndFolder(QStringLiteral("zzq"), stuck).has_value());
+    ASSERT_TRUE(gate.waitUntilHeld(2));
+    f.manager.cancelSearchByButton();
+    EXPECT_TRUE(f.window->waitForCompletion());
+    EXPECT_EQ(f.window->completed, 2);
+    EXPECT_EQ(f.manager.abandonedScanCount(), 2);
+    EXPECT_FALSE(f.manager.abandonedScanNotice().isEmpty());
+
+    // released: what they find is dropped, and they are no longer counted
+    gate.open();
+    EXPECT_TRUE(test::waitUntil([&]() { return f.manager.abandonedScanCount() == 0; }));
+    EXPECT_TRUE(test::waitUntil([&]() { return changes == 4; })); // two left behind, two ended
+    test::drainMainQueue();
+    EXPECT_TRUE(f.manager.getSearchResultArray()->empty());
+    EXPECT_EQ(f.window->completed, 2);
+    EXPECT_EQ(f.manager.abandonedScanNotice(), QString());
 }
 
 TEST(SearchManager, UnreadableFoldersReachTheClientsAtCompletion)

@@ -1,5 +1,7 @@
 #include "DirectoryWalker.h"
 #include "Fixtures.h"
+#include "FolderGate.h"
+#include "MountTable.h"
 #include "Spawn.h"
 #include "TestEnvironment.h"
 #include "XdgDirs.h"
@@ -8,6 +10,7 @@
 
 #include <climits>
 #include <condition_variable>
+#include <cstdlib>
 #include <fcntl.h>
 #include <ftw.h>
 #include <mutex>
@@ -160,7 +163,7 @@ TEST_F(WalkerTest, SkipListKeepsPersonalDataOutButOnlyThere)
     EXPECT_EQ(scan(XdgDirs::home(), "calendar"), under(XdgDirs::home(), {"elsewhere/calendar"}));
 }
 
-TEST_F(WalkerTest, DeeperThanPathMaxIsWalked)
+TEST_F(WalkerTest, DeeperThanPathMaxIsWalkedAlsoThroughALinkWithNoDescriptorsToKeep)
 {
     // 60 levels of 100-byte names: far past PATH_MAX, created relative to each level
     const std::string level(100, 'd');
@@ -180,6 +183,40 @@ TEST_F(WalkerTest, DeeperThanPathMaxIsWalked)
     ASSERT_EQ(c.found.size(), 1u);
     EXPECT_GT(c.found[0].folder.size(), static_cast<std::size_t>(PATH_MAX));
     EXPECT_EQ(c.found[0].name, "bottom-needle");
+
+    // With no descriptor to keep, every level is reopened by its path, which names the link.
+    const BytePath link = root.parent() / (std::string(root.fileName()) + "-link");
+    ASSERT_EQ(::symlink(root.c_str(), link.c_str()), 0);
+    const std::vector<std::string> records = probe({"--nofile", "70", link.bytes(), "needle"});
+    EXPECT_EQ(records.front(), "matches=1 examined=61 unreadable=0");
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[1].substr(0, link.bytes().size() + 1), link.bytes() + "/");
+}
+
+TEST_F(WalkerTest, MountRulesJudgeTheRootWhereItReallyIs)
+{
+    for (const char *name : {"plain/a-needle", "pseudo/b-needle", "network/c-needle"})
+        touch(root / name);
+    char *resolved = ::realpath(root.c_str(), nullptr);
+    ASSERT_NE(resolved, nullptr);
+    const std::string physical = resolved;
+    std::free(resolved);
+    const MountTable table =
+        MountTable::fromMounts({{"/", "ext4"}, {physical + "/pseudo", "proc"}, {physical + "/network", "nfs"}});
+    const BytePath link = root.parent() / (std::string(root.fileName()) + "-link");
+    ASSERT_EQ(::symlink(root.c_str(), link.c_str()), 0);
+    const BytePath dotted = root / ".." / std::string(root.fileName());
+    walker::ScanOptions options;
+    options.mounts = &table;
+    const auto scanWith = [&](const BytePath &from) {
+        Collect c;
+        walker::runScan(from.bytes(), "needle", c, options);
+        return c.paths();
+    };
+    for (const BytePath &from : {root, dotted, link})
+        EXPECT_EQ(scanWith(from), under(from, {"plain/a-needle"})) << from.bytes();
+    // a pseudo file system as the root is walked
+    EXPECT_EQ(scanWith(dotted / "pseudo"), under(dotted / "pseudo", {"b-needle"}));
 }
 
 TEST_F(WalkerTest, ManyFoldersWithFewDescriptors)
@@ -262,6 +299,30 @@ TEST_F(WalkerTest, CancelStopsTheScanAndTheNextOneIsClean)
     EXPECT_EQ(walker::runScan(root.bytes(), "old", second).examined, 300 + 6000);
     EXPECT_EQ(second.found.size(), 6000u);
     EXPECT_FALSE(second.interrupted);
+}
+
+TEST_F(WalkerTest, ScansHeldInAFolderHoldUpNoOtherAndReportNothingOnceCancelled)
+{
+    touch(root / "first" / "held" / "late-needle");
+    touch(root / "second" / "other-needle");
+    test::FolderGate gate((root / "first" / "held").bytes());
+    walker::ScanOptions kept, cancelled;
+    kept.control = std::make_shared<walker::ScanControl>();
+    cancelled.control = std::make_shared<walker::ScanControl>();
+    Collect keptFound, cancelledFound;
+    std::thread keptScan([&]() { walker::runScan((root / "first").bytes(), "needle", keptFound, kept); });
+    std::thread cancelledScan(
+        [&]() { walker::runScan((root / "first").bytes(), "needle", cancelledFound, cancelled); });
+    EXPECT_TRUE(gate.waitUntilHeld(2));
+    EXPECT_EQ(scan(root / "second", "needle"), under(root / "second", {"other-needle"}));
+    cancelled.control->cancel();
+    gate.open();
+    keptScan.join();
+    cancelledScan.join();
+    EXPECT_EQ(keptFound.paths(), under(root, {"first/held/late-needle"}));
+    EXPECT_FALSE(keptFound.interrupted);
+    EXPECT_TRUE(cancelledFound.found.empty());
+    EXPECT_TRUE(cancelledFound.interrupted);
 }
 
 TEST_F(WalkerTest, RefusesEmptyAndOverlongTextsAndJoinsRootWithSingleSlashes)
