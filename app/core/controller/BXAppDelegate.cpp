@@ -99,7 +99,8 @@ bool BXAppDelegate::handOverToRunningCopy(const QString &identifier, const std::
     bool searched = true;
     if (search) searched = RunningApplications::search(identifier, search->text, search->folder);
     // Peers that listen for the copy notification (rather than answer Activate) hear it too.
-    DistributedNotificationCenter::defaultCenter().post(QString::fromLatin1(MessageNames::kAppCopyHaveJustTriedToLaunch), identifier);
+    DistributedNotificationCenter::defaultCenter().post(
+        QString::fromLatin1(MessageNames::kAppCopyHaveJustTriedToLaunch), identifier);
     return activated && searched;
 }
 
@@ -146,6 +147,13 @@ void BXAppDelegate::applicationDidFinishLaunching(const QStringList &arguments)
         m_center.post(QString::fromLatin1(MessageNames::kShowWindowAfterStart));
     // 10.
     setSharingButton();
+    // A settings file that could not be read is left as it is; say why changes will not last.
+    if (m_defaults.isReadOnly()) {
+        showErrorAlert(QStringLiteral("Lurkel cannot save its settings"),
+                       m_defaults.readOnlyReason() +
+                           QStringLiteral("\n\nLurkel starts from its defaults and keeps your changes until it quits; "
+                                          "the file is left as it is."));
+    }
 }
 
 void BXAppDelegate::crashTheAppIfCopyIsAlreadyLaunched()
