@@ -104,7 +104,7 @@ bool CrashReporter::install(const char *programName)
     ::backtrace(warmUp, 1);
     // A stack overflow leaves no stack to run the handler on: it gets one of its own (for
     // the thread that installs it, the main thread).
-    static std::vector<char> alternateStack(std::max<std::size_t>(SIGSTKSZ, 64 * 1024));
+    static std::vector<char> alternateStack(std::max<std::size_t>(SIGSTKSZ, std::size_t{64} * 1024));
     stack_t stack{};
     stack.ss_sp = alternateStack.data();
     stack.ss_size = alternateStack.size();

@@ -44,7 +44,7 @@ std::string findProgram(const std::string &name, const std::vector<std::string> 
     for (std::size_t start = 0; start <= path.size();) {
         const std::size_t end = std::min(path.find(':', start), path.size());
         const std::string folder = end > start ? path.substr(start, end - start) : std::string(".");
-        const std::string candidate = folder + "/" + name;
+        std::string candidate = folder + "/" + name;
         if (::access(candidate.c_str(), X_OK) == 0) return candidate;
         start = end + 1;
     }

@@ -68,7 +68,7 @@ public:
     bool synchronize();
 
     // The largest settings file read; a bigger one makes the store read-only.
-    static constexpr qint64 kMaxFileSize = 16 * 1024 * 1024;
+    static constexpr qint64 kMaxFileSize = qint64{16} * 1024 * 1024;
     // Whether the file could not be read, so that nothing is written to it in this run.
     bool isReadOnly();
     // Why, for the user (empty when not read-only).

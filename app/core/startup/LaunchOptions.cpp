@@ -3,6 +3,7 @@
 
 #include "SearchFolder.h"
 
+#include <cstring>
 #include <unistd.h>
 
 namespace lurkel {
@@ -39,7 +40,10 @@ LaunchOptions LaunchOptions::parse(int argc, char **argv)
         arguments.emplace_back(argv[i]);
     BytePath working;
     std::string buffer(4096, '\0');
-    if (::getcwd(buffer.data(), buffer.size()) != nullptr) working = BytePath(std::string(buffer.c_str()));
+    if (::getcwd(buffer.data(), buffer.size()) != nullptr) {
+        buffer.resize(std::strlen(buffer.data()));
+        working = BytePath(buffer);
+    }
     return parse(arguments, working);
 }
 
