@@ -78,6 +78,17 @@ std::vector<std::string> withStartLimits(const std::vector<std::string> &argv,
     return wrapped;
 }
 
+// The NULL-terminated array of C strings that exec takes; the strings must outlive it.
+std::vector<char *> execArray(const std::vector<std::string> &strings)
+{
+    std::vector<char *> array;
+    array.reserve(strings.size() + 1);
+    for (const std::string &string : strings)
+        array.push_back(const_cast<char *>(string.c_str()));
+    array.push_back(nullptr);
+    return array;
+}
+
 std::vector<std::string> buildEnvironment(const SpawnRequest &request)
 {
     std::vector<std::string> env;
@@ -147,6 +158,13 @@ SpawnResult Spawn::run(const SpawnRequest &request, SpawnCancel *cancel)
         result.error = Error::posix(ECANCELED, QString::fromUtf8(request.argv[0].c_str()));
         return result;
     }
+    const std::vector<std::string> envStrings = buildEnvironment(request);
+    int findError = 0;
+    const std::vector<std::string> arguments = withStartLimits(request.argv, envStrings, findError);
+    if (findError != 0) {
+        result.error = Error::posix(findError, QString::fromUtf8(request.argv[0].c_str()));
+        return result;
+    }
 
     int inPipe[2], outPipe[2], errPipe[2];
     if (::pipe2(inPipe, O_CLOEXEC) != 0) {
@@ -186,25 +204,8 @@ SpawnResult Spawn::run(const SpawnRequest &request, SpawnCancel *cancel)
     posix_spawnattr_setpgroup(&attr, 0);
     posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
 
-    std::vector<std::string> envStrings = buildEnvironment(request);
-    int findError = 0;
-    const std::vector<std::string> arguments = withStartLimits(request.argv, envStrings, findError);
-    if (findError != 0) {
-        posix_spawn_file_actions_destroy(&actions);
-        posix_spawnattr_destroy(&attr);
-        result.error = Error::posix(findError, QString::fromUtf8(request.argv[0].c_str()));
-        return result;
-    }
-    std::vector<char *> argv;
-    argv.reserve(arguments.size() + 1);
-    for (const auto &a : arguments)
-        argv.push_back(const_cast<char *>(a.c_str()));
-    argv.push_back(nullptr);
-    std::vector<char *> envp;
-    envp.reserve(envStrings.size() + 1);
-    for (auto &e : envStrings)
-        envp.push_back(e.data());
-    envp.push_back(nullptr);
+    const std::vector<char *> argv = execArray(arguments);
+    const std::vector<char *> envp = execArray(envStrings);
 
     pid_t pid = -1;
     const int rc = ::posix_spawnp(&pid, argv[0], &actions, &attr, argv.data(), envp.data());
@@ -303,16 +304,8 @@ std::optional<Error> Spawn::launchDetached(const std::vector<std::string> &argv,
     int findError = 0;
     const std::vector<std::string> arguments = withStartLimits(argv, envStrings, findError);
     if (findError != 0) return Error::posix(findError, QString::fromLocal8Bit(argv.front().c_str()));
-    std::vector<char *> args;
-    args.reserve(arguments.size() + 1);
-    for (const std::string &arg : arguments)
-        args.push_back(const_cast<char *>(arg.c_str()));
-    args.push_back(nullptr);
-    std::vector<char *> envp;
-    envp.reserve(envStrings.size() + 1);
-    for (std::string &entry : envStrings)
-        envp.push_back(entry.data());
-    envp.push_back(nullptr);
+    const std::vector<char *> args = execArray(arguments);
+    const std::vector<char *> envp = execArray(envStrings);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
