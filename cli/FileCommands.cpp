@@ -5,6 +5,7 @@
 #include "FileOperations.h"
 #include "HiddenItemsUpdater.h"
 #include "Interrupt.h"
+#include "PosixFile.h"
 #include "TerminalText.h"
 #include "Trash.h"
 
@@ -37,15 +38,6 @@ const char *nameOf(Kind kind)
         return "unhide";
     }
     return "";
-}
-
-BytePath absolutePath(const std::string &argument)
-{
-    if (!argument.empty() && argument.front() == '/') return BytePath(argument);
-    char *cwd = ::getcwd(nullptr, 0);
-    const BytePath base(cwd != nullptr ? cwd : "/");
-    std::free(cwd);
-    return base / argument;
 }
 
 struct Output {

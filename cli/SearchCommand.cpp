@@ -73,12 +73,7 @@ std::optional<unsigned> parseFilter(const std::string &list, std::string &error)
 // it is: resolving it by text would be wrong across symbolic links.
 BytePath absoluteFolder(const std::string &argument)
 {
-    std::string path = argument;
-    if (path.empty() || path.front() != '/') {
-        char *cwd = ::getcwd(nullptr, 0);
-        path = std::string(cwd != nullptr ? cwd : "/") + "/" + path;
-        std::free(cwd);
-    }
+    const std::string path = absolutePath(BytePath(argument)).bytes();
     std::string clean;
     std::size_t i = 0;
     while (i < path.size()) {

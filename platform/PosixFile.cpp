@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
 #include <string>
@@ -147,6 +148,21 @@ int writeAll(int fd, std::string_view bytes)
         bytes.remove_prefix(static_cast<std::size_t>(n));
     }
     return 0;
+}
+
+BytePath workingFolder()
+{
+    char *cwd = ::getcwd(nullptr, 0);
+    BytePath folder(cwd != nullptr ? cwd : "");
+    std::free(cwd);
+    return folder;
+}
+
+BytePath absolutePath(const BytePath &path)
+{
+    if (path.isAbsolute()) return path;
+    const BytePath base = workingFolder();
+    return (base.empty() ? BytePath("/") : base) / path.bytes();
 }
 
 bool isDirectory(const BytePath &path)

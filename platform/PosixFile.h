@@ -58,6 +58,12 @@ private:
 // Whether path is a folder, following symbolic links; false when it cannot be read.
 bool isDirectory(const BytePath &path);
 
+// The working folder, or an empty path when it cannot be told (removed, or too long).
+BytePath workingFolder();
+// path made absolute against the working folder ("/" when that cannot be told); an absolute
+// path as it is.
+BytePath absolutePath(const BytePath &path);
+
 // renameat2(RENAME_NOREPLACE). Where the file system does not know the flag (EINVAL), a file
 // is moved with linkat + unlinkat, which cannot replace either; a folder is refused (EINVAL).
 // 0, or the errno value (EEXIST when the target exists).

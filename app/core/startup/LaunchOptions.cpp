@@ -3,9 +3,6 @@
 
 #include "SearchFolder.h"
 
-#include <cstring>
-#include <unistd.h>
-
 namespace lurkel {
 
 LaunchOptions LaunchOptions::parse(const std::vector<std::string> &arguments, const BytePath &workingFolder)
@@ -38,13 +35,7 @@ LaunchOptions LaunchOptions::parse(int argc, char **argv)
     std::vector<std::string> arguments;
     for (int i = 1; i < argc; ++i)
         arguments.emplace_back(argv[i]);
-    BytePath working;
-    std::string buffer(4096, '\0');
-    if (::getcwd(buffer.data(), buffer.size()) != nullptr) {
-        buffer.resize(std::strlen(buffer.data()));
-        working = BytePath(buffer);
-    }
-    return parse(arguments, working);
+    return parse(arguments, workingFolder());
 }
 
 } // namespace lurkel
