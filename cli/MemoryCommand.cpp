@@ -9,6 +9,7 @@
 
 #include <QEventLoop>
 
+#include <cerrno>
 #include <cstring>
 #include <ostream>
 
@@ -78,16 +79,38 @@ private:
     int m_lastPercent = -1;
 };
 
-int purge(PurgeManager &manager, MemoryStatistics &statistics, CommandIO &io)
+// How the pass went about it, in one line after the outcome.
+std::string howText(const PurgeManager::Report &report)
 {
-    Figures before;
-    if (!readFigures(statistics, before, io)) return kExitFailure;
+    using Method = PurgePlan::Method;
+    const PurgePlan &plan = report.plan;
+    switch (plan.method) {
+    case Method::Reclaim: {
+        std::string text = "Asked the kernel to reclaim " + sizeText(report.reclaimWritten) + " of " +
+                           sizeText(plan.reclaimBytes) + " inactive file cache in " + report.reclaimGroup.bytes();
+        if (report.reclaimError == EAGAIN) text += " (it found less to take)";
+        return text + "\n";
+    }
+    case Method::Pressure:
+        return "Made memory pressure with " + std::to_string(report.blocksAllocated) + " of " +
+               std::to_string(report.blocksRequested) + " blocks of 10 MiB (at most " + sizeText(plan.allocationBound) +
+               ")\n";
+    case Method::Nothing:
+        break;
+    }
+    if (report.stop != PurgeManager::Report::Stop::NothingToTake) return {};
+    return "Free memory " + sizeText(report.memFreeAtStart) + ", reclaimable caches " +
+           sizeText(plan.reclaimableCaches) + ": no pressure made, nothing allocated\n";
+}
+
+int purge(PurgeManager &manager, CommandIO &io)
+{
     if (Interrupt::requested()) return kExitInterrupted;
 
     ProgressBar bar(io);
     PurgeManagerDelegate *const previousDelegate = manager.delegate();
     manager.setDelegate(&bar);
-    // Ctrl-C stops the allocation; the purge still releases everything and ends.
+    // Ctrl-C stops the pass; it still releases everything and ends.
     const Interrupt::Token token = Interrupt::onInterrupt([&manager] { manager.cancel(); });
     QEventLoop loop;
     bool done = false;
@@ -105,35 +128,32 @@ int purge(PurgeManager &manager, MemoryStatistics &statistics, CommandIO &io)
     }
 
     const PurgeManager::Report report = manager.lastReport();
-    bool failed = false; // no pressure could be made at all
-    if (report.blocksAllocated == 0) {
-        using Stop = PurgeManager::Report::Stop;
-        switch (report.stop) {
-        case Stop::Budget:
-        case Stop::Floor:
-        case Stop::CgroupFloor:
-            io.err << "lurkelctl: nothing was allocated: less than " << sizeText(report.floorBytes)
-                   << " would have stayed available\n";
-            break;
-        case Stop::StatisticsUnreadable:
-            io.err << "lurkelctl: nothing was allocated: the memory figures could not be read\n";
+    using Stop = PurgeManager::Report::Stop;
+    bool failed = false; // the pass could not be made at all
+    switch (report.stop) {
+    case Stop::StatisticsUnreadable:
+        if (report.blocksAllocated == 0) {
+            io.err << "lurkelctl: nothing was done: the memory figures could not be read\n";
             failed = true;
-            break;
-        case Stop::MapFailed:
+        }
+        break;
+    case Stop::MapFailed:
+        if (report.blocksAllocated == 0) {
             io.err << "lurkelctl: nothing was allocated: the system refused to map memory\n";
             failed = true;
-            break;
-        case Stop::Completed:
-        case Stop::Cancelled:
-            break;
         }
+        break;
+    case Stop::ReclaimRefused:
+        io.err << "lurkelctl: " << report.reclaimGroup.bytes()
+               << "/memory.reclaim refused the request: " << std::strerror(report.reclaimError) << "\n";
+        failed = report.reclaimWritten == 0;
+        break;
+    default:
+        break;
     }
 
-    Figures after;
-    if (!readFigures(statistics, after, io)) return kExitFailure;
-    // Only memory that became free counts; less free memory afterwards means nothing freed.
-    const std::uint64_t freed = after.free > before.free ? after.free - before.free : 0;
-    io.out << "Freed: " << sizeText(freed) << " (" << freed << " bytes)\n";
+    io.out << MemoryController::purgeOutcomeText(report.freedBytes).toStdString() << "\n";
+    io.out << howText(report);
     if (Interrupt::requested()) {
         io.err << "lurkelctl: purge interrupted\n";
         return kExitInterrupted;
@@ -148,12 +168,17 @@ std::string MemoryCommand::help()
     return "Shows the used, free and total memory and the used percentage, as the panel\n"
            "shows them (free is what the kernel reports as available).\n"
            "\n"
-           "  --purge    free memory once: map and touch memory in 10 MiB blocks until the\n"
-           "             system has given up caches and idle pages, then release them, and\n"
-           "             print how much more memory is available than before (\"0 bytes\"\n"
-           "             when nothing measurable was freed). The purge never leaves less\n"
-           "             than max(5 % of the memory, 512 MiB) available, also within the\n"
-           "             process's control group. Ctrl-C stops it cleanly (status 130).\n";
+           "  --purge    free memory once, as the panel's Cleanup does, and print what\n"
+           "             happened: \"Freed 310 MB of cache\", or that there was nothing to free,\n"
+           "             and how. Where a control group above this process has a writable\n"
+           "             memory.reclaim, it asks the kernel there for at most the group's\n"
+           "             inactive file cache and allocates nothing. Otherwise it makes memory\n"
+           "             pressure only when the caches are worth it (free memory below both the\n"
+           "             reclaimable caches and a quarter of the memory), mapping at most free\n"
+           "             memory plus those caches minus a floor of max(5 % of the memory,\n"
+           "             512 MiB), and never leaving less than the floor available, also within\n"
+           "             the process's control group. It takes seconds. What was freed is how\n"
+           "             much MemFree grew. Ctrl-C stops it cleanly (status 130).\n";
 }
 
 void MemoryCommand::registerIn(CommandLine &commandLine)
@@ -181,7 +206,7 @@ int MemoryCommand::run(const CommandLine &commandLine, const std::vector<std::st
     MemoryStatistics statistics(sources.meminfoPath);
     if (parser.has("--purge")) {
         PurgeManager &manager = sources.purgeManager != nullptr ? *sources.purgeManager : PurgeManager::GetInstance();
-        return purge(manager, statistics, io);
+        return purge(manager, io);
     }
 
     Figures figures;

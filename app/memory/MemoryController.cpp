@@ -192,18 +192,28 @@ QString MemoryController::usedPercentText(double fraction)
     return QString::asprintf("%2.0f%c", fraction * 100.0, '%');
 }
 
-QString MemoryController::cleanedMemoryText(std::int64_t size, const std::optional<QString> &timeDescription)
+QString MemoryController::cleanedMemoryText(std::int64_t size)
 {
-    if (size <= 0 || !timeDescription) return {};
-    return fillTemplate(panelText("Cleaned_memory_template", "%@ cleaned %@"),
-                        {VolumeName::stringFromSize(size), *timeDescription});
+    if (size <= 0) return {};
+    return fillTemplate(panelText("Freed_memory_template", "Freed %@ of cache"), {VolumeName::stringFromSize(size)});
+}
+
+QString MemoryController::nothingFreedText()
+{
+    return panelText("Nothing_freed_memory", "Nothing to free: the memory in use belongs to running applications");
+}
+
+QString MemoryController::purgeOutcomeText(std::uint64_t freed)
+{
+    return freed > 0 ? cleanedMemoryText(static_cast<std::int64_t>(freed)) : nothingFreedText();
 }
 
 // ---- the one-second check
 
 void MemoryController::checkMemory(bool repeat)
 {
-    if (!m_bPurging && ((m_panel != nullptr && m_panel->shouldUpdateTrackedSystemInfo()) || !m_bChecked)) {
+    // The figures keep moving during a purge too: its work is on the manager's threads.
+    if ((m_panel != nullptr && m_panel->shouldUpdateTrackedSystemInfo()) || !m_bChecked) {
         const int result = updateMemoryStatictics();
         if (result != 0) {
             // The figures stay as last shown and the check ends for this run.
@@ -243,7 +253,7 @@ void MemoryController::updateLastFreeLabel()
     MemoryInfoPanel::LastCleaned lastCleaned;
     lastCleaned.timeDescription = Extra::timeDescriptionIfSameDay(lastFreeTime(), m_clock.currentDateTime());
     lastCleaned.size = m_tLastFreeTime > 0 ? m_lLastPurgedSize : -1;
-    lastCleaned.text = cleanedMemoryText(lastCleaned.size, lastCleaned.timeDescription);
+    lastCleaned.text = m_bLastPurgeFreedNothing ? nothingFreedText() : cleanedMemoryText(lastCleaned.size);
     m_panel->fillLastCleanedLabelWithSize(lastCleaned);
 }
 
@@ -258,12 +268,7 @@ void MemoryController::onFreeMemory()
         m_btnFree->setEnabled(false);
         m_btnFree->setTitle(cleaningTitle());
     }
-    // What was freed is measured against this reading; without it nothing is claimed.
-    if (updateMemoryStatictics() == 0) {
-        m_purgeStartFreeSize = calculateFreeSize();
-    } else {
-        m_purgeStartFreeSize.reset();
-    }
+    if (updateMemoryStatictics() == 0) fillInfoPanel();
     // The manager's own threads do the work; starting it takes no time.
     onTaskPurge();
 }
@@ -293,19 +298,21 @@ void MemoryController::notifyPurged(bool success)
         m_btnFree->setTitle(cleanupTitle());
         m_btnFree->endProgressUpdate();
     }
-    const std::optional<std::uint64_t> before = m_purgeStartFreeSize;
-    m_purgeStartFreeSize.reset();
-    if (success && before) {
-        const int result = updateMemoryStatictics();
-        if (result != 0) {
-            logFailure(lcMemory, "updateMemoryStatictics", Error::posix(result, m_statistics.path().displayString()));
-        } else if (const std::uint64_t after = calculateFreeSize(); after > *before) {
-            const std::uint64_t freed = after - *before;
-            m_lLastPurgedSize = static_cast<std::int64_t>(freed);
+    if (success) {
+        // The manager measured the pass itself, from its start to its end.
+        const PurgeManager::Report report = m_purgeManager.lastReport();
+        using Stop = PurgeManager::Report::Stop;
+        if (report.freedBytes > 0) {
+            m_bLastPurgeFreedNothing = false;
+            m_lLastPurgedSize = static_cast<std::int64_t>(report.freedBytes);
             m_tLastFreeTime = static_cast<double>(referenceDate().msecsTo(m_clock.currentDateTime())) / 1000.0;
             updateLastFreeLabel();
-            m_settings.setCleanedSize(m_settings.cleanedSize() + freed);
+            m_settings.setCleanedSize(m_settings.cleanedSize() + report.freedBytes);
             if (m_panel != nullptr) m_panel->onPurgedMemory();
+        } else if (report.stop != Stop::StatisticsUnreadable && report.stop != Stop::ReclaimRefused) {
+            // Said plainly rather than left blank; no figure or total changes.
+            m_bLastPurgeFreedNothing = true;
+            updateLastFreeLabel();
         }
     }
     checkMemory(false);

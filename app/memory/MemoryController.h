@@ -61,8 +61,8 @@ public:
     std::uint64_t calculateFreePages() const;
     std::uint64_t calculateFreeSize() const;
 
-    // One refresh (skipped while purging; only when the panel shows the details or nothing
-    // was read yet); with repeat, again one second later on the clock. A failed read ends
+    // One refresh (only when the panel shows the details or nothing was read yet; a purge
+    // running does not stop it); with repeat, again one second later on the clock. A failed read ends
     // the schedule for good.
     void checkMemory(bool repeat);
     // Schedules checkMemory(repeat) after delayMs (the main controller starts the check with
@@ -110,7 +110,11 @@ public:
     // Shared with lurkelctl.
     static MemoryInfoPanel::UsedMemory usedMemoryFor(const MemoryStatistics::Record &record, std::uint32_t pageSize);
     static QString usedPercentText(double fraction);
-    static QString cleanedMemoryText(std::int64_t size, const std::optional<QString> &timeDescription);
+    // The last-cleaned label: "Freed 310 MB of cache" (empty for 0), the text for a purge
+    // that freed nothing, and the one of the two that fits a purge's freed size.
+    static QString cleanedMemoryText(std::int64_t size);
+    static QString nothingFreedText();
+    static QString purgeOutcomeText(std::uint64_t freed);
     static PurgeInterval builtInPurgeInterval(int index);
 
 private:
@@ -135,7 +139,7 @@ private:
     bool m_bPurging = false;
     double m_tLastFreeTime = 0.0; // seconds since 2001-01-01 00:00 UTC
     std::int64_t m_lLastPurgedSize = 0;
-    std::optional<std::uint64_t> m_purgeStartFreeSize; // free size read when the purge started
+    bool m_bLastPurgeFreedNothing = false; // the last purge ran and freed nothing measurable
 
     // Automatic freeing.
     double m_dUsageLimit = 0.8;

@@ -25,7 +25,9 @@ public:
     struct LastCleaned {
         std::int64_t size = -1;                 // bytes freed by the last purge; -1 when there is no last purge
         std::optional<QString> timeDescription; // its time of day, when it was today
-        QString text;                           // "1.20 GB cleaned 3:07PM", or empty when there is nothing to show
+        // "Freed 310 MB of cache"; after a purge that freed nothing, the text that says so;
+        // empty before any purge.
+        QString text;
     };
 
     virtual ~MemoryInfoPanel() = default;

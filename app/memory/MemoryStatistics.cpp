@@ -69,6 +69,16 @@ int MemoryStatistics::read(Record &out)
             parseKilobytes(rest, record.memFree);
         } else if (name == "MemAvailable") {
             haveAvailable = parseKilobytes(rest, record.memAvailable);
+        } else if (name == "Cached") {
+            parseKilobytes(rest, record.cached);
+        } else if (name == "Shmem") {
+            parseKilobytes(rest, record.shmem);
+        } else if (name == "SReclaimable") {
+            parseKilobytes(rest, record.sReclaimable);
+        } else if (name == "SwapTotal") {
+            parseKilobytes(rest, record.swapTotal);
+        } else if (name == "SwapFree") {
+            parseKilobytes(rest, record.swapFree);
         }
     }
     if (!haveTotal || !haveAvailable || record.memTotal == 0) return ENODATA;

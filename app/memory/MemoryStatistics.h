@@ -19,9 +19,16 @@ public:
         std::uint64_t memTotal = 0;     // MemTotal: the physical memory the kernel manages
         std::uint64_t memFree = 0;      // MemFree: not used for anything
         std::uint64_t memAvailable = 0; // MemAvailable: what can be had without swapping
+        std::uint64_t cached = 0;       // Cached: the page cache (Shmem included)
+        std::uint64_t shmem = 0;        // Shmem: shared memory and tmpfs, which only swap can free
+        std::uint64_t sReclaimable = 0; // SReclaimable: kernel caches that can be dropped
+        std::uint64_t swapTotal = 0;    // SwapTotal
+        std::uint64_t swapFree = 0;     // SwapFree
 
         // MemTotal - MemAvailable (never negative).
         std::uint64_t usedBytes() const { return memAvailable < memTotal ? memTotal - memAvailable : 0; }
+        // What the kernel can drop without swapping: Cached - Shmem + SReclaimable.
+        std::uint64_t reclaimableCaches() const { return (cached > shmem ? cached - shmem : 0) + sReclaimable; }
     };
 
     static constexpr const char *kDefaultPath = "/proc/meminfo";
@@ -43,7 +50,7 @@ public:
 
 private:
     BytePath m_path;
-    // /proc/meminfo is about 1.5 KB; the figures read here are its first lines.
+    // /proc/meminfo is about 1.5 KB: the whole file fits.
     std::array<char, 8192> m_buffer{};
 };
 

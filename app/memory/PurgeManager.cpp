@@ -22,7 +22,29 @@ struct PurgeManager::Shared {
 
 namespace {
 
-constexpr std::uint64_t kMinimumFloor = std::uint64_t{512} * 1024 * 1024;
+#ifdef MADV_POPULATE_WRITE
+constexpr int kPopulateWrite = MADV_POPULATE_WRITE;
+#else
+constexpr int kPopulateWrite = 23; // Linux 5.14
+#endif
+
+// Set once the kernel has said it does not know MADV_POPULATE_WRITE.
+std::atomic<bool> populateUnsupported{false};
+
+// Backs every page of a fresh block: in one call where the kernel can, else by writing one
+// byte to each page. Returns 0 or the errno value of madvise.
+int populate(void *block, std::uint64_t size, std::uint32_t pageSize)
+{
+    if (!populateUnsupported.load(std::memory_order_relaxed)) {
+        if (::madvise(block, size, kPopulateWrite) == 0) return 0;
+        if (errno != EINVAL) return errno;
+        populateUnsupported.store(true, std::memory_order_relaxed);
+    }
+    auto *bytes = static_cast<volatile unsigned char *>(block);
+    for (std::uint64_t offset = 0; offset < size; offset += pageSize)
+        bytes[offset] = 1;
+    return 0;
+}
 
 // True when taking size out of available leaves at least floor.
 bool leavesFloor(std::uint64_t available, std::uint64_t size, std::uint64_t floor)
@@ -122,11 +144,6 @@ PurgeManager::Report PurgeManager::lastReport() const
     return m_report;
 }
 
-std::uint64_t PurgeManager::defaultFloor(std::uint64_t memTotal)
-{
-    return std::max(memTotal / 20, kMinimumFloor);
-}
-
 void PurgeManager::pause(std::chrono::milliseconds duration)
 {
     if (m_options.pause) {
@@ -170,27 +187,50 @@ void PurgeManager::allocatePurgeableData()
     notifyAboutProgressStart();
 
     Report report;
-    const MemoryStatistics::Record atStart = m_dStatistics;
-    const std::uint64_t initialFree = getFreeMemory();
-    report.floorBytes = m_options.floorBytes.value_or(defaultFloor(atStart.memTotal));
-    const std::uint32_t count = getCountOfNeededAllocatedMemoryWithBlockSize(m_nAllocationBlockSize);
+    report.memFreeAtStart = m_dStatistics.memFree;
     const CgroupMemoryLimit cgroup = CgroupMemoryLimit::discover(m_options.cgroupSources);
-
-    if (m_startReadResult != 0) {
+    std::optional<std::uint64_t> headroom;
+    bool readable = m_startReadResult == 0;
+    if (!readable) {
         logFailure(lcMemory, "updateSystemInfo", Error::posix(m_startReadResult, m_reader.path().displayString()));
+    } else if (cgroup.isLimited()) {
+        headroom = cgroup.headroom();
+        readable = headroom.has_value();
+    }
+
+    if (!readable) {
         report.stop = Report::Stop::StatisticsUnreadable;
+        qCWarning(lcMemory, "purge did nothing: the memory figures could not be read");
         notifyAboutProgress(0.0f, true);
         notifyAboutProgress(1.0f, true);
     } else {
-        allocatePurgeableDataBlocksCountWithSize(count, m_nAllocationBlockSize, cgroup, report);
-    }
-
-    // Nothing was mapped, so there is nothing for the system to have reclaimed.
-    if (report.blocksAllocated > 0) {
-        for (int round = 0; round < kFreeMemoryPolls && !cancelled(); ++round) {
-            ++report.freeMemoryPolls;
-            if (updateSystemInfo() == 0 && getFreeMemory() > initialFree) break;
-            pause(kPollInterval);
+        const std::optional<CgroupReclaim> group = CgroupReclaim::find(m_options.reclaimSources);
+        PurgePlan::Figures figures;
+        figures.meminfo = m_dStatistics;
+        if (group) figures.reclaimInactiveFile = group->readInactiveFile();
+        figures.cgroupHeadroom = headroom;
+        figures.floorBytes = m_options.floorBytes;
+        report.plan = PurgePlan::choose(figures, m_nAllocationBlockSize);
+        switch (report.plan.method) {
+        case PurgePlan::Method::Nothing:
+            report.stop = Report::Stop::NothingToTake;
+            notifyAboutProgress(0.0f, true);
+            notifyAboutProgress(1.0f, true);
+            break;
+        case PurgePlan::Method::Reclaim:
+            reclaimInGroup(*group, report);
+            measureFreed(report, false);
+            break;
+        case PurgePlan::Method::Pressure: {
+            const std::uint32_t count =
+                std::min<std::uint32_t>(getCountOfNeededAllocatedMemoryWithBlockSize(m_nAllocationBlockSize),
+                                        static_cast<std::uint32_t>(std::min<std::uint64_t>(
+                                            report.plan.allocationBound / m_nAllocationBlockSize, UINT32_MAX)));
+            allocatePurgeableDataBlocksCountWithSize(count, m_nAllocationBlockSize, cgroup, report);
+            // Nothing was mapped, so there is nothing for the system to have reclaimed.
+            if (report.blocksAllocated > 0) measureFreed(report, true);
+            break;
+        }
         }
     }
     {
@@ -206,33 +246,73 @@ void PurgeManager::allocatePurgeableData()
     m_wake.notify_all();
 }
 
+void PurgeManager::measureFreed(Report &report, bool poll)
+{
+    const std::uint64_t before = report.memFreeAtStart;
+    std::uint64_t after = 0;
+    const int rounds = poll ? kFreeMemoryPolls : 1;
+    for (int round = 1; round <= rounds; ++round) {
+        ++report.freeMemoryPolls;
+        if (updateSystemInfo() == 0) after = m_dStatistics.memFree;
+        if (after > before || round == rounds || cancelled()) break;
+        pause(kPollInterval);
+    }
+    report.freedBytes = after > before ? after - before : 0;
+}
+
+// The kernel reclaims while the write lasts; a part it cannot fully take ends the pass.
+void PurgeManager::reclaimInGroup(const CgroupReclaim &group, Report &report)
+{
+    report.reclaimGroup = group.folder();
+    const std::uint64_t total = report.plan.reclaimBytes;
+    const std::uint64_t part = std::max((total + kReclaimParts - 1) / kReclaimParts, kReclaimMinimumPart);
+    const BytePath file = group.reclaimFile();
+    notifyAboutProgress(0.0f, true);
+    while (report.reclaimWritten < total) {
+        if (cancelled()) {
+            report.stop = Report::Stop::Cancelled;
+            break;
+        }
+        // Never more than the group still holds as inactive file cache.
+        const std::optional<std::uint64_t> inactive = group.readInactiveFile();
+        const std::uint64_t bytes = std::min({part, total - report.reclaimWritten, inactive.value_or(0)});
+        if (bytes == 0) break;
+        const int error =
+            m_options.reclaimWriter ? m_options.reclaimWriter(file, bytes) : CgroupReclaim::writeReclaim(file, bytes);
+        if (error != 0) {
+            report.reclaimError = error;
+            if (error == EAGAIN) {
+                report.stop = Report::Stop::ReclaimShort;
+            } else {
+                report.stop = Report::Stop::ReclaimRefused;
+                logFailure(lcMemory, "reclaimInGroup", Error::posix(error, file.displayString()));
+            }
+            break;
+        }
+        report.reclaimWritten += bytes;
+        notifyAboutProgress(static_cast<float>(report.reclaimWritten) / static_cast<float>(total), false);
+    }
+    notifyAboutProgress(1.0f, true);
+}
+
 void PurgeManager::allocatePurgeableDataBlocksCountWithSize(std::uint32_t count, std::uint64_t size,
                                                             const CgroupMemoryLimit &cgroup, Report &report)
 {
     report.blocksRequested = count;
-    const std::uint64_t floor = report.floorBytes;
-
-    std::uint64_t available = m_dStatistics.memAvailable;
-    bool readable = true;
-    if (cgroup.isLimited()) {
-        const std::optional<std::uint64_t> room = cgroup.headroom();
-        if (room) available = std::min(available, *room);
-        readable = room.has_value();
-    }
-    report.budgetBytes = readable && available > floor ? available - floor : 0;
-    if (!readable) report.stop = Report::Stop::StatisticsUnreadable;
+    const std::uint64_t floor = report.plan.floorBytes;
+    const std::uint64_t bound = report.plan.allocationBound;
 
     std::vector<void *> blocks;
-    blocks.reserve(std::min<std::uint64_t>(count, report.budgetBytes / size + 1));
+    blocks.reserve(count);
     notifyAboutProgress(0.0f, true);
     std::uint64_t mapped = 0;
-    for (std::uint32_t i = 0; readable && i < count; ++i) {
+    for (std::uint32_t i = 0; i < count; ++i) {
         notifyAboutProgress(static_cast<float>(i) * 0.5f / static_cast<float>(count), false);
         if (cancelled()) {
             report.stop = Report::Stop::Cancelled;
             break;
         }
-        if (report.budgetBytes - mapped < size) { // mapped never exceeds the budget
+        if (bound - mapped < size) { // mapped never exceeds the bound
             report.stop = Report::Stop::Budget;
             break;
         }
@@ -261,13 +341,18 @@ void PurgeManager::allocatePurgeableDataBlocksCountWithSize(std::uint32_t count,
             report.stop = Report::Stop::MapFailed;
             break;
         }
-        // Writing every byte makes the kernel back every page for real.
-        std::memset(block, 0, size);
+        // Backing every page for real is what makes the kernel give up cache.
+        if (const int error = populate(block, size, m_nMemoryPageSize); error != 0) {
+            ::munmap(block, size);
+            logFailure(lcMemory, "allocatePurgeableDataBlocksCount", Error::posix(error, QStringLiteral("madvise")));
+            report.stop = Report::Stop::MapFailed;
+            break;
+        }
         blocks.push_back(block);
         mapped += size;
     }
     report.blocksAllocated = static_cast<std::uint32_t>(blocks.size());
-    // Reaching the floor or the budget is the usual end of a pass and not worth a line.
+    // Reaching the floor or the bound is the usual end of a pass and not worth a line.
     if (report.stop == Report::Stop::StatisticsUnreadable)
         qCWarning(lcMemory, "purge stopped after %u of %u blocks: the memory figures could not be read",
                   report.blocksAllocated, count);

@@ -2,8 +2,10 @@
 
 #include "BytePath.h"
 #include "CgroupMemoryLimit.h"
+#include "CgroupReclaim.h"
 #include "MemoryStatistics.h"
 #include "PurgeManagerDelegate.h"
+#include "PurgePlan.h"
 
 #include <atomic>
 #include <chrono>
@@ -17,20 +19,25 @@
 
 namespace lurkel {
 
-// Frees memory by pressure: it maps and touches anonymous 10 MiB blocks, so that the
-// kernel drops caches and pushes idle pages out to make room, then gives the blocks back.
+// Frees memory by asking the kernel for what it can reclaim, in seconds, and measures what
+// that gave back.
 //
-// The pass never pushes the system below a floor: before each block it checks that
-// MemAvailable stays at or above the floor (by default max(5 % of MemTotal, 512 MiB)) and,
-// when the process runs in a memory-limited control group, that the group's headroom does
-// too; in total it maps at most the memory available at the start minus the floor. The
-// number of blocks asked for stays MemTotal / 10 MiB; a pass that stops early goes on with
-// the release and ends normally.
+// Each purge first makes a plan (PurgePlan) from /proc/meminfo and the control groups:
+//  - with a writable cgroup v2 memory.reclaim above this process (CgroupReclaim) it writes
+//    at most that group's inactive_file there, in a few parts, and allocates nothing; EAGAIN
+//    means the kernel found less to take, which is measured like the rest;
+//  - otherwise, when pressure can matter, it maps anonymous 10 MiB blocks, populated in bulk
+//    (MADV_POPULATE_WRITE, else one write per page), so that the kernel drops caches to make
+//    room, then gives them back. It maps at most the plan's bound and stops at once when
+//    MemAvailable (or a limiting control group's headroom) would fall below the floor;
+//  - otherwise it does nothing and says so at once.
+// What was freed is the growth of MemFree from the start to the end of the pass (0 when it
+// did not grow).
 //
-// One purge runs at a time. Two threads work per purge: A starts B and waits for it, B
-// allocates, releases and then polls up to 20 times (every 0.25 s) until MemAvailable is
-// above its value at the start. Delegate callbacks and the completion arrive on the main
-// thread through its event loop.
+// One purge runs at a time. Two threads work per purge: A starts B and waits for it, B plans,
+// reclaims or allocates and releases, then measures (after a pressure pass it polls up to 20
+// times, every 0.25 s, until MemFree is above its value at the start). Delegate callbacks
+// and the completion arrive on the main thread through its event loop, which stays free.
 class PurgeManager {
 public:
     static constexpr std::uint64_t kAllocationBlockSize = 10485760; // 10 MiB
@@ -38,12 +45,18 @@ public:
     static constexpr std::chrono::milliseconds kPollInterval{250};
     static constexpr std::chrono::milliseconds kReleaseDelay{1000};
     static constexpr std::chrono::milliseconds kAllocationFlagPollInterval{500};
+    // A reclaim request is written in about this many parts (progress, cancelling).
+    static constexpr std::uint64_t kReclaimParts = 10;
+    static constexpr std::uint64_t kReclaimMinimumPart = 4 * 1024 * 1024;
     // Progress changes of this size or less are not reported (unless forced).
     static constexpr float kProgressStep = 0.01f;
 
     struct Options {
         BytePath meminfoPath = BytePath(MemoryStatistics::kDefaultPath);
         CgroupMemoryLimit::Sources cgroupSources = {};
+        CgroupReclaim::Sources reclaimSources = {};
+        // Writes to memory.reclaim; CgroupReclaim::writeReclaim when empty.
+        CgroupReclaim::Writer reclaimWriter = {};
         // The least memory left available; default max(5 % of MemTotal, 512 MiB).
         std::optional<std::uint64_t> floorBytes = std::nullopt;
         // The waits of the pass (after allocating, between polls). By default a wait that
@@ -54,19 +67,26 @@ public:
     // What the last purge did, for logs, tests and lurkelctl.
     struct Report {
         enum class Stop {
-            Completed,            // every block asked for was mapped
-            Budget,               // the total reached available-at-start minus the floor
+            Completed,            // the plan was carried out
+            NothingToTake,        // the plan was to do nothing
+            Budget,               // the pressure pass reached the plan's bound
             Floor,                // MemAvailable would have gone below the floor
             CgroupFloor,          // the control group's headroom would have
-            StatisticsUnreadable, // the figures could not be read: nothing more was mapped
+            StatisticsUnreadable, // the figures could not be read: nothing more was done
             MapFailed,            // mmap refused a block
+            ReclaimShort,         // memory.reclaim said EAGAIN: the kernel found less to take
+            ReclaimRefused,       // memory.reclaim refused the request (another errno)
             Cancelled,            // cancel() was called
         };
+        PurgePlan plan;
+        BytePath reclaimGroup;            // the group asked, when the plan was Reclaim
+        std::uint64_t reclaimWritten = 0; // bytes asked for in writes the kernel took
+        int reclaimError = 0;             // errno of the write that ended the reclaim pass
         std::uint32_t blocksRequested = 0;
         std::uint32_t blocksAllocated = 0;
-        std::uint64_t floorBytes = 0;
-        std::uint64_t budgetBytes = 0;
         int freeMemoryPolls = 0;
+        std::uint64_t memFreeAtStart = 0;
+        std::uint64_t freedBytes = 0; // growth of MemFree over the pass
         Stop stop = Stop::Completed;
     };
 
@@ -100,8 +120,6 @@ public:
     std::uint32_t getCountOfNeededAllocatedMemoryWithBlockSize(std::uint64_t size) const;
     Report lastReport() const;
 
-    static std::uint64_t defaultFloor(std::uint64_t memTotal);
-
 private:
     struct Shared;
 
@@ -109,6 +127,9 @@ private:
     void allocatePurgeableData();
     void allocatePurgeableDataBlocksCountWithSize(std::uint32_t count, std::uint64_t size,
                                                   const CgroupMemoryLimit &cgroup, Report &report);
+    void reclaimInGroup(const CgroupReclaim &group, Report &report);
+    // Reads MemFree after the pass into the report's freed size.
+    void measureFreed(Report &report, bool poll);
     void notifyAboutProgressStart();
     void notifyAboutProgress(float progress, bool forced);
     void notifyAboutProgressFinish();
