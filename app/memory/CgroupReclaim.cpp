@@ -11,6 +11,8 @@
 namespace lurkel {
 namespace {
 
+constexpr std::size_t kMaxFileSize = std::size_t{1024} * 1024;
+
 // A small kernel file (memory.stat is a few KB) read whole; nullopt when it cannot be read.
 std::optional<std::string> readSmallFile(const BytePath &path)
 {
@@ -27,7 +29,7 @@ std::optional<std::string> readSmallFile(const BytePath &path)
         }
         if (got == 0) break;
         text.append(buffer, static_cast<std::size_t>(got));
-        if (text.size() > 1024 * 1024) break; // not a kernel file as expected
+        if (text.size() > kMaxFileSize) break; // not a kernel file as expected
     }
     ::close(fd);
     return text;

@@ -47,7 +47,7 @@ public:
     static constexpr std::chrono::milliseconds kAllocationFlagPollInterval{500};
     // A reclaim request is written in about this many parts (progress, cancelling).
     static constexpr std::uint64_t kReclaimParts = 10;
-    static constexpr std::uint64_t kReclaimMinimumPart = 4 * 1024 * 1024;
+    static constexpr std::uint64_t kReclaimMinimumPart = std::uint64_t{4} * 1024 * 1024;
     // Progress changes of this size or less are not reported (unless forced).
     static constexpr float kProgressStep = 0.01f;
 
