@@ -222,7 +222,10 @@ void PanelWindow::buildContent()
     m_cleanedSizeLabel = new QLabel(memoryUsageView);
     m_cleanedSizeLabel->setFont(pixelFont(11));
     m_cleanedSizeLabel->setAlignment(Qt::AlignCenter);
-    m_cleanedSizeLabel->setGeometry(kMargin, 112, kWidth - 2 * kMargin, 16);
+    // From the button to the section's bottom: room for the longer outcome on two lines.
+    m_cleanedSizeLabel->setWordWrap(true);
+    const int cleanedTop = 80 + buttonSize.height() - 1;
+    m_cleanedSizeLabel->setGeometry(kMargin, cleanedTop, kWidth - 2 * kMargin, kMemorySectionHeight - cleanedTop);
     memoryUsageView->hide();
     wndInfoContentView->hide();
 }
