@@ -61,6 +61,15 @@ int main(int argc, char **argv)
 {
     lurkel::installOneLineLogging();
     using namespace lurkel;
+    const LaunchOptions options = LaunchOptions::parse(argc, argv);
+    if (options.help) {
+        std::fputs(LaunchOptions::usage().c_str(), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("lurkel %s\n", Identity::kShortVersion);
+        return 0;
+    }
     if (!hasDisplay()) {
         std::fprintf(stderr, "lurkel: no graphical display: neither DISPLAY nor WAYLAND_DISPLAY is set.\n"
                              "Lurkel lives in the tray of a desktop session; start it from one "
@@ -76,7 +85,6 @@ int main(int argc, char **argv)
     QGuiApplication::setDesktopFileName(bundleId);
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
-    const LaunchOptions options = LaunchOptions::parse(argc, argv);
     if (!options.usageError.empty()) {
         std::fprintf(stderr, "%s\n", options.usageError.c_str());
         return 2;

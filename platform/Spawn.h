@@ -40,6 +40,10 @@ struct SpawnRequest {
     std::optional<std::string> workingDirectory{};
     // Written to the child's standard input, which is then closed.
     std::string standardInput{};
+    // Standard output and error go to /dev/null instead of being captured: for a program
+    // that starts others which outlive it (xdg-open), whose copies of the pipes would keep
+    // the run waiting for as long as they live.
+    bool discardOutput = false;
 };
 
 struct SpawnResult {

@@ -337,6 +337,11 @@ MemoryController::PurgeInterval MemoryController::builtInPurgeInterval(int index
     }
 }
 
+int MemoryController::frequencyIndex() const
+{
+    return tableIndex(m_nFreq);
+}
+
 void MemoryController::initPurgeFreq()
 {
     const QString keys[3] = {Keys::kPurgeFrequencyRarely, Keys::kPurgeFrequencyNormally, Keys::kPurgeFrequencyOften};

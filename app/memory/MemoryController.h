@@ -95,7 +95,8 @@ public:
 
     bool autoFree() const { return m_bAutoFree; }
     double usageLimit() const { return m_dUsageLimit; }
-    int frequencyIndex() const { return m_nFreq; }
+    // The interval pop-up's choice: a stored value outside 0..2 acts as (and shows as) 1.
+    int frequencyIndex() const;
     std::int64_t purgeFrequency() const { return m_lPurgeFreq; }
     bool purgeAfterHugeAppQuit() const { return m_bPrefPurgeAfterHugeAppQuit; }
     // "ShowInfo": the panel is shown. setShowInfo() stores it.

@@ -44,6 +44,12 @@ BytePathList DesktopWorkspace::containingFolders(const BytePathList &paths)
     return folders;
 }
 
+bool DesktopWorkspace::wasDelivered(const QDBusError &error)
+{
+    return error.type() == QDBusError::NoReply || error.type() == QDBusError::Timeout ||
+           error.type() == QDBusError::TimedOut;
+}
+
 void DesktopWorkspace::activateFileViewerSelectingURLs(const BytePathList &paths)
 {
     if (!paths.empty()) callFileManager(QStringLiteral("ShowItems"), paths);
@@ -79,7 +85,15 @@ void DesktopWorkspace::callFileManager(const QString &method, const BytePathList
             Q_EMIT fileManagerCallFinished(method, true);
             return;
         }
-        qCInfo(lcResults).noquote() << "FileManager1" << method << "failed:" << watcher->error().message()
+        const QDBusError error = watcher->error();
+        if (wasDelivered(error)) {
+            // A slow file manager still opens its window: a second one from xdg-open
+            // would only be in the way.
+            qCInfo(lcResults).noquote() << "FileManager1" << method << "did not answer in time:" << error.message();
+            Q_EMIT fileManagerCallFinished(method, false);
+            return;
+        }
+        qCInfo(lcResults).noquote() << "FileManager1" << method << "failed:" << error.message()
                                     << "- opening the folders instead";
         openContainingFolders(paths);
         Q_EMIT fileManagerCallFinished(method, false);
@@ -98,7 +112,9 @@ void DesktopWorkspace::spawnOpener(const QByteArray &uri)
     // comes back to the main thread only while this object lives.
     QPointer<DesktopWorkspace> self(this);
     std::thread([self, uri]() {
-        const SpawnResult result = Spawn::run({{"xdg-open", uri.toStdString()}});
+        SpawnRequest request{{"xdg-open", uri.toStdString()}};
+        request.discardOutput = true;
+        const SpawnResult result = Spawn::run(request);
         if (!result.succeeded()) {
             qCWarning(lcResults).noquote()
                 << "xdg-open" << QString::fromLatin1(uri)

@@ -3,6 +3,7 @@
 #include "BytePath.h"
 
 #include <QByteArray>
+#include <QDBusError>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -15,8 +16,9 @@ namespace lurkel {
 // percent-encoded bytes, and xdg-open is spawned on a byte argument vector.
 //
 // The file manager is asked asynchronously with a short timeout. Without the service (no
-// bus, no file manager that offers it, an error or no answer in time), the folders that
-// hold the items open with xdg-open instead, without selection.
+// bus, no file manager that offers it, a call it could not take), the folders that hold
+// the items open with xdg-open instead, without selection. A call that was delivered but
+// not answered in time is left to the file manager: a slow one still opens its window.
 class DesktopWorkspace : public QObject {
     Q_OBJECT
 
@@ -45,6 +47,8 @@ public:
     // The distinct folders that hold the paths, in first-seen order, at most
     // kMaxFallbackFolders.
     static BytePathList containingFolders(const BytePathList &paths);
+    // True when a failed call reached the file manager (it was only slow to answer).
+    static bool wasDelivered(const QDBusError &error);
 
 Q_SIGNALS:
     // The file manager answered a call (ok) or the call failed and the folders were opened

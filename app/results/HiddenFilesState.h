@@ -21,6 +21,9 @@ public:
     virtual bool isAllowedToWorkWithHiddenFiles() const = 0;
     // True when the file manager shows hidden files now.
     virtual bool isHiddenShown() const = 0;
+    // True when a switch quits and restarts the file managers that run (their open windows
+    // do not follow the preference otherwise).
+    virtual bool switchRelaunchesFileManager() const = 0;
     // Switches the visibility; completion (on the main thread) gets the switch's error.
     virtual void switchHiddenFilesVisibilityWithCompletion(SwitchCompletion completion) = 0;
 };

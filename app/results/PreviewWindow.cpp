@@ -212,7 +212,7 @@ PreviewWindow::PreviewWindow(QWidget *parent)
 {
     setAttribute(Qt::WA_ShowWithoutActivating);
     setFocusPolicy(Qt::NoFocus);
-    setWindowTitle(text("windowTitle", "Quick Look"));
+    setWindowTitle(text("windowTitle", "Preview"));
     m_pool.setMaxThreadCount(1);
 
     auto *layout = new QVBoxLayout(this);
@@ -489,7 +489,7 @@ void PreviewWindow::updateHeader()
     const FileQLItemPtr item = currentPreviewItem();
     const QString title = item ? item->previewItemTitle() : QString();
     m_titleLabel->setText(title);
-    setWindowTitle(title.isEmpty() ? text("windowTitle", "Quick Look") : title);
+    setWindowTitle(title.isEmpty() ? text("windowTitle", "Preview") : title);
 
     QStringList details;
     if (m_content.kind == PreviewContent::Kind::Image && m_content.imageSize.isValid()) {

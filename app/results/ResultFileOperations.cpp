@@ -267,8 +267,11 @@ void ResultFileOperations::tryToShowHiddenFile(const BytePathList &paths)
     }
     ResultSheet::Request request;
     request.text = QStringLiteral(
-        "Hidden files are not displayed in Finder. Would you like to make hidden files visible in Finder?");
-    request.informativeText = QStringLiteral("Finder will be relaunched if so.");
+        "Hidden files are not displayed in the file manager. Would you like to make hidden files visible in "
+        "the file manager?");
+    if (m_hiddenFiles->switchRelaunchesFileManager()) {
+        request.informativeText = QStringLiteral("The file manager will be relaunched if so.");
+    }
     request.buttons = {QStringLiteral("Yes"), QStringLiteral("No")};
     QPointer<ResultFileOperations> self(this);
     ResultSheet::show(m_window, request, [self, paths](int button, bool) {
@@ -282,10 +285,11 @@ void ResultFileOperations::tryToShowHiddenFile(const BytePathList &paths)
 void ResultFileOperations::showInformationAlert(const BytePathList &paths)
 {
     ResultSheet::Request request;
-    request.text = QStringLiteral("You try to reveal a hidden file in Finder");
-    request.informativeText = QStringLiteral("If hidden files are displayed in Finder click the Show button.\n"
-                                             "If not, click the Instruction button to read how to display hidden "
-                                             "files in Finder.");
+    request.text = QStringLiteral("You try to reveal a hidden file in the file manager");
+    request.informativeText =
+        QStringLiteral("If hidden files are displayed in the file manager click the Show button.\n"
+                       "If not, click the Instruction button to read how to display hidden "
+                       "files in the file manager.");
     request.buttons = {QStringLiteral("Show"), QStringLiteral("Cancel"), QStringLiteral("Instruction")};
     request.helpButton = 2;
     request.escapeButton = 1;

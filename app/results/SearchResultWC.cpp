@@ -384,9 +384,9 @@ void SearchResultWC::buildContextMenu()
         return action;
     };
     add("Open", QKeySequence(Qt::Key_Return), &SearchResultWC::openMenuItemPressed);
-    add("Quick Look", QKeySequence(Qt::Key_Space), &SearchResultWC::quickLookMenuItemPressed);
+    add("Preview", QKeySequence(Qt::Key_Space), &SearchResultWC::quickLookMenuItemPressed);
     add("Show in File Manager", QKeySequence(Qt::CTRL | Qt::Key_Return), &SearchResultWC::showInFinderMenuItemPressed);
-    add("Get Info", QKeySequence(Qt::CTRL | Qt::Key_I), &SearchResultWC::getInfoMenuItemPressed);
+    add("Properties", QKeySequence(Qt::CTRL | Qt::Key_I), &SearchResultWC::getInfoMenuItemPressed);
     m_contextMenu->addSeparator();
     add("Copy Name", QKeySequence(Qt::CTRL | Qt::Key_C), &SearchResultWC::copyNameMenuItemPressed);
     add("Copy Path", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_C), &SearchResultWC::copyPathnameMenuItemPressed);

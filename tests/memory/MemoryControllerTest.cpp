@@ -202,6 +202,7 @@ TEST_F(MemoryControllerTest, PreferencesDescriptionIntervalsAndRestart)
     EXPECT_FALSE(UserDefaults(domain).boolForKey(Keys::kAutoFree, true)); // written to disk
     EXPECT_DOUBLE_EQ(controller->usageLimit(), 0.57);
     EXPECT_FALSE(controller->purgeAfterHugeAppQuit());
+    EXPECT_EQ(controller->frequencyIndex(), 1) << "a stored 5 shows as the choice it acts as";
     controller->updatePrefDesc();
     EXPECT_EQ(preferences.description, QStringLiteral("*Check on to free up system memory automatically."));
     controller.reset(); // before the store it uses goes away

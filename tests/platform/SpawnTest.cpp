@@ -7,6 +7,7 @@
 
 #include <thread>
 
+#include <csignal>
 #include <cstdlib>
 #include <sys/resource.h>
 
@@ -50,6 +51,21 @@ TEST(Spawn, CancelEndsTheProgramAndItsChildren)
     canceller.join();
     EXPECT_TRUE(r.cancelled);
     EXPECT_FALSE(r.succeeded());
+}
+
+// A program that leaves a long-lived child behind (as xdg-open leaves the viewer it
+// started) ends the run when it exits itself, once its output is not captured.
+TEST(Spawn, DiscardedOutputDoesNotWaitForWhatTheProgramLeftRunning)
+{
+    const BytePath pidFile = test::TestEnvironment::root() / "left-running.pid";
+    SpawnRequest request{{"/bin/sh", "-c", "sleep 600 & echo $! > \"$1\"; echo gone", "sh", pidFile.bytes()}};
+    request.discardOutput = true;
+    const SpawnResult r = Spawn::run(request);
+    EXPECT_TRUE(r.succeeded());
+    EXPECT_TRUE(r.standardOutput.empty());
+    const pid_t leftRunning = std::atoi(test::readFile(pidFile).c_str());
+    ASSERT_GT(leftRunning, 0);
+    EXPECT_EQ(::kill(leftRunning, SIGKILL), 0) << "the child outlived the run, as it should";
 }
 
 // What lurkel changes for itself (a raised open-files limit, QT_QPA_PLATFORM under Wayland)

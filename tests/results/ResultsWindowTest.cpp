@@ -4,6 +4,7 @@
 #include "FolderGate.h"
 #include "ResultsWindowTestSupport.h"
 
+#include "DesktopWorkspace.h"
 #include "EventWait.h"
 #include "FileNameCellView.h"
 #include "MyTableView.h"
@@ -487,9 +488,11 @@ TEST(ResultsWindow, RevealingHiddenItemsAsksAsNeeded)
     // A hidden item while the file manager hides them: "Yes" switches, then reveals.
     h.selectNames({".reveal-dot"});
     pressKey(h, Qt::Key_Return, Qt::ControlModifier);
-    QMessageBox *ask = waitForMessageBox(h.window.get(), QStringLiteral("Hidden files are not displayed in Finder. "
-                                                                        "Would you like to make hidden files visible "
-                                                                        "in Finder?"));
+    const QString question = QStringLiteral("Hidden files are not displayed in the file manager. Would you like "
+                                            "to make hidden files visible in the file manager?");
+    QMessageBox *ask = waitForMessageBox(h.window.get(), question);
+    ASSERT_NE(ask, nullptr);
+    EXPECT_TRUE(ask->informativeText().isEmpty()) << "no relaunch is announced where none happens";
     clickButton(ask, QStringLiteral("Yes"));
     ASSERT_TRUE(waitUntil([&] { return fileManager.calls.size() == 2; }));
     EXPECT_EQ(hidden.switches, 1);
@@ -498,13 +501,26 @@ TEST(ResultsWindow, RevealingHiddenItemsAsksAsNeeded)
     // Not allowed to switch: the information alert; "Instruction" opens the how-to page.
     hidden.allowed = false;
     pressKey(h, Qt::Key_Return, Qt::ControlModifier);
-    QMessageBox *info = waitForMessageBox(h.window.get(), QStringLiteral("You try to reveal a hidden file in Finder"));
+    QMessageBox *info = waitForMessageBox(h.window.get(), QStringLiteral("You try to reveal a hidden file in the file "
+                                                                         "manager"));
     ASSERT_NE(info, nullptr);
     clickButton(info, QStringLiteral("Instruction"));
     ASSERT_EQ(h.urlOpener.opened.size(), 1);
     EXPECT_TRUE(h.urlOpener.opened.front().toString().contains(QStringLiteral("brendix")));
     drainMainQueue();
     EXPECT_EQ(fileManager.calls.size(), 2u);
+
+    // Where the switch restarts the file managers, the question says so.
+    hidden.allowed = true;
+    hidden.shown = false;
+    hidden.relaunches = true;
+    pressKey(h, Qt::Key_Return, Qt::ControlModifier);
+    QMessageBox *relaunch = waitForMessageBox(h.window.get(), question);
+    ASSERT_NE(relaunch, nullptr);
+    EXPECT_EQ(relaunch->informativeText(), QStringLiteral("The file manager will be relaunched if so."));
+    clickButton(relaunch, QStringLiteral("No"));
+    drainMainQueue();
+    EXPECT_EQ(hidden.switches, 1);
 }
 
 TEST(ResultsWindow, NameCellButtonsFollowTheMouseOfTheActiveWindow)
@@ -563,6 +579,12 @@ TEST(ResultsWindow, FallsBackToOpeningTheFolderWithoutAFileManagerService)
     QTest::mouseClick(bar->buttonAt(bar->count() - 2), Qt::LeftButton);
     ASSERT_TRUE(h.waitForOpenedCount(2));
     EXPECT_EQ(h.openedUris().back(), h.home.toFileUri().toStdString());
+
+    // A file manager that took the call but answered late opens its own window: no second.
+    EXPECT_TRUE(DesktopWorkspace::wasDelivered(QDBusError(QDBusError::NoReply, {})));
+    for (const QDBusError::ErrorType notTaken :
+         {QDBusError::ServiceUnknown, QDBusError::UnknownMethod, QDBusError::Disconnected, QDBusError::Failed})
+        EXPECT_FALSE(DesktopWorkspace::wasDelivered(QDBusError(notTaken, {})));
 }
 
 TEST(ResultsWindow, LocationButtonsChooseTheFolderAndRefuseAMissingOne)

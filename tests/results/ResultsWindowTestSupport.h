@@ -41,10 +41,12 @@ class SwitchableHiddenFiles final : public HiddenFilesState {
 public:
     bool isAllowedToWorkWithHiddenFiles() const override { return allowed; }
     bool isHiddenShown() const override { return shown; }
+    bool switchRelaunchesFileManager() const override { return relaunches; }
     void switchHiddenFilesVisibilityWithCompletion(SwitchCompletion completion) override;
 
     bool allowed = true;
     bool shown = false;
+    bool relaunches = false;
     int switches = 0;
 };
 

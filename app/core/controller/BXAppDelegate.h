@@ -61,7 +61,7 @@ class BXAppDelegate : public QObject {
     Q_OBJECT
 
 public:
-    static inline constexpr const char kEmailSubject[] = "I recommend to try this app for your Mac";
+    static inline constexpr const char kEmailSubject[] = "I recommend to try this app for your computer";
 
     BXAppDelegate(BXPurgeController &controller, AppDelegateServices services = {}, QObject *parent = nullptr);
     ~BXAppDelegate() override;

@@ -111,8 +111,8 @@ QIcon tintedIcon(const QString &resource, const QColor &color)
 
 QString toolTipForState(bool shown)
 {
-    return shown ? QStringLiteral("Lurkel\nHidden files are visible in Finder")
-                 : QStringLiteral("Lurkel\nHidden files are invisible in Finder");
+    return shown ? QStringLiteral("Lurkel\nHidden files are visible in the file manager")
+                 : QStringLiteral("Lurkel\nHidden files are invisible in the file manager");
 }
 
 } // namespace
@@ -459,6 +459,11 @@ bool BXPurgeController::isAllowedToWorkWithHiddenFiles() const
 bool BXPurgeController::isHiddenShown() const
 {
     return m_hidden.isHiddenShown();
+}
+
+bool BXPurgeController::switchRelaunchesFileManager() const
+{
+    return m_hidden.forceSwitchHiddenFilesVisibilitySwitcherState();
 }
 
 void BXPurgeController::switchHiddenFilesVisibilityWithCompletion(HiddenFilesState::SwitchCompletion completion)

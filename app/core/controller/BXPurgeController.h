@@ -141,6 +141,7 @@ public:
     // HiddenFilesState (for the results window)
     bool isAllowedToWorkWithHiddenFiles() const override;
     bool isHiddenShown() const override;
+    bool switchRelaunchesFileManager() const override;
     void switchHiddenFilesVisibilityWithCompletion(HiddenFilesState::SwitchCompletion completion) override;
     // SearchResultWindowInterface (for the panel)
     bool isSearchResultWindowVisible() const override;

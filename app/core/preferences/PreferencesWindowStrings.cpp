@@ -24,7 +24,7 @@ QString PreferencesWindowStrings::launchAtSystemStartup(const QString &appName)
 
 QString PreferencesWindowStrings::enableFinderIntegration()
 {
-    return text("Enable_finder_integration", "Enable Finder integration");
+    return text("Enable_finder_integration", "Enable file manager integration");
 }
 
 QString PreferencesWindowStrings::forceSwitchHiddenVisibility()

@@ -14,7 +14,7 @@ public:
 
     // "Launch_at_system_startup_template": "Launch %@ at system startup", "%@" filled with appName.
     static QString launchAtSystemStartup(const QString &appName);
-    static QString enableFinderIntegration(); // "Enable_finder_integration": "Enable Finder integration"
+    static QString enableFinderIntegration(); // "Enable_finder_integration": "Enable file manager integration"
     // "Force_switch_hidden_visibility": "Restart file managers when switching hidden files"
     static QString forceSwitchHiddenVisibility();
     static QString showPanelAtStart(); // "Show_panel_at_start": "Show the panel at start"

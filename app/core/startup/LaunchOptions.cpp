@@ -9,6 +9,14 @@ LaunchOptions LaunchOptions::parse(const std::vector<std::string> &arguments, co
 {
     LaunchOptions options;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
+        if (arguments[i] == "--help" || arguments[i] == "-h") {
+            options.help = true;
+            return options;
+        }
+        if (arguments[i] == "--version") {
+            options.version = true;
+            return options;
+        }
         if (arguments[i] != "--search") continue;
         if (i + 1 >= arguments.size()) {
             options.usageError = "usage: lurkel --search TEXT [FOLDER]";
@@ -28,6 +36,23 @@ LaunchOptions LaunchOptions::parse(const std::vector<std::string> &arguments, co
         return options;
     }
     return options;
+}
+
+std::string LaunchOptions::usage()
+{
+    return "usage: lurkel [--search TEXT [FOLDER]]\n"
+           "\n"
+           "Lurkel lives in the tray of the desktop: a click on its icon opens the panel, whose\n"
+           "switch shows or hides hidden files in the file manager and whose field searches\n"
+           "files by name. A second start hands its request to the copy that runs.\n"
+           "\n"
+           "  --search TEXT [FOLDER]  open the results window searching for TEXT in FOLDER\n"
+           "                          (default: the folder chosen in the panel)\n"
+           "  -h, --help              print this help and exit\n"
+           "  --version               print the version and exit\n"
+           "\n"
+           "Qt's own options (-platform, -display, ...) are taken too. For the terminal,\n"
+           "see lurkelctl --help.\n";
 }
 
 LaunchOptions LaunchOptions::parse(int argc, char **argv)

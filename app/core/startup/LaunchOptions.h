@@ -19,8 +19,14 @@ struct LaunchOptions {
     };
 
     std::optional<Search> search;
+    // "--help" / "-h" and "--version": print (usage() or the version) and exit 0, before
+    // anything needs a display.
+    bool help = false;
+    bool version = false;
     // A usage error to print (exit status 2); empty when the command line is usable.
     std::string usageError;
+
+    static std::string usage();
 
     // arguments without the program name.
     static LaunchOptions parse(const std::vector<std::string> &arguments, const BytePath &workingFolder);

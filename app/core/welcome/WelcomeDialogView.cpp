@@ -91,7 +91,7 @@ void WelcomeDialogView::arrowContinuousAnimation()
     m_inFirstAppearance = false;
     m_roundStartY = kEndY;
     m_animation->setDuration(m_roundMs);
-    m_animation->setLoopCount(-1);
+    m_animation->setLoopCount(kBounceRounds);
     m_animation->start();
 }
 
@@ -99,6 +99,12 @@ void WelcomeDialogView::stopArrowAnimation()
 {
     m_inFirstAppearance = false;
     m_animation->stop();
+}
+
+void WelcomeDialogView::hideEvent(QHideEvent *event)
+{
+    stopArrowAnimation();
+    QWidget::hideEvent(event);
 }
 
 void WelcomeDialogView::setRoundDuration(int ms)

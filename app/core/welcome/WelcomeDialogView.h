@@ -15,8 +15,10 @@ namespace lurkel {
 // The arrow's path is given in upward coordinates (y grows upwards from the
 // view's bottom; the arrow's centre is its position): the first appearance starts at
 // y 350 and runs three cubic curves, each with both control points at y 500 and ending at
-// y 440, in 1.7 s; then the same three curves from y 440 run again and again, 1.7 s a
-// round. The durations can be changed (tests step the animations by hand).
+// y 440, in 1.7 s; then the same three curves from y 440 run again, 1.7 s a round, for
+// kBounceRounds rounds, and the arrow rests at y 440: a dialog left open costs nothing.
+// Hiding the view stops it too. The durations can be changed (tests step the animations
+// by hand).
 class WelcomeDialogView : public QWidget {
     Q_OBJECT
 
@@ -28,6 +30,7 @@ public:
     static constexpr qreal kEndY = 440.0;
     static constexpr int kCurveCount = 3;
     static constexpr int kRoundMs = 1700;
+    static constexpr int kBounceRounds = 4;
     // The card under the arrow (view coordinates).
     static constexpr QRect kCardRect{10, 232, kWidth - 20, kHeight - 232 - 10};
 
@@ -60,6 +63,7 @@ Q_SIGNALS:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
     void placeArrow(qreal upwardY);

@@ -1,50 +1,45 @@
-# ---------------------------------------------------------------------------------------
-# The file-manager functions of Lurkel's visibility scripts. The build copies this text
-# into each script that uses it, so that an installed script stands on its own.
+#-- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -
+#The file - manager functions of Lurkel's visibility scripts. The build copies this text
+#into each script that uses it, so that an installed script stands on its own.
 #
-# A file manager counts as present when its program is on PATH. The state that is read is
-# the show-hidden preference of the user's default file manager (xdg-mime), else of the
-# first present one in the order of LK_ALL; a change is written to every present one, so
-# that they never drift apart. The GTK file-chooser keys are written too wherever their
-# schema is installed (file dialogs follow them; they are Nautilus's own setting).
+#A file manager counts as present when its program is on PATH.The state that is read is
+#the show - hidden preference of the user's default file manager (xdg-mime), else of the
+#first present one in the order of LK_ALL; a change is written to every present one, so
+#that they never drift apart.The GTK file - chooser keys are written too wherever their
+#schema is installed(file dialogs follow them; they are Nautilus's own setting).
 #
-# Functions talk through global variables named lk_* (POSIX sh has no locals); those that
-# answer a value print it, and are called in $(...).
-# ---------------------------------------------------------------------------------------
+#Functions talk through global variables named lk_ *(POSIX sh has no locals); those that
+#answer a value print it, and are called in $(...).
+#-- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -
 
-LK_ALL='nautilus nemo caja thunar dolphin pcmanfm-qt pcmanfm'
-# Open windows of these do not follow a changed preference: the relaunch variants quit
-# and start them again.
-# shellcheck disable=SC2034 # not every script relaunches
-LK_NOT_LIVE='nemo caja thunar dolphin pcmanfm-qt pcmanfm'
-# These write their whole configuration back when they save or quit, which would undo a
-# change made while they run: they are quit before the write even by the plain switch.
-# shellcheck disable=SC2034 # used by the plain switch only
-LK_OVERWRITING='pcmanfm-qt pcmanfm'
+LK_ALL = 'nautilus nemo caja thunar dolphin pcmanfm-qt pcmanfm'
+#Open windows of these do not follow a changed preference : the relaunch variants quit
+#and start them again.
+#shellcheck disable = SC2034 #not every script relaunches
+    LK_NOT_LIVE = 'nemo caja thunar dolphin pcmanfm-qt pcmanfm'
+#These write their whole configuration back when they save or quit, which would undo a
+#change made while they run : they are quit before the write even by the plain switch.
+#shellcheck disable = SC2034 #used by the plain switch only
+    LK_OVERWRITING = 'pcmanfm-qt pcmanfm'
 
-LK_GTK4=org.gtk.gtk4.Settings.FileChooser
-LK_GTK3=org.gtk.Settings.FileChooser
-LK_NEMO=org.nemo.preferences
-LK_CAJA=org.mate.caja.preferences
+    LK_GTK4 = org.gtk.gtk4.Settings.FileChooser LK_GTK3 = org.gtk.Settings.FileChooser LK_NEMO =
+        org.nemo.preferences LK_CAJA = org.mate.caja.preferences
 
-lk_name=${0##*/}
-lk_name=${lk_name%.scpt}
+                                           lk_name = ${0##* / } lk_name = ${lk_name %.scpt}
 
-lk_fail() {
-	printf '%s: %s\n' "$lk_name" "$*" >&2
-}
+lk_fail(){printf '%s: %s\n' "$lk_name"
+                            "$*" > &2}
 
-lk_have() {
-	command -v "$1" >/dev/null 2>&1
-}
+lk_have(){command - v "$1" > / dev / null 2 > &1}
 
-# lk_in WORD LIST: the word is one of the blank-separated list.
-lk_in() {
-	case " $2 " in *" $1 "*) return 0 ;; esac
+#lk_in WORD LIST : the word is one of the blank - separated list.
+lk_in()
+{
+        case " $2 " in *" $1 "*) return 0 ;; esac
 	return 1
 }
 
-# Runs a program with a time limit where timeout(1) exists.
+#Runs a program with a time limit where timeout(1) exists.
 lk_limited() {
 	if lk_have timeout; then
 		timeout "$@"
@@ -58,7 +53,7 @@ lk_nap() {
 	sleep 0.1 2>/dev/null || sleep 1
 }
 
-# The XDG base folders (relative values do not count).
+#The XDG base folders(relative values do not count).
 case ${XDG_CONFIG_HOME-} in
 /*) LK_CONFIG_HOME=$XDG_CONFIG_HOME ;;
 *) LK_CONFIG_HOME=$HOME/.config ;;
@@ -69,8 +64,6 @@ case ${XDG_DATA_HOME-} in
 esac
 LK_DOLPHIN_PROPS=$LK_DATA_HOME/dolphin/view_properties/global/.directory
 LK_DOLPHINRC=$LK_CONFIG_HOME/dolphinrc
-LK_PCMANFM_CONF=pcmanfm/default/pcmanfm.conf
-LK_PCMANFM_QT_CONF=pcmanfm-qt/default/settings.conf
 
 # Sets LK_PRESENT to the present file managers, in the order of LK_ALL.
 lk_find_present() {
@@ -368,9 +361,52 @@ lk_config_get() {
 	lk_ini_get "$LK_FOUND" "$2" "$3" || printf '%s\n' "$4"
 }
 
-# --- one file manager ----------------------------------------------------------------
+# lk_profile_of CMDLINE-FILE: the profile named on a saved or live command line
+# (--profile NAME, --profile=NAME, -p NAME), or nothing.
+lk_profile_of() {
+	tr '\0' '\n' <"$1" 2>/dev/null | awk '
+		take { print; exit }
+		/^--profile=/ { print substr($0, 11); exit }
+		$0 == "--profile" || $0 == "-p" { take = 1 }'
+}
 
-# lk_read FM: prints 1 when it shows hidden files, 0 when not.
+# lk_profile FM: the settings profile of PCManFM or PCManFM-Qt that counts: the one its
+# running instance uses (or used, while a switch has quit it), else the desktop's own
+# (LXDE runs PCManFM with "LXDE", LXQt runs PCManFM-Qt with "lxqt"), else "default".
+lk_profile() {
+	lk_prof=
+	for lk_cmd in "${lk_saved:-/nonexistent}/$1".*; do
+		[ -f "$lk_cmd" ] || continue
+		lk_prof=$(lk_profile_of "$lk_cmd")
+		[ -z "$lk_prof" ] || break
+	done
+	if [ -z "$lk_prof" ]; then
+		for lk_pid in $(lk_running "$1"); do
+			lk_prof=$(lk_profile_of "/proc/$lk_pid/cmdline")
+			[ -z "$lk_prof" ] || break
+		done
+	fi
+	if [ -z "$lk_prof" ]; then
+		case "$1:${XDG_CURRENT_DESKTOP-}" in
+		pcmanfm:*LXDE*) lk_prof=LXDE ;;
+		pcmanfm-qt:*LXQt*) lk_prof=lxqt ;;
+		esac
+	fi
+	case $lk_prof in "" | . | .. | */*) lk_prof=default ;; esac
+	printf '%s\n' "$lk_prof"
+}
+
+#lk_pcmanfm_conf FM : its settings file, relative to the configuration folders.
+lk_pcmanfm_conf() {
+	case $1 in
+	pcmanfm-qt) printf '%s\n' "pcmanfm-qt/$(lk_profile pcmanfm-qt)/settings.conf" ;;
+	*) printf '%s\n' "pcmanfm/$(lk_profile pcmanfm)/pcmanfm.conf" ;;
+	esac
+}
+
+#-- - one file manager -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- --
+
+#lk_read FM : prints 1 when it shows hidden files, 0 when not .
 lk_read() {
 	case $1 in
 	nautilus)
@@ -385,11 +421,11 @@ lk_read() {
 		lk_bool "$lk_v" "dolphin HiddenFilesShown"
 		;;
 	pcmanfm-qt)
-		lk_v=$(lk_config_get "$LK_PCMANFM_QT_CONF" FolderView ShowHidden false)
+		lk_v=$(lk_config_get "$(lk_pcmanfm_conf pcmanfm-qt)" FolderView ShowHidden false)
 		lk_bool "$lk_v" "pcmanfm-qt ShowHidden"
 		;;
 	pcmanfm)
-		lk_v=$(lk_config_get "$LK_PCMANFM_CONF" ui show_hidden 0)
+		lk_v=$(lk_config_get "$(lk_pcmanfm_conf pcmanfm)" ui show_hidden 0)
 		lk_bool "$lk_v" "pcmanfm show_hidden"
 		;;
 	*)
@@ -399,7 +435,7 @@ lk_read() {
 	esac
 }
 
-# lk_write FM 1|0
+#lk_write FM 1 | 0
 lk_write() {
 	if [ "$2" = 1 ]; then lk_b=true; else lk_b=false; fi
 	case $1 in
@@ -416,8 +452,8 @@ lk_write() {
 			;;
 		esac
 		;;
-	pcmanfm-qt) lk_config_set "$LK_PCMANFM_QT_CONF" FolderView ShowHidden "$lk_b" ;;
-	pcmanfm) lk_config_set "$LK_PCMANFM_CONF" ui show_hidden "$2" ;;
+	pcmanfm-qt) lk_config_set "$(lk_pcmanfm_conf pcmanfm-qt)" FolderView ShowHidden "$lk_b" ;;
+	pcmanfm) lk_config_set "$(lk_pcmanfm_conf pcmanfm)" ui show_hidden "$2" ;;
 	*)
 		lk_fail "unknown file manager $1"
 		return 1
@@ -425,9 +461,9 @@ lk_write() {
 	esac
 }
 
-# --- running instances ---------------------------------------------------------------
+#-- - running instances -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -
 
-# lk_alive PID...: one of them still runs (a zombie has ended).
+#lk_alive PID... : one of them still runs(a zombie has ended).
 lk_alive() {
 	for lk_p; do
 		lk_stat=
@@ -439,10 +475,10 @@ lk_alive() {
 	return 1
 }
 
-# The display a program shows its windows on: "DISPLAY|WAYLAND_DISPLAY" (empty when unset).
+#The display a program shows its windows on : "DISPLAY|WAYLAND_DISPLAY"(empty when unset).
 LK_OUR_DISPLAY="${DISPLAY-}|${WAYLAND_DISPLAY-}"
 
-# lk_display_of PID: the same for a running process, from the environment it started with.
+#lk_display_of PID : the same for a running process, from the environment it started with.
 lk_display_of() {
 	tr '\0' '\n' 2>/dev/null <"/proc/$1/environ" | awk '
 		/^DISPLAY=/ { d = substr($0, 9) }
@@ -450,8 +486,8 @@ lk_display_of() {
 		END { print d "|" w }'
 }
 
-# lk_running FM: the process ids of this user's running instances on our display, one a
-# line (the file managers of another session of the same user are not ours to restart).
+#lk_running FM : the process ids of this user's running instances on our display, one a
+#line(the file managers of another session of the same user are not ours to restart).
 lk_running() {
 	for lk_proc in /proc/[0-9]*; do
 		[ -O "$lk_proc" ] || continue
@@ -464,7 +500,7 @@ lk_running() {
 	done
 }
 
-# lk_wait_gone TENTHS PID...: waits until none of them runs, at most TENTHS tenths of a second.
+#lk_wait_gone TENTHS PID... : waits until none of them runs, at most TENTHS tenths of a second.
 lk_wait_gone() {
 	lk_n=$1
 	shift
@@ -475,8 +511,8 @@ lk_wait_gone() {
 	done
 }
 
-# lk_quit FM PID...: asks the file manager to quit (its own quit option, or SIGTERM where it
-# has none) and waits for the processes to end.
+#lk_quit FM PID... : asks the file manager to quit(its own quit option, or SIGTERM where it
+#has none) and waits for the processes to end.
 lk_quit() {
 	lk_qfm=$1
 	shift
@@ -491,9 +527,9 @@ lk_quit() {
 	return 1
 }
 
-# lk_restart FM CMDLINE-FILE: starts the file manager again, detached, with the arguments
-# its earlier instance had (the saved /proc/PID/cmdline; the program, or an interpreter and
-# the program, come first in it).
+#lk_restart FM CMDLINE - FILE : starts the file manager again, detached, with the arguments
+#its earlier instance had(the saved / proc / PID / cmdline; the program, or an interpreter and
+#the program, come first in it).
 lk_restart() {
 	xargs -0 /bin/sh -c '
 		fm=$1
@@ -515,10 +551,11 @@ lk_restart() {
 	' lurkel-relaunch "$1" <"$2"
 }
 
-# --- the whole switch ------------------------------------------------------------------
+#-- -                                                                                                                  \
+    the whole switch -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- --
 
-# lk_apply 1|0 RELAUNCH: sets every present file manager to the state; those of the
-# RELAUNCH list that run are quit before the write and started again after it.
+#lk_apply 1 | 0 RELAUNCH : sets every present file manager to the state; those of the
+#RELAUNCH list that run are quit before the write and started again after it.
 lk_apply() {
 	lk_target=$1
 	lk_relaunch=$2
@@ -534,7 +571,7 @@ lk_apply() {
 		for lk_pid in $lk_pids; do
 			cat "/proc/$lk_pid/cmdline" >"$lk_saved/$lk_fm.$lk_pid" 2>/dev/null || rm -f -- "$lk_saved/$lk_fm.$lk_pid"
 		done
-		# shellcheck disable=SC2086 # process ids, one word each
+#shellcheck disable = SC2086 #process ids, one word each
 		if ! lk_quit "$lk_fm" $lk_pids; then
 			lk_status=1
 			for lk_pid in $lk_pids; do rm -f -- "$lk_saved/$lk_fm.$lk_pid"; done
@@ -557,4 +594,4 @@ lk_apply() {
 	rm -rf -- "$lk_saved"
 	return "$lk_status"
 }
-# ---------------------------------------------------------------------------------------
+#-- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -

@@ -23,7 +23,7 @@ QString HiddenManagerLocalizable::informationAboutAccessAlertsTitle()
 {
     return text(QStringLiteral("InformationAboutAccessAlerts_Title"),
                 QStringLiteral("The system requires special permissions for Lurkel to get access to System Events and "
-                               "Finder"));
+                               "the file manager"));
 }
 
 QString HiddenManagerLocalizable::informationAboutAccessAlertsMessage()
@@ -57,8 +57,8 @@ QString HiddenManagerLocalizable::accessNotGrantedForFinderAutomationTitle()
 QString HiddenManagerLocalizable::accessNotGrantedForFinderAutomationMessage()
 {
     return text(QStringLiteral("AccessNotGrantedForFinderAutomation_Message"),
-                QStringLiteral("Please, allow Lurkel to get access to control Finder to switch hidden files "
-                               "visibility. Open System Preferences and enable Finder for Lurkel in the Automation "
+                QStringLiteral("Please, allow Lurkel to get access to control the file manager to switch hidden files "
+                               "visibility. Open Settings and enable the file manager for Lurkel in the Automation "
                                "section."));
 }
 
@@ -71,7 +71,7 @@ QString HiddenManagerLocalizable::accessNotGrantedForSystemEventsAutomationMessa
 {
     return text(QStringLiteral("AccessNotGrantedForSystemEventsAutomation_Message"),
                 QStringLiteral("Please, allow Lurkel to get access to control System Events to interact with hidden "
-                               "files and operate them. Open System Preferences and enable System Events for Lurkel "
+                               "files and operate them. Open Settings and enable System Events for Lurkel "
                                "in the Automation section"));
 }
 
@@ -84,14 +84,13 @@ QString HiddenManagerLocalizable::accessNotGrantedForAccessibilityTitle()
 QString HiddenManagerLocalizable::accessNotGrantedForAccessibilityMessage()
 {
     return text(QStringLiteral("AccessNotGrantedForAccessibility_Message"),
-                QStringLiteral("To make Lurkel work correctly, open System Preferences, click the Lock icon for "
+                QStringLiteral("To make Lurkel work correctly, open Settings, click the Lock icon for "
                                "further changes and enable Lurkel in the Accessibility section."));
 }
 
 QString HiddenManagerLocalizable::accessNotGrantedButtonOpenSystemPreferences()
 {
-    return text(QStringLiteral("AccessNotGranted_Button_OpenSystemPreferences"),
-                QStringLiteral("Open System Preferences"));
+    return text(QStringLiteral("AccessNotGranted_Button_OpenSystemPreferences"), QStringLiteral("Open Settings"));
 }
 
 QString HiddenManagerLocalizable::accessNotGrantedButtonReadMore()

@@ -17,6 +17,8 @@ TEST(LaunchOptions, SearchTextAndFolderAsTheyAreGiven)
         std::optional<std::string> text; // nullopt: no search
         BytePath folder;
         std::string error;
+        bool help = false;
+        bool version = false;
     };
     const Case cases[] = {
         {{}, std::nullopt, {}, ""},
@@ -28,11 +30,16 @@ TEST(LaunchOptions, SearchTextAndFolderAsTheyAreGiven)
         {{"--search", "needle", "--platform"}, "needle", {}, ""},                     // an option is no folder
         {{"--search", "needle", "file"}, std::nullopt, {}, "lurkel: --search: not a folder: file"},
         {{"--search", "needle", "missing"}, std::nullopt, {}, "lurkel: --search: not a folder: missing"},
+        {{"--help", "--search", "needle"}, std::nullopt, {}, "", true},
+        {{"-h"}, std::nullopt, {}, "", true},
+        {{"--version"}, std::nullopt, {}, "", false, true},
     };
     for (const Case &c : cases) {
         const LaunchOptions options = LaunchOptions::parse(c.arguments, work);
         SCOPED_TRACE(c.arguments.empty() ? std::string("(none)") : c.arguments.back());
         EXPECT_EQ(options.usageError, c.error);
+        EXPECT_EQ(options.help, c.help);
+        EXPECT_EQ(options.version, c.version);
         ASSERT_EQ(options.search.has_value(), c.text.has_value());
         if (!c.text) continue;
         EXPECT_EQ(options.search->text, *c.text);

@@ -105,6 +105,23 @@ TEST_F(WelcomeDialogTest, WaitsForTheTrayIconAndATrayClickEndsIt)
     EXPECT_TRUE(displayedStored());
 }
 
+TEST_F(WelcomeDialogTest, TheArrowRestsAfterAFewRoundsAndWhenHidden)
+{
+    opener->openWelcomeDialog({});
+    WelcomeDialogView *view = window()->view();
+    QVariantAnimation *animation = view->arrowAnimation();
+    animation->setCurrentTime(animation->totalDuration()); // the first appearance ends
+    ASSERT_EQ(animation->state(), QAbstractAnimation::Running) << "the bounces follow";
+    ASSERT_GT(animation->totalDuration(), 0) << "a loop that never ends costs CPU for as long as the dialog is up";
+    animation->setCurrentTime(animation->totalDuration());
+    EXPECT_EQ(animation->state(), QAbstractAnimation::Stopped);
+    EXPECT_DOUBLE_EQ(view->arrowCenter().y(), WelcomeDialogView::kHeight - WelcomeDialogView::kEndY);
+
+    view->arrowContinuousAnimation();
+    window()->hide(); // covered, minimised or closed by the window manager
+    EXPECT_EQ(animation->state(), QAbstractAnimation::Stopped);
+}
+
 TEST_F(WelcomeDialogTest, EscapeClosesItAndStopsTheArrow)
 {
     opener->openWelcomeDialog({});

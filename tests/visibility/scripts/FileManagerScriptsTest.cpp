@@ -30,13 +30,13 @@ BytePath dolphinProps()
 {
     return XdgDirs::dataHome() / "dolphin/view_properties/global/.directory";
 }
-BytePath pcmanfmQtConf()
+BytePath pcmanfmQtConf(const std::string &profile = "default")
 {
-    return XdgDirs::configHome() / "pcmanfm-qt/default/settings.conf";
+    return XdgDirs::configHome() / "pcmanfm-qt" / profile / "settings.conf";
 }
-BytePath pcmanfmConf()
+BytePath pcmanfmConf(const std::string &profile = "default")
 {
-    return XdgDirs::configHome() / "pcmanfm/default/pcmanfm.conf";
+    return XdgDirs::configHome() / "pcmanfm" / profile / "pcmanfm.conf";
 }
 
 bool hasLine(const BytePath &file, const std::string &line)
@@ -121,11 +121,14 @@ TEST(FileManagerScripts, TheDefaultFileManagerDecidesAndAllAreKeptInStep)
 TEST(FileManagerScripts, RelaunchVariantsQuitAndRestartTheFileManagersThatDoNotFollow)
 {
     FakeDesktop desktop;
-    const std::vector<std::string> present = {"nautilus", "nemo", "pcmanfm-qt", "pcmanfm", "thunar"};
+    const std::vector<std::string> present = {"nautilus", "nemo", "pcmanfm", "thunar"};
     for (const std::string &fm : present)
         desktop.addFileManager(fm);
-    XdgDirs::makePath(pcmanfmQtConf().parent());
-    writeFile(pcmanfmQtConf(), "[FolderView]\nShowHidden=false\n");
+    // PCManFM-Qt runs with a profile of its own (as LXQt starts it): that profile is switched.
+    desktop.addFileManager("pcmanfm-qt");
+    const BytePath qtConf = pcmanfmQtConf("lx qt");
+    XdgDirs::makePath(qtConf.parent());
+    writeFile(qtConf, "[FolderView]\nShowHidden=false\n");
     desktop.startFileManager("nautilus", {"--gapplication-service"});
     desktop.startFileManager("nemo", {"--no-default-window"});
     desktop.startFileManager("pcmanfm-qt", {"--desktop", "--profile=lx qt"});
@@ -141,6 +144,8 @@ TEST(FileManagerScripts, RelaunchVariantsQuitAndRestartTheFileManagersThatDoNotF
     EXPECT_TRUE(desktop.waitForLog("pcmanfm-qt", qtOnce + qtStart)) << desktop.log("pcmanfm-qt");
     EXPECT_TRUE(desktop.waitForLog("pcmanfm", pcOnce + "start --desktop\n")) << desktop.log("pcmanfm");
     expectAll(desktop, present, "shown");
+    EXPECT_TRUE(hasLine(qtConf, "ShowHidden=true")) << readFile(qtConf);
+    EXPECT_NE(::access(pcmanfmQtConf().c_str(), F_OK), 0) << "the default profile is not PCManFM-Qt's here";
     // Nautilus follows the setting live; Thunar runs on another display only: both left alone.
     EXPECT_EQ(desktop.log("nautilus"), "start --gapplication-service\n");
     EXPECT_EQ(desktop.log("thunar"), "start --daemon\n");
@@ -150,6 +155,7 @@ TEST(FileManagerScripts, RelaunchVariantsQuitAndRestartTheFileManagersThatDoNotF
     EXPECT_TRUE(desktop.waitForLog("pcmanfm-qt", qtOnce + qtOnce + qtStart)) << desktop.log("pcmanfm-qt");
     EXPECT_TRUE(desktop.waitForLog("pcmanfm", pcOnce + pcOnce + "start --desktop\n")) << desktop.log("pcmanfm");
     expectAll(desktop, present, "hidden");
+    EXPECT_TRUE(hasLine(qtConf, "ShowHidden=false")) << readFile(qtConf);
     EXPECT_EQ(check(desktop), "");
 
     // The plain switch restarts only those that would write their old setting back.
@@ -158,6 +164,7 @@ TEST(FileManagerScripts, RelaunchVariantsQuitAndRestartTheFileManagersThatDoNotF
         << desktop.log("pcmanfm");
     EXPECT_TRUE(desktop.waitForLog("pcmanfm-qt", qtOnce + qtOnce + qtOnce + qtStart)) << desktop.log("pcmanfm-qt");
     expectAll(desktop, present, "shown");
+    EXPECT_TRUE(hasLine(qtConf, "ShowHidden=true")) << readFile(qtConf);
     EXPECT_EQ(desktop.log("nemo"), nemoOnce + nemoOnce + nemoStart);
 }
 

@@ -35,9 +35,16 @@ constexpr const char kFakeFileManager[] = R"FAKE(#!/bin/sh
 me=${0##*/}
 log="$FAKE_LOG/$me.log"
 conf=
+profile=default
+prev=
+for a; do
+	case $prev in --profile | -p) profile=$a ;; esac
+	case $a in --profile=*) profile=${a#--profile=} ;; esac
+	prev=$a
+done
 case $me in
-pcmanfm-qt) conf="$XDG_CONFIG_HOME/pcmanfm-qt/default/settings.conf" section=FolderView key=ShowHidden fallback=false ;;
-pcmanfm) conf="$XDG_CONFIG_HOME/pcmanfm/default/pcmanfm.conf" section=ui key=show_hidden fallback=0 ;;
+pcmanfm-qt) conf="$XDG_CONFIG_HOME/pcmanfm-qt/$profile/settings.conf" section=FolderView key=ShowHidden fallback=false ;;
+pcmanfm) conf="$XDG_CONFIG_HOME/pcmanfm/$profile/pcmanfm.conf" section=ui key=show_hidden fallback=0 ;;
 esac
 case ${1-} in
 -q | --quit)
