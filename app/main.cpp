@@ -6,10 +6,12 @@
 #include "Log.h"
 #include "PanelWindow.h"
 #include "PlatformPluginPreference.h"
+#include "QuitSignals.h"
 #include "RunningApplications.h"
 #include "SearchFolder.h"
 #include "SearchManager.h"
 #include "Settings.h"
+#include "UserDefaults.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -97,6 +99,9 @@ int main(int argc, char **argv)
         qCWarning(lcCore, "no session bus: running alone, other Lurkel programs cannot reach this one");
     }
     CrashReporter::install("lurkel");
+    // The session ending (SIGTERM) quits as the menu's Quit does: the loop ends and the
+    // settings are written before the process does.
+    QuitSignals::install([] { QCoreApplication::quit(); });
 
     // Icons found by name: the installed theme, else the one beside the build's programs.
     QStringList themePaths = QIcon::themeSearchPaths();
@@ -153,5 +158,8 @@ int main(int argc, char **argv)
     } else {
         waitForTray.start();
     }
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    UserDefaults::standardUserDefaults().synchronize();
+    Settings::shfGroup().synchronize();
+    return status;
 }

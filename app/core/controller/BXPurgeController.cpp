@@ -761,6 +761,8 @@ void BXPurgeController::onQuitLurkel()
     m_quitApplication(QString::fromLatin1(Identity::kFinderSyncIdentifier));
     m_quitApplication(QString::fromLatin1(Identity::kHiderIdentifier));
     m_wndInfo->appWillTerminate();
+    // Whatever is still only in memory reaches the disk before the loop ends.
+    m_defaults.synchronize();
     m_terminate();
 }
 

@@ -162,8 +162,12 @@ TEST(ControllerTest, StartsWithItsIconMenuAndObservers)
     NotificationCenter::defaultCenter().post(SearchManager::openSearchResultDialogNotification());
     EXPECT_EQ(f.controller->searchResultDialog(), results);
 
-    // Quit ends the integration and the helper by their bus names, then the application.
-    f.controller->onQuitLurkel();
+    // The menu's Quit ends the integration and the helper by their bus names, writes what
+    // was only in memory, then ends the application.
+    f.defaults.setObject(QStringLiteral("NotYetWritten"), 7);
+    f.controller->quitItem()->trigger();
+    EXPECT_EQ(UserDefaults(QStringLiteral("com.brendix.Lurkel-SII")).integerForKey(QStringLiteral("NotYetWritten"), 0),
+              7);
     EXPECT_EQ(f.quitRequests, (QStringList{QStringLiteral("com.brendix.Lurkel-SII.FinderSyncExt"),
                                            QStringLiteral("com.brendix.Lurkel-SII.hiderXPC")}));
     EXPECT_EQ(f.terminations, 1);
