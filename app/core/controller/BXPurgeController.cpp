@@ -245,7 +245,9 @@ void BXPurgeController::awakeFromNib()
     m_memory->scheduleCheckMemory(true, 0);
 
     m_wndInfo->updateWindowFrameAndItems();
-    m_wndInfo->showWindowIfNotLocked();
+    // A detached panel goes back to its place; whether it opens is the start's decision
+    // (BXAppDelegate), as for a locked one.
+    m_wndInfo->restoreDetachedPlace();
 
     const std::int64_t vision = getVisionPrefIndex();
     if (vision >= 0 && vision < m_wndPreferences->m_visionComboBox()->count())
@@ -317,7 +319,7 @@ void BXPurgeController::statusItemAction(bool clicked)
             anchor.clickPoint = click;
             return anchor;
         },
-        true);
+        true, clicked);
 }
 
 void BXPurgeController::showMainWindowAndMakeActive()
