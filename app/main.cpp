@@ -6,7 +6,9 @@
 #include "Log.h"
 #include "PanelWindow.h"
 #include "PlatformPluginPreference.h"
+#include "ProgramPaths.h"
 #include "QuitSignals.h"
+#include "RunAtLoginManager.h"
 #include "RunningApplications.h"
 #include "SearchFolder.h"
 #include "SearchManager.h"
@@ -21,10 +23,13 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -63,6 +68,15 @@ int main(int argc, char **argv)
 {
     lurkel::installOneLineLogging();
     using namespace lurkel;
+    // Launcher mode: an AppImage has one entry point, so its autostart entry starts it with
+    // this argument and the launcher beside this program takes over the process.
+    if (argc > 1 && std::strcmp(argv[1], RunAtLoginManager::kLauncherModeArgument) == 0) {
+        const BytePath launcher = ProgramPaths::besideThisProgram("lurkel-launcher");
+        char *launcherArgv[] = {const_cast<char *>(launcher.c_str()), nullptr};
+        ::execv(launcher.c_str(), launcherArgv);
+        std::fprintf(stderr, "lurkel: cannot start %s: %s\n", launcher.c_str(), std::strerror(errno));
+        return 1;
+    }
     if (!hasDisplay()) {
         std::fprintf(stderr, "lurkel: no graphical display: neither DISPLAY nor WAYLAND_DISPLAY is set.\n"
                              "Lurkel lives in the tray of a desktop session; start it from one "
