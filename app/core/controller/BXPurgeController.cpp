@@ -7,6 +7,7 @@
 #include "CleanMemoryButton.h"
 #include "DesktopUrlOpener.h"
 #include "DiskAccessRestoreManager.h"
+#include "FileManagerSettingsWatcher.h"
 #include "HiddenItemsUpdater.h"
 #include "HiddenManager.h"
 #include "Identity.h"
@@ -239,6 +240,9 @@ void BXPurgeController::awakeFromNib()
 
     m_hidden.startTrackingSystemValue();
     m_hidden.applyStoredValue();
+    // The file managers' own settings are followed where they change (no polling).
+    m_settingsWatcher = std::make_unique<FileManagerSettingsWatcher>(m_hidden);
+    m_settingsWatcher->start();
 
     registerLocalObservers();
 

@@ -320,7 +320,11 @@ bool PanelWindow::restoreDetachedPlace()
 
 void PanelWindow::presentWindow()
 {
-    if (!isVisible()) m_chrome->prepareToShow();
+    if (!isVisible()) {
+        m_chrome->prepareToShow();
+        // The switch shows what the file manager says now, read at the next tick.
+        m_hidden.setNeedsLoadVisibilityState();
+    }
     show();
     makeKeyAndOrderFront();
 }
