@@ -137,8 +137,8 @@ std::optional<BytePath> RunAtLoginManager::itemRefInLoginItems()
 std::optional<Error> RunAtLoginManager::toggleLaunchAtLoginValue_WithoutHelperApp()
 {
     const QString fileId = QString::fromLatin1(Identity::kBundleIdentifier);
-    const std::optional<Error> error = isLaunchAtStartup() ? disableEntry(fileId, applicationProgramPath())
-                                                           : enableEntry(fileId, applicationProgramPath());
+    std::optional<Error> error = isLaunchAtStartup() ? disableEntry(fileId, applicationProgramPath())
+                                                     : enableEntry(fileId, applicationProgramPath());
     if (error) logFailure(lcLogin, "toggleLaunchAtLoginValue_WithoutHelperApp", *error);
     return error;
 }
