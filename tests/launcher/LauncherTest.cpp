@@ -4,7 +4,6 @@
 #include "DistributedNotificationCenter.h"
 #include "Identity.h"
 #include "PrivateBus.h"
-#include "ProgramPaths.h"
 #include "RunAtLoginManager.h"
 #include "RunningApplications.h"
 #include "TestEnvironment.h"
@@ -94,25 +93,6 @@ TEST_F(LauncherTest, FullLoginSequence)
     EXPECT_EQ(adoptedChildren(), std::vector<pid_t>{standIn}) << "the application outlives the launcher";
     EXPECT_EQ(::getsid(standIn), standIn) << "in a session of its own";
 
-    ASSERT_TRUE(RunningApplications::quit(kApplication));
-    EXPECT_TRUE(exitedNormally(waitForExit(standIn)));
-}
-
-// From an AppImage the lurkel beside the launcher lies in the AppImage's mount, which ends
-// with the launcher: the AppImage itself is started.
-TEST_F(LauncherTest, FromAnAppImageTheLauncherStartsTheAppImage)
-{
-    const BytePath image =
-        installPrograms("appimage", {{LURKEL_STANDIN_PROGRAM, "Lurkel.AppImage"}}) / "Lurkel.AppImage";
-    const ScopedEnv appImage("APPIMAGE", image.c_str());
-    pid_t standIn = -1;
-    DistributedNotificationCenter::defaultCenter().addObserver(
-        QStringLiteral("LoginTestStandInStarted"), std::nullopt, [&](const Notification &note) {
-            standIn = static_cast<pid_t>(note.userInfo.value(QStringLiteral("pid")).toLongLong());
-        });
-    EXPECT_TRUE(exitedNormally(runLauncher())) << readFile(folder / "output");
-    ASSERT_TRUE(waitUntil([&] { return standIn > 0; })) << readFile(folder / "output");
-    EXPECT_EQ(ProgramPaths::executableOf(standIn), image);
     ASSERT_TRUE(RunningApplications::quit(kApplication));
     EXPECT_TRUE(exitedNormally(waitForExit(standIn)));
 }

@@ -5,6 +5,7 @@
 #include "EventWait.h"
 #include "Identity.h"
 #include "PrivateBus.h"
+#include "ProgramPaths.h"
 #include "RunningApplications.h"
 #include "Settings.h"
 #include "Spawn.h"
@@ -109,4 +110,36 @@ TEST(AppStartTest, TheChosenSearchFolderSurvivesEveryQuit)
         UserDefaults stored(id);
         EXPECT_EQ(Settings(stored).getCustomFolderButtonSearchLocation(), folder) << readFile(log);
     }
+}
+
+// From an AppImage the autostart entry runs "$APPIMAGE" --launcher: lurkel hands its process
+// to the launcher beside it (inside the AppImage's mount), which starts the AppImage again,
+// and that start knows it was made at login.
+TEST(AppStartTest, TheAppImagesLauncherModeStartsTheAppImageAtLogin)
+{
+    PrivateBus::shared();
+    const QString id = QString::fromLatin1(Identity::kBundleIdentifier);
+    const BytePath mount = installPrograms(
+        "appimage-mount", {{LURKEL_APP_PROGRAM, "lurkel"}, {LURKEL_LAUNCHER_PROGRAM, "lurkel-launcher"}});
+    const BytePath image =
+        installPrograms("appimage", {{LURKEL_STANDIN_PROGRAM, "Lurkel.AppImage"}}) / "Lurkel.AppImage";
+    const ScopedEnv appImage("APPIMAGE", image.c_str());
+    std::optional<bool> autolaunched;
+    pid_t started = -1;
+    DistributedNotificationCenter::defaultCenter().addObserver(
+        QStringLiteral("LoginTestStandInStarted"), std::nullopt, [&](const Notification &note) {
+            autolaunched = note.userInfo.value(QStringLiteral("autolaunched")).toBool();
+            started = static_cast<pid_t>(note.userInfo.value(QStringLiteral("pid")).toLongLong());
+        });
+
+    const BytePath log = TestEnvironment::root() / "launcher-mode.log";
+    const pid_t launcher = startProgram((mount / "lurkel").bytes(), log, {"--launcher"});
+    ASSERT_GT(launcher, 0);
+    ASSERT_TRUE(waitUntil([&] { return started > 0; })) << readFile(log);
+    EXPECT_EQ(autolaunched, std::optional<bool>(true));
+    EXPECT_EQ(ProgramPaths::executableOf(started), image);
+    const std::optional<int> status = waitForExit(launcher); // told to go by the started copy
+    EXPECT_TRUE(status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << readFile(log);
+    ASSERT_TRUE(RunningApplications::quit(id));
+    EXPECT_TRUE(pollUntil([&] { return !RunningApplications::isRunning(id); }));
 }
