@@ -6,10 +6,14 @@
 #include "Log.h"
 #include "PanelWindow.h"
 #include "PlatformPluginPreference.h"
+#include "ProgramPaths.h"
+#include "QuitSignals.h"
+#include "RunAtLoginManager.h"
 #include "RunningApplications.h"
 #include "SearchFolder.h"
 #include "SearchManager.h"
 #include "Settings.h"
+#include "UserDefaults.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -19,10 +23,13 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -61,6 +68,15 @@ int main(int argc, char **argv)
 {
     lurkel::installOneLineLogging();
     using namespace lurkel;
+    // Launcher mode: an AppImage has one entry point, so its autostart entry starts it with
+    // this argument and the launcher beside this program takes over the process.
+    if (argc > 1 && std::strcmp(argv[1], RunAtLoginManager::kLauncherModeArgument) == 0) {
+        const BytePath launcher = ProgramPaths::besideThisProgram("lurkel-launcher");
+        char *launcherArgv[] = {const_cast<char *>(launcher.c_str()), nullptr};
+        ::execv(launcher.c_str(), launcherArgv);
+        std::fprintf(stderr, "lurkel: cannot start %s: %s\n", launcher.c_str(), std::strerror(errno));
+        return 1;
+    }
     const LaunchOptions options = LaunchOptions::parse(argc, argv);
     if (options.help) {
         std::fputs(LaunchOptions::usage().c_str(), stdout);
@@ -105,6 +121,9 @@ int main(int argc, char **argv)
         qCWarning(lcCore, "no session bus: running alone, other Lurkel programs cannot reach this one");
     }
     CrashReporter::install("lurkel");
+    // The session ending (SIGTERM) quits as the menu's Quit does: the loop ends and the
+    // settings are written before the process does.
+    QuitSignals::install([] { QCoreApplication::quit(); });
 
     // Icons found by name: the installed theme, else the one beside the build's programs.
     QStringList themePaths = QIcon::themeSearchPaths();
@@ -161,5 +180,8 @@ int main(int argc, char **argv)
     } else {
         waitForTray.start();
     }
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    UserDefaults::standardUserDefaults().synchronize();
+    Settings::shfGroup().synchronize();
+    return status;
 }

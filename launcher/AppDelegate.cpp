@@ -13,6 +13,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <spawn.h>
@@ -38,8 +39,8 @@ bool AppDelegate::applicationDidFinishLaunching()
     }
 
     center.addObserver(
-        QString::fromLatin1(MessageNames::kTerminateHelper), application,
-        [this](const Notification &) { killApp(); }, this);
+        QString::fromLatin1(MessageNames::kTerminateHelper), application, [this](const Notification &) { killApp(); },
+        this);
 
     // The result is not acted on: without lurkel the launcher waits until some copy of it
     // says "TERMINATEHELPER", or the session ends.
@@ -64,6 +65,8 @@ void AppDelegate::applicationWillTerminate() {}
 
 BytePath AppDelegate::applicationProgramPath()
 {
+    const char *appImage = std::getenv("APPIMAGE");
+    if (appImage != nullptr && appImage[0] == '/') return BytePath(appImage);
     return ProgramPaths::besideThisProgram("lurkel");
 }
 

@@ -22,7 +22,9 @@ public:
 
     bool isTerminating() const { return m_terminating; }
 
-    // The program the launcher starts: lurkel in the launcher's own folder.
+    // The program the launcher starts: lurkel in the launcher's own folder; from an AppImage
+    // ($APPIMAGE) the AppImage itself, so that lurkel runs from a mount of its own that
+    // outlives the launcher's.
     static BytePath applicationProgramPath();
     // Starts the program in a session of its own without waiting for it. False (logged)
     // when it could not be started.

@@ -6,6 +6,7 @@
 #include "SpawnAttributes.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -23,6 +24,8 @@ extern char **environ; // NOLINT(readability-redundant-declaration)
 
 namespace lurkel {
 namespace {
+
+std::atomic<std::uint64_t> g_starts{0};
 
 std::int64_t monotonicMs()
 {
@@ -214,6 +217,7 @@ SpawnResult Spawn::run(const SpawnRequest &request, SpawnCancel *cancel)
 
     pid_t pid = -1;
     const int rc = ::posix_spawnp(&pid, argv[0], &actions, &attr, argv.data(), envp.data());
+    if (rc == 0) g_starts.fetch_add(1, std::memory_order_relaxed);
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attr);
     if (rc != 0) {
@@ -302,6 +306,11 @@ SpawnResult Spawn::run(const SpawnRequest &request, SpawnCancel *cancel)
 
 namespace lurkel {
 
+std::uint64_t Spawn::startCount()
+{
+    return g_starts.load(std::memory_order_relaxed);
+}
+
 std::optional<Error> Spawn::launchDetached(const std::vector<std::string> &argv, pid_t *pid)
 {
     if (argv.empty() || argv.front().empty()) return Error::app(QStringLiteral("no program to start"));
@@ -320,6 +329,7 @@ std::optional<Error> Spawn::launchDetached(const std::vector<std::string> &argv,
     const int rc = ::posix_spawn(&child, args.front(), &actions, attr.get(), args.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) return Error::posix(rc, QString::fromLocal8Bit(argv.front().c_str()));
+    g_starts.fetch_add(1, std::memory_order_relaxed);
     if (pid != nullptr) *pid = child;
     return std::nullopt;
 }

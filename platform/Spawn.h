@@ -4,6 +4,7 @@
 #include "PosixFile.h"
 
 #include <atomic>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <utility>
@@ -72,6 +73,8 @@ public:
     // argv[0] must be a path. The child's pid, or the error that kept it from starting.
     // (Reaping it is the caller's business: a short-lived caller may leave that to init.)
     static std::optional<Error> launchDetached(const std::vector<std::string> &argv, pid_t *pid = nullptr);
+    // How many programs this process has started through Spawn (an idle program starts none).
+    static std::uint64_t startCount();
 };
 
 } // namespace lurkel

@@ -42,13 +42,16 @@ bool fitsInEntry(const BytePath &path)
 
 // The entry that starts program at login; with hidden, the one that keeps a system-wide
 // entry of the same name from starting.
-std::string entryText(const BytePath &program, bool hidden)
+std::string entryText(const BytePath &program, bool hidden, const std::vector<std::string> &arguments = {})
 {
     const std::string name = Identity::kBundleDisplayName;
     std::string text = "[Desktop Entry]\nType=Application\n";
     text += "Name=" + DesktopEntry::escapeValue(name) + "\n";
     if (!hidden) text += "Comment=" + DesktopEntry::escapeValue("Starts " + name + " at login") + "\n";
-    text += "Exec=" + DesktopEntry::escapeValue(DesktopEntry::quoteExecArgument(program.bytes())) + "\n";
+    std::string exec = DesktopEntry::quoteExecArgument(program.bytes());
+    for (const std::string &argument : arguments)
+        exec += " " + DesktopEntry::quoteExecArgument(argument);
+    text += "Exec=" + DesktopEntry::escapeValue(exec) + "\n";
     if (hidden) {
         text += "Hidden=true\n";
     } else {
@@ -106,6 +109,14 @@ std::optional<BytePath> RunAtLoginManager::helperProgramPath(const QString &) co
     return std::nullopt;
 }
 
+std::optional<BytePath> RunAtLoginManager::appImage() const
+{
+    if (m_appImage) return m_appImage->empty() ? std::nullopt : m_appImage;
+    const char *value = std::getenv("APPIMAGE");
+    if (value == nullptr || *value == '\0') return std::nullopt;
+    return BytePath(value);
+}
+
 BytePath RunAtLoginManager::applicationProgramPath() const
 {
     return m_programDirectory / "lurkel";
@@ -126,8 +137,8 @@ std::optional<BytePath> RunAtLoginManager::itemRefInLoginItems()
 std::optional<Error> RunAtLoginManager::toggleLaunchAtLoginValue_WithoutHelperApp()
 {
     const QString fileId = QString::fromLatin1(Identity::kBundleIdentifier);
-    const std::optional<Error> error = isLaunchAtStartup() ? disableEntry(fileId, applicationProgramPath())
-                                                           : enableEntry(fileId, applicationProgramPath());
+    std::optional<Error> error = isLaunchAtStartup() ? disableEntry(fileId, applicationProgramPath())
+                                                     : enableEntry(fileId, applicationProgramPath());
     if (error) logFailure(lcLogin, "toggleLaunchAtLoginValue_WithoutHelperApp", *error);
     return error;
 }
@@ -144,8 +155,9 @@ std::vector<LoginItem> RunAtLoginManager::loadSandboxedLoginItems()
 
 bool RunAtLoginManager::isAppWithBundleIdentifierEnabledForAutolaunch(const QString &bundleIdentifier)
 {
+    // An entry whose program is gone (a moved or deleted AppImage) starts nothing.
     for (const LoginItem &item : loadSandboxedLoginItems()) {
-        if (item.bundleIdentifier() == bundleIdentifier) return true;
+        if (item.bundleIdentifier() == bundleIdentifier && item.executablePath()) return true;
     }
     return false;
 }
@@ -159,9 +171,16 @@ void RunAtLoginManager::setIsEnabledForHelperAppBundleIdentifierFailedBlock(bool
                                                                             const QString &bundleIdentifier,
                                                                             const FailedBlock &failedBlock)
 {
-    const std::optional<BytePath> program = helperProgramPath(bundleIdentifier);
+    std::optional<BytePath> program = helperProgramPath(bundleIdentifier);
+    std::vector<std::string> arguments;
+    const std::optional<BytePath> image = appImage();
+    if (image && bundleIdentifier == _launcherAppBundleIdentifier()) {
+        // The launcher beside this program lies in the AppImage's mount, gone after logout.
+        program = image;
+        arguments = {kLauncherModeArgument};
+    }
     const std::optional<Error> error =
-        enabled ? enableEntry(bundleIdentifier, program) : disableEntry(bundleIdentifier, program);
+        enabled ? enableEntry(bundleIdentifier, program, arguments) : disableEntry(bundleIdentifier, program);
     if (!error) return;
     logFailure(lcLogin, "setIsEnabledForHelperApp", *error);
     if (failedBlock) failedBlock(*error);
@@ -183,11 +202,12 @@ bool RunAtLoginManager::checkWasAutolaunchedWithHelperApp_AutoTerminateHelper(bo
     return running;
 }
 
-std::optional<Error> RunAtLoginManager::enableEntry(const QString &fileId, const std::optional<BytePath> &program)
+std::optional<Error> RunAtLoginManager::enableEntry(const QString &fileId, const std::optional<BytePath> &program,
+                                                    const std::vector<std::string> &arguments)
 {
     if (!isUsableFileId(fileId)) return Error::app(QStringLiteral("%1 cannot name an autostart entry.").arg(fileId));
     if (auto error = checkProgram(fileId, program, true)) return error;
-    return Autostart::writeUserEntry(utf8(fileId), entryText(*program, false));
+    return Autostart::writeUserEntry(utf8(fileId), entryText(*program, false, arguments));
 }
 
 std::optional<Error> RunAtLoginManager::disableEntry(const QString &fileId, const std::optional<BytePath> &program)

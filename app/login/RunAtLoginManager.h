@@ -26,9 +26,18 @@ namespace lurkel {
 // nor X-GNOME-Autostart-enabled=false. Turning an entry off deletes the user's file, or
 // writes one with Hidden=true where a system-wide entry of that name would otherwise run.
 //
+// From an AppImage ($APPIMAGE set) the programs beside the running one live in a mount
+// that ends with the process: the launcher's entry then starts the AppImage itself in
+// launcher mode ("$APPIMAGE" --launcher), and an AppImage that is not there or whose path
+// cannot be written into an entry is refused. Either way an entry counts as enabled only
+// while the program it starts exists.
+//
 // Used from the main thread (or a single thread); every call is synchronous.
 class RunAtLoginManager {
 public:
+    // The argument that makes lurkel run as the launcher (the AppImage's entry passes it).
+    static inline constexpr const char kLauncherModeArgument[] = "--launcher";
+
     // Posted by the application (object: its bundle identifier) when the launcher started
     // it; the launcher quits on it.
     // The file ids that stand for the system's own jobs: never reported as login items.
@@ -77,6 +86,9 @@ public:
     bool checkWasAutolaunchedWithHelperApp_AutoTerminateHelper(bool terminate);
 
     const BytePath &programDirectory() const { return m_programDirectory; }
+    // The AppImage this process runs from: $APPIMAGE unless set here (an empty path: none).
+    void setAppImage(std::optional<BytePath> appImage) { m_appImage = std::move(appImage); }
+    std::optional<BytePath> appImage() const;
     // The program a helper's entry starts (in programDirectory), or nullopt when the
     // identifier names no helper this manager knows.
     virtual std::optional<BytePath> helperProgramPath(const QString &bundleIdentifier) const;
@@ -88,10 +100,12 @@ protected:
     virtual QString _launcherAppBundleIdentifier() const;
 
 private:
-    std::optional<Error> enableEntry(const QString &fileId, const std::optional<BytePath> &program);
+    std::optional<Error> enableEntry(const QString &fileId, const std::optional<BytePath> &program,
+                                     const std::vector<std::string> &arguments = {});
     std::optional<Error> disableEntry(const QString &fileId, const std::optional<BytePath> &program);
 
     BytePath m_programDirectory;
+    std::optional<BytePath> m_appImage;
     bool m_wasAutolaunchedWithHelperApp = false;
 };
 

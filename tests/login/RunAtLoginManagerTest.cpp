@@ -1,6 +1,7 @@
 #include "ChildProcesses.h"
 
 #include "Autostart.h"
+#include "DesktopEntry.h"
 #include "Identity.h"
 #include "LurkelProjectRunAtLoginManager.h"
 #include "PrivateBus.h"
@@ -108,9 +109,37 @@ TEST_F(RunAtLoginManagerTest, EnableStatusDisable)
     }
 }
 
+// From an AppImage the launcher beside the program lies in a mount that ends with the
+// process: the entry starts the AppImage in launcher mode, and counts only while it exists.
+TEST_F(RunAtLoginManagerTest, FromAnAppImageTheEntryStartsTheAppImageInLauncherMode)
+{
+    const BytePath folder = TestEnvironment::root() / "My Apps 100%";
+    ASSERT_TRUE(XdgDirs::makePath(folder));
+    const BytePath image = folder / "Lurkel \"1.0\".AppImage";
+    writeFile(image, "#!/bin/sh\n");
+    ASSERT_EQ(::chmod(image.c_str(), 0755), 0);
+    manager.setAppImage(image);
+
+    ASSERT_EQ(setEnabled(manager, true), "");
+    EXPECT_EQ(validationProblems(userEntry()), "");
+    const auto entry = Autostart::entry(kLauncherId);
+    ASSERT_TRUE(entry && entry->isEnabled());
+    EXPECT_EQ(entry->entry.execArguments(), (std::vector<std::string>{image.bytes(), "--launcher"}));
+    EXPECT_TRUE(manager.isEnabledToAutoLaunchWithHelperApp());
+
+    // The AppImage moved away: the entry starts nothing, and a new one is refused.
+    ASSERT_EQ(::unlink(image.c_str()), 0);
+    EXPECT_FALSE(manager.isEnabledToAutoLaunchWithHelperApp());
+    EXPECT_NE(setEnabled(manager, true), "");
+    EXPECT_EQ(setEnabled(manager, false), "");
+    EXPECT_FALSE(Autostart::entry(kLauncherId).has_value());
+    manager.setAppImage(BytePath());
+}
+
 TEST_F(RunAtLoginManagerTest, ASystemWideEntryIsMaskedWithHiddenAndEnablingWins)
 {
-    const std::string systemText = entryText("Exec=" + launcher.bytes() + "\n");
+    const std::string systemText =
+        entryText("Exec=" + DesktopEntry::escapeValue(DesktopEntry::quoteExecArgument(launcher.bytes())) + "\n");
     writeFile(systemEntry(), systemText);
     EXPECT_TRUE(manager.isEnabledToAutoLaunchWithHelperApp()) << "a system-wide entry alone starts it";
 
@@ -163,7 +192,8 @@ TEST_F(RunAtLoginManagerTest, LoginItemsLeaveOutTheSystemsOwnAndKnowMissingProgr
     EXPECT_TRUE(items[2].executablePath()->isAbsolute());
     EXPECT_EQ(items[2].executablePath()->fileName(), "sh");
     EXPECT_EQ(items[2].applicationName(), QStringLiteral("Tool"));
-    EXPECT_TRUE(manager.isAppWithBundleIdentifierEnabledForAutolaunch(QStringLiteral("gone")));
+    EXPECT_FALSE(manager.isAppWithBundleIdentifierEnabledForAutolaunch(QStringLiteral("gone"))); // starts nothing
+    EXPECT_TRUE(manager.isAppWithBundleIdentifierEnabledForAutolaunch(QStringLiteral("tool")));
     EXPECT_FALSE(manager.isAppWithBundleIdentifierEnabledForAutolaunch(QStringLiteral("org.kde.kdeconnect.daemon")));
 }
 

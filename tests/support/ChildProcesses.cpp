@@ -41,7 +41,7 @@ BytePath installPrograms(const std::string &folderName,
     return folder;
 }
 
-pid_t startProgram(const std::string &program, const BytePath &logFile)
+pid_t startProgram(const std::string &program, const BytePath &logFile, const std::vector<std::string> &arguments)
 {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -49,9 +49,12 @@ pid_t startProgram(const std::string &program, const BytePath &logFile)
     posix_spawn_file_actions_addopen(&actions, 1, logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
     const SpawnAttributes attr;
-    char *argv[] = {const_cast<char *>(program.c_str()), nullptr};
+    std::vector<char *> argv{const_cast<char *>(program.c_str())};
+    for (const std::string &argument : arguments)
+        argv.push_back(const_cast<char *>(argument.c_str()));
+    argv.push_back(nullptr);
     pid_t pid = -1;
-    const int rc = ::posix_spawn(&pid, program.c_str(), &actions, attr.get(), argv, environ);
+    const int rc = ::posix_spawn(&pid, program.c_str(), &actions, attr.get(), argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     EXPECT_EQ(rc, 0) << "cannot start " << program << ": " << std::strerror(rc);
     return rc == 0 ? pid : -1;

@@ -19,8 +19,9 @@ namespace lurkel::test {
 BytePath installPrograms(const std::string &folderName,
                          const std::vector<std::pair<std::string, std::string>> &programs);
 
-// Starts a program with this process's environment, its output going to logFile; -1 on failure.
-pid_t startProgram(const std::string &program, const BytePath &logFile);
+// Starts a program with this process's environment and the arguments given, its output
+// going to logFile; -1 on failure.
+pid_t startProgram(const std::string &program, const BytePath &logFile, const std::vector<std::string> &arguments = {});
 // Waits, running the event loop, until the child has ended and reaps it; its wait status,
 // or nullopt on timeout.
 std::optional<int> waitForExit(pid_t pid, int timeoutMs = kWaitMs);

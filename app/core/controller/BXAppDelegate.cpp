@@ -10,6 +10,7 @@
 #include "Identity.h"
 #include "Log.h"
 #include "LurkelProjectRunAtLoginManager.h"
+#include "MemoryController.h"
 #include "NotificationCenter.h"
 #include "ProgramPaths.h"
 #include "PromoManager.h"
@@ -134,7 +135,9 @@ void BXAppDelegate::applicationDidFinishLaunching(const QStringList &arguments)
         }
         return;
     }
-    BXPurgeController::ShowMainWindowAndMakeActive(m_center);
+    // 6.2: Linux has no first activation to carry the login rule, so it is decided here:
+    // a start by the login launcher, or with "Show panel at start" off, opens nothing.
+    if (shouldShowPanelAtStart()) BXPurgeController::ShowMainWindowAndMakeActive(m_center);
     // 7: an older autostart entry becomes the launcher's.
     AutostartMigration::migrateAutostartIfNeeded(m_runAtLogin, m_defaults, [this](const Error &) {
         showErrorAlert(QStringLiteral("An error ocurred"),
@@ -154,6 +157,15 @@ void BXAppDelegate::applicationDidFinishLaunching(const QStringList &arguments)
                            QStringLiteral("\n\nLurkel starts from its defaults and keeps your changes until it quits; "
                                           "the file is left as it is."));
     }
+}
+
+bool BXAppDelegate::shouldShowPanelAtStart() const
+{
+    if (m_runAtLogin.wasAutolaunchedWithHelperApp()) {
+        qCInfo(lcCore, "started at login: the panel stays closed");
+        return false;
+    }
+    return m_controller.memory().showInfo();
 }
 
 void BXAppDelegate::crashTheAppIfCopyIsAlreadyLaunched()

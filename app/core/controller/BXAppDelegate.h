@@ -80,6 +80,9 @@ public:
 
     // The start; arguments are the process arguments after the program.
     void applicationDidFinishLaunching(const QStringList &arguments);
+    // Whether the start opens the panel (after the welcome dialog on the first start): not
+    // when the login launcher started this process, not when "ShowInfo" is off.
+    bool shouldShowPanelAtStart() const;
     // This process is the only copy (it owns the bus name): listen for later copies.
     void crashTheAppIfCopyIsAlreadyLaunched();
     QString appCopyHaveJustTriedToLaunchNotificatioName() const;

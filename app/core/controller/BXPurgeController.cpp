@@ -7,6 +7,7 @@
 #include "CleanMemoryButton.h"
 #include "DesktopUrlOpener.h"
 #include "DiskAccessRestoreManager.h"
+#include "FileManagerSettingsWatcher.h"
 #include "HiddenItemsUpdater.h"
 #include "HiddenManager.h"
 #include "Identity.h"
@@ -239,13 +240,18 @@ void BXPurgeController::awakeFromNib()
 
     m_hidden.startTrackingSystemValue();
     m_hidden.applyStoredValue();
+    // The file managers' own settings are followed where they change (no polling).
+    m_settingsWatcher = std::make_unique<FileManagerSettingsWatcher>(m_hidden);
+    m_settingsWatcher->start();
 
     registerLocalObservers();
 
     m_memory->scheduleCheckMemory(true, 0);
 
     m_wndInfo->updateWindowFrameAndItems();
-    m_wndInfo->showWindowIfNotLocked();
+    // A detached panel goes back to its place; whether it opens is the start's decision
+    // (BXAppDelegate), as for a locked one.
+    m_wndInfo->restoreDetachedPlace();
 
     const std::int64_t vision = getVisionPrefIndex();
     if (vision >= 0 && vision < m_wndPreferences->m_visionComboBox()->count())
@@ -317,7 +323,7 @@ void BXPurgeController::statusItemAction(bool clicked)
             anchor.clickPoint = click;
             return anchor;
         },
-        true);
+        true, clicked);
 }
 
 void BXPurgeController::showMainWindowAndMakeActive()
@@ -766,6 +772,8 @@ void BXPurgeController::onQuitLurkel()
     m_quitApplication(QString::fromLatin1(Identity::kFinderSyncIdentifier));
     m_quitApplication(QString::fromLatin1(Identity::kHiderIdentifier));
     m_wndInfo->appWillTerminate();
+    // Whatever is still only in memory reaches the disk before the loop ends.
+    m_defaults.synchronize();
     m_terminate();
 }
 

@@ -26,6 +26,7 @@ namespace lurkel {
 
 class Clock;
 class DiskAccessRestoreManager;
+class FileManagerSettingsWatcher;
 class HiddenManager;
 class MainWindowProvider;
 class MemoryController;
@@ -136,6 +137,7 @@ public:
     HiddenManager &hiddenManager() const { return m_hidden; }
     WelcomeDialogOpener &welcome() const { return *m_welcome; }
     VisibilityRestorerAtLaunch *visibilityRestorerAtLaunch() const { return m_visibilityRestorerAtLaunch.get(); }
+    FileManagerSettingsWatcher *settingsWatcher() const { return m_settingsWatcher.get(); }
     bool isWelcomeScreenVisible() const;
 
     // HiddenFilesState (for the results window)
@@ -235,6 +237,7 @@ private:
     std::unique_ptr<MemoryController> m_memory;
     std::unique_ptr<WelcomeDialogOpener> m_welcome;
     std::unique_ptr<VisibilityRestorerAtLaunch> m_visibilityRestorerAtLaunch;
+    std::unique_ptr<FileManagerSettingsWatcher> m_settingsWatcher;
     std::unique_ptr<SearchResultWC> m_searchResultDialog;
     std::unique_ptr<MainWindowProvider> m_mainWindowProvider;
     std::unique_ptr<WidgetAccessAlertsPresenter> m_accessAlerts;

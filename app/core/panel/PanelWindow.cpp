@@ -263,9 +263,9 @@ QAbstractButton *PanelWindow::disclosureButton() const
 
 // ---- Tray icon, showing and placing.
 
-void PanelWindow::processActionOfStatusItem(StatusItemPositionWait::Source anchor, bool canBeClosed)
+void PanelWindow::processActionOfStatusItem(StatusItemPositionWait::Source anchor, bool canBeClosed, bool trayClick)
 {
-    switch (m_lock.statusItemClicked(isVisible(), canBeClosed, m_clock.nowMs())) {
+    switch (m_lock.statusItemClicked(isVisible(), canBeClosed, trayClick, m_clock.nowMs())) {
     case PanelLockState::ClickAction::Close:
         close();
         return;
@@ -302,7 +302,13 @@ void PanelWindow::showWindowIfPosible(const StatusItemAnchor &anchor)
 
 void PanelWindow::showWindowIfNotLocked()
 {
-    if (isLocked()) return;
+    if (!restoreDetachedPlace()) return;
+    presentWindow();
+}
+
+bool PanelWindow::restoreDetachedPlace()
+{
+    if (isLocked()) return false;
     QScreen *screen = QGuiApplication::primaryScreen();
     const std::optional<QPointF> stored = m_settings.restoreWindowFramePosition(QSizeF(size()), std::nullopt);
     if (stored) {
@@ -312,12 +318,16 @@ void PanelWindow::showWindowIfNotLocked()
         QSizeF(size()), screen != nullptr ? std::optional<QRectF>(QRectF(screen->availableGeometry())) : std::nullopt);
     if (position) move(position->toPoint());
     m_growsUpward = false;
-    presentWindow();
+    return true;
 }
 
 void PanelWindow::presentWindow()
 {
-    if (!isVisible()) m_chrome->prepareToShow();
+    if (!isVisible()) {
+        m_chrome->prepareToShow();
+        // The switch shows what the file manager says now, read at the next tick.
+        m_hidden.setNeedsLoadVisibilityState();
+    }
     show();
     makeKeyAndOrderFront();
 }

@@ -104,10 +104,14 @@ public:
     // A click on the tray icon. anchor tells where the icon is (asked again while the
     // placement waits for a tray that has not placed the icon yet). An open locked panel
     // closes when canBeClosed; an open detached one closes and opens again attached; a
-    // closed one opens (under the icon when locked).
-    void processActionOfStatusItem(StatusItemPositionWait::Source anchor, bool canBeClosed);
-    // At start: a detached panel opens again at its stored place (kept on the screen).
+    // closed one opens (under the icon when locked). trayClick: the user clicked the icon
+    // (false: the panel was asked for, which opens it even right after a focus-loss close).
+    void processActionOfStatusItem(StatusItemPositionWait::Source anchor, bool canBeClosed, bool trayClick = true);
+    // A detached panel opens again at its stored place (kept on the screen).
     void showWindowIfNotLocked();
+    // The same without opening it: a detached panel is moved to its stored place, where the
+    // next request opens it (false when locked: it opens under the icon).
+    bool restoreDetachedPlace();
     // Shows the application's display name.
     void updateWindowFrameAndItems();
     // Raises the open panel and gives it the focus, in the search field.

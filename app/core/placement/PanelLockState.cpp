@@ -2,14 +2,14 @@
 
 namespace lurkel {
 
-PanelLockState::ClickAction PanelLockState::statusItemClicked(bool panelVisible, bool canBeClosed,
+PanelLockState::ClickAction PanelLockState::statusItemClicked(bool panelVisible, bool canBeClosed, bool trayClick,
                                                               std::int64_t nowMs) const
 {
     if (panelVisible) {
         if (!m_locked) return ClickAction::CloseLockAndShow;
         return canBeClosed ? ClickAction::Close : ClickAction::Nothing;
     }
-    if (canBeClosed && m_locked && m_focusLossCloseMs && nowMs - *m_focusLossCloseMs < kFocusLossClickMs)
+    if (trayClick && canBeClosed && m_locked && m_focusLossCloseMs && nowMs - *m_focusLossCloseMs < kFocusLossClickMs)
         return ClickAction::Nothing;
     return ClickAction::Show;
 }

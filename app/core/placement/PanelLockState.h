@@ -19,9 +19,10 @@ public:
         Nothing,          // a locked open panel that may not be closed, or see below
     };
 
-    // A click this soon after the panel closed because the application lost the focus is
-    // the click that took the focus away (a tray host that is a window of its own): it
-    // meant "close", so the panel stays closed.
+    // A click on the tray icon this soon after the panel closed because the application
+    // lost the focus is the click that took the focus away (a tray host that is a window of
+    // its own): it meant "close", so the panel stays closed. Only a tray click: a request to
+    // open the panel (Activate, a second start) always opens it.
     static constexpr std::int64_t kFocusLossClickMs = 300;
 
     explicit PanelLockState(bool locked = true) : m_locked(locked) {}
@@ -29,7 +30,8 @@ public:
     bool isLocked() const { return m_locked; }
     void setLocked(bool locked) { m_locked = locked; }
 
-    ClickAction statusItemClicked(bool panelVisible, bool canBeClosed, std::int64_t nowMs) const;
+    // trayClick: the user clicked the icon (false: something asked for the panel).
+    ClickAction statusItemClicked(bool panelVisible, bool canBeClosed, bool trayClick, std::int64_t nowMs) const;
 
     // What holds a locked panel open when the application loses the focus.
     struct FocusLoss {

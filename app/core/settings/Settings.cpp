@@ -206,7 +206,7 @@ std::optional<BytePath> Settings::objectToPath(const QVariant &object)
 
 void Settings::savePath(const QString &key, const BytePath &path)
 {
-    m_defaults->setObject(key, pathToObject(path));
+    store(key, pathToObject(path));
 }
 
 std::optional<BytePath> Settings::pathForKey(const QString &key) const

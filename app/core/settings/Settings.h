@@ -18,7 +18,8 @@ class MacOSVersion;
 
 // Typed access to the persistent settings of the application (the category on the
 // defaults store). A Settings object is a light view over a UserDefaults store; every
-// setter synchronizes the store after writing, except the search locations.
+// setter synchronizes the store after writing, so that a change survives any way the
+// program ends.
 //
 // Reading: an absent key gives the caller's default (or the documented one). A stored
 // object of another kind converts the way UserDefaults converts it, so that every reader
@@ -89,8 +90,8 @@ public:
 
     // "KEY_SearchLocation" and "KEY_CustomFolderButtonSearchLocation": a folder path, stored
     // as a string when its bytes are valid UTF-8 and as data otherwise, so that the bytes
-    // come back exactly. These setters do not synchronize. nullopt when absent (or when
-    // something other than a string or data is stored).
+    // come back exactly. nullopt when absent (or when something other than a string or data
+    // is stored).
     void saveSearchLocation(const BytePath &path);
     std::optional<BytePath> getSearchLocation() const;
     void saveCustomFolderButtonSearchLocation(const BytePath &path);

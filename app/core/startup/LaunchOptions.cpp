@@ -50,6 +50,8 @@ std::string LaunchOptions::usage()
            "                          (default: the folder chosen in the panel)\n"
            "  -h, --help              print this help and exit\n"
            "  --version               print the version and exit\n"
+           "  --launcher              start as the login launcher (the autostart entry of an\n"
+           "                          AppImage uses it)\n"
            "\n"
            "Qt's own options (-platform, -display, ...) are taken too. For the terminal,\n"
            "see lurkelctl --help.\n";

@@ -12,6 +12,7 @@
 #include "FeedServer.h"
 #include "HiddenManager.h"
 #include "Identity.h"
+#include "LurkelProjectRunAtLoginManager.h"
 #include "ManualClock.h"
 #include "MemoryController.h"
 #include "OnOffSwitch.h"
@@ -20,6 +21,7 @@
 #include "PreferencesWindow.h"
 #include "PrivateBus.h"
 #include "PromoSettings.h"
+#include "RunningApplications.h"
 #include "SearchManager.h"
 #include "Settings.h"
 #include "SettingsKeys.h"
@@ -162,8 +164,12 @@ TEST(ControllerTest, StartsWithItsIconMenuAndObservers)
     NotificationCenter::defaultCenter().post(SearchManager::openSearchResultDialogNotification());
     EXPECT_EQ(f.controller->searchResultDialog(), results);
 
-    // Quit ends the integration and the helper by their bus names, then the application.
-    f.controller->onQuitLurkel();
+    // The menu's Quit ends the integration and the helper by their bus names, writes what
+    // was only in memory, then ends the application.
+    f.defaults.setObject(QStringLiteral("NotYetWritten"), 7);
+    f.controller->quitItem()->trigger();
+    EXPECT_EQ(UserDefaults(QStringLiteral("com.brendix.Lurkel-SII")).integerForKey(QStringLiteral("NotYetWritten"), 0),
+              7);
     EXPECT_EQ(f.quitRequests, (QStringList{QStringLiteral("com.brendix.Lurkel-SII.FinderSyncExt"),
                                            QStringLiteral("com.brendix.Lurkel-SII.hiderXPC")}));
     EXPECT_EQ(f.terminations, 1);
@@ -441,6 +447,45 @@ TEST(AppDelegateTest, StartOpensThePanelAndOffersToMoveAnAppImageOnce)
     reply = {false, false};
     EXPECT_FALSE(delegateFor(home / "ApplicationsOld" / "Lurkel.AppImage")->copyAppToApplications(destination));
     EXPECT_EQ(alerts, 3);
+}
+
+// The start opens the panel unless the login launcher started the process or the user
+// turned "Show panel at start" off.
+TEST(AppDelegateTest, StartOpensThePanelOnlyWhenTheUserWantsIt)
+{
+    Fixture f;
+    f.controller->awakeFromNib();
+    int panelRequests = 0;
+    NotificationCenter::defaultCenter().addObserver(BXPurgeController::ShowMainWindowAndMakeActiveNotificationName(),
+                                                    {}, [&](const Notification &) { ++panelRequests; });
+    int helperTold = 0;
+    DistributedNotificationCenter::defaultCenter().addObserver(QStringLiteral("TERMINATEHELPER"),
+                                                               QString::fromLatin1(Identity::kBundleIdentifier),
+                                                               [&](const Notification &) { ++helperTold; });
+    LurkelProjectRunAtLoginManager runAtLogin(TestEnvironment::root());
+    const auto start = [&] {
+        AppDelegateServices services;
+        services.defaults = &f.defaults;
+        services.runAtLogin = &runAtLogin;
+        services.appImage = BytePath();
+        BXAppDelegate(*f.controller, std::move(services)).applicationDidFinishLaunching({});
+    };
+
+    const QString launcher = QString::fromLatin1(Identity::kLauncherIdentifier);
+    ASSERT_TRUE(RunningApplications::claim(launcher)); // the launcher runs: a start at login
+    start();
+    EXPECT_TRUE(runAtLogin.wasAutolaunchedWithHelperApp());
+    EXPECT_TRUE(waitUntil([&] { return helperTold == 1; }));
+    EXPECT_EQ(panelRequests, 0);
+    RunningApplications::release(launcher);
+
+    start(); // started by the user
+    EXPECT_FALSE(runAtLogin.wasAutolaunchedWithHelperApp());
+    EXPECT_EQ(panelRequests, 1);
+
+    f.controller->memory().setShowInfo(false);
+    start();
+    EXPECT_EQ(panelRequests, 1);
 }
 
 TEST(AppDelegateTest, RecommendationMailEscapesItsParts)

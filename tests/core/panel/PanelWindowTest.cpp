@@ -359,6 +359,10 @@ TEST_F(PanelWindowTest, ALockedPanelClosesWhenTheApplicationLosesTheFocus)
     ASSERT_TRUE(waitUntil([this] { return !panel->isVisible(); }));
     clickTray(); // the click that took the focus away meant "close"
     EXPECT_FALSE(panel->isVisible());
+    // Asked for at the same moment (Activate, a second start): it opens.
+    panel->processActionOfStatusItem([this] { return StatusItemAnchor{icon, std::nullopt}; }, true, false);
+    clock.advance(0);
+    EXPECT_TRUE(waitUntil([this] { return panel->isVisible(); }));
 }
 
 } // namespace

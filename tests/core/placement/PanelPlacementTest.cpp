@@ -148,21 +148,23 @@ TEST(StatusItemPositionWait, WaitsForTheTrayABoundedTimeThenGoesOn)
 TEST(PanelLockState, AClickRightAfterAFocusLossCloseMeantClose)
 {
     PanelLockState lock(true);
-    EXPECT_EQ(lock.statusItemClicked(true, true, 0), PanelLockState::ClickAction::Close);
-    EXPECT_EQ(lock.statusItemClicked(true, false, 0), PanelLockState::ClickAction::Nothing);
+    EXPECT_EQ(lock.statusItemClicked(true, true, true, 0), PanelLockState::ClickAction::Close);
+    EXPECT_EQ(lock.statusItemClicked(true, false, true, 0), PanelLockState::ClickAction::Nothing);
     EXPECT_TRUE(lock.shouldCloseOnFocusLoss({}));
     EXPECT_FALSE(lock.shouldCloseOnFocusLoss({.applicationActive = true}));
     EXPECT_FALSE(lock.shouldCloseOnFocusLoss({.scriptMayTakeFocus = true}));
     EXPECT_FALSE(lock.shouldCloseOnFocusLoss({.hasSheet = true}));
     // The tray host took the focus with the very click that now arrives.
     lock.noteClosedOnFocusLoss(1000);
-    EXPECT_EQ(lock.statusItemClicked(false, true, 1100), PanelLockState::ClickAction::Nothing);
-    EXPECT_EQ(lock.statusItemClicked(false, true, 1000 + PanelLockState::kFocusLossClickMs),
+    EXPECT_EQ(lock.statusItemClicked(false, true, true, 1100), PanelLockState::ClickAction::Nothing);
+    EXPECT_EQ(lock.statusItemClicked(false, true, true, 1000 + PanelLockState::kFocusLossClickMs),
               PanelLockState::ClickAction::Show);
-    EXPECT_EQ(lock.statusItemClicked(false, false, 1100), PanelLockState::ClickAction::Show);
+    EXPECT_EQ(lock.statusItemClicked(false, false, true, 1100), PanelLockState::ClickAction::Show);
+    // Asked for (Activate, a second start) rather than clicked: it opens at once.
+    EXPECT_EQ(lock.statusItemClicked(false, true, false, 1100), PanelLockState::ClickAction::Show);
 
     lock.setLocked(false);
-    EXPECT_EQ(lock.statusItemClicked(true, true, 5000), PanelLockState::ClickAction::CloseLockAndShow);
+    EXPECT_EQ(lock.statusItemClicked(true, true, true, 5000), PanelLockState::ClickAction::CloseLockAndShow);
     EXPECT_FALSE(lock.shouldCloseOnFocusLoss({}));
 }
 
