@@ -27,6 +27,7 @@
 #include "VolumeName.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QHBoxLayout>
@@ -204,6 +205,14 @@ void SearchResultWC::buildWindow()
     }
     table->setPalette(palette);
     layout->addWidget(table, 1);
+    m_emptyTableMessage = new QLabel(table->viewport());
+    m_emptyTableMessage->setForegroundRole(QPalette::PlaceholderText);
+    m_emptyTableMessage->setAlignment(Qt::AlignCenter);
+    m_emptyTableMessage->setWordWrap(true);
+    m_emptyTableMessage->setAttribute(Qt::WA_TransparentForMouseEvents);
+    auto *emptyLayout = new QVBoxLayout(table->viewport());
+    emptyLayout->addWidget(m_emptyTableMessage, 0, Qt::AlignCenter);
+    m_emptyTableMessage->hide();
     layout->addWidget(buildStatusBar());
     buildContextMenu();
 
@@ -306,14 +315,21 @@ QWidget *SearchResultWC::buildTitleBar()
         {"Package contents only", kSearchCategoryPackageContents},
         {"All files", kSearchCategoryAll},
     };
+    // The button shows the choice in force, the menu marks it.
+    auto *presetGroup = new QActionGroup(m_filterHiddenPopupMenu);
+    presetGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
     for (const auto &[title, mask] : presets) {
         const unsigned preset = mask;
-        m_filterHiddenPopupMenu->addAction(QLatin1String(title), this, [this, preset]() {
+        QAction *action = m_filterHiddenPopupMenu->addAction(QLatin1String(title), this, [this, preset]() {
             performAutomaticSearchResultsFilteringWithFilterMask(preset);
         });
+        action->setCheckable(true);
+        action->setData(preset);
+        presetGroup->addAction(action);
     }
     m_filterHiddenPopupButton = new QToolButton(bar);
-    m_filterHiddenPopupButton->setText(QStringLiteral("Show hidden files"));
+    m_filterHiddenPopupButton->setToolTip(QStringLiteral("Which files the table shows"));
+    m_filterHiddenPopupButton->setAccessibleName(QStringLiteral("Files shown"));
     m_filterHiddenPopupButton->setMenu(m_filterHiddenPopupMenu);
     m_filterHiddenPopupButton->setPopupMode(QToolButton::InstantPopup);
     m_filterHiddenPopupButton->setAutoRaise(true);
@@ -336,6 +352,11 @@ QWidget *SearchResultWC::buildStatusBar()
     connect(m_pathControl, &PathBreadcrumb::componentClicked, this,
             [this](const BytePath &folder) { m_workspace->openFile(folder); });
     layout->addWidget(m_pathControl, 1);
+    // Hidden (nothing selected, a search running), the path bar keeps its room: the buttons
+    // at the right stay where they are.
+    QSizePolicy pathPolicy = m_pathControl->sizePolicy();
+    pathPolicy.setRetainSizeWhenHidden(true);
+    m_pathControl->setSizePolicy(pathPolicy);
 
     m_nothingFoundStatLabel = new QLabel(bar);
     m_nothingFoundStatLabel->setForegroundRole(QPalette::PlaceholderText);
@@ -491,12 +512,27 @@ void SearchResultWC::updateToolTip(const QString &toolTip)
 
 void SearchResultWC::refreshTitle()
 {
+    updateEmptyTableMessage();
     if (m_isSearchOn) {
         setWindowTitle(QStringLiteral("%1 - Searching files").arg(displayName()));
         return;
     }
     setWindowTitle(QStringLiteral("%1 - Search results for \"%2\", found %3")
                        .arg(displayName(), m_manager->searchTemplate(), QString::number(m_searchResultArray->size())));
+}
+
+void SearchResultWC::updateEmptyTableMessage()
+{
+    // Items were found but the filter shows none of them: the empty table says why.
+    const std::size_t found = m_searchResultArray ? m_searchResultArray->size() : 0;
+    const bool allFilteredOut = !m_isSearchOn && found > 0 && m_model->rowCount() == 0;
+    if (allFilteredOut) {
+        m_emptyTableMessage->setText(
+            found == 1
+                ? QStringLiteral("1 item found, left out by the filter above")
+                : QStringLiteral("%1 items found, all left out by the filter above").arg(QString::number(found)));
+    }
+    m_emptyTableMessage->setVisible(allFilteredOut);
 }
 
 void SearchResultWC::showPathBarAt(const BytePath &folder)
@@ -962,6 +998,13 @@ void SearchResultWC::showFilterButtonStates()
     m_filterShowRegularButton->setChecked((m_filterMask & kSearchCategoryRegular) != 0);
     m_filterShowHiddenButton->setChecked((m_filterMask & kSearchCategoryHidden) != 0);
     m_filterShowPackagedButton->setChecked((m_filterMask & kSearchCategoryPackageContents) != 0);
+    QString shown = QStringLiteral("Custom filter");
+    for (QAction *action : m_filterHiddenPopupMenu->actions()) {
+        const bool current = action->data().toUInt() == m_filterMask;
+        action->setChecked(current);
+        if (current) shown = action->text();
+    }
+    m_filterHiddenPopupButton->setText(shown);
 }
 
 void SearchResultWC::setFilterControlsEnabled(bool enabled)
@@ -998,6 +1041,7 @@ void SearchResultWC::performSearchResultsFiltering()
     const SearchItemPtr current = m_model->itemAt(m_searchResultTableView->currentIndex().row());
     m_manager->performSearchResultsFiltering();
     m_model->reload();
+    updateEmptyTableMessage();
     selectItemsWithIDs(ids, current ? std::optional<std::uint64_t>(current->itemID()) : std::nullopt);
     tableViewSelectionChanged();
 }
@@ -1055,6 +1099,13 @@ void SearchResultWC::tableViewSelectionChanged()
         m_pathControl->show();
     } else {
         m_pathControl->hide();
+    }
+    // An open preview shows what is selected now.
+    if (m_quickLook->isPreviewPanelVisible() && !m_selectedItemsIndexSet.empty()) {
+        BytePathList paths;
+        for (const SearchItemPtr &item : itemsActedOn())
+            paths.push_back(item->fullFileNameWithPath());
+        m_quickLook->setFileItemsByPaths(paths);
     }
     updateActionButtons();
 }
