@@ -37,6 +37,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QStringList>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -73,6 +74,7 @@ TrackingButton *makeFilterButton(const QString &image, const QString &hover, con
 {
     auto *button = new TrackingButton(image, hover, {}, parent);
     button->setToolTip(toolTip);
+    button->setAccessibleName(toolTip); // a picture only: the tip is its name
     button->setCheckable(true);
     button->setDrawsBackground(true);
     button->setImageSize(QSize(18, 18));
@@ -83,6 +85,7 @@ TrackingButton *makeActionButton(const QString &image, const QString &toolTip, Q
 {
     auto *button = new TrackingButton(image, image + QLatin1String("_hover"), image + QLatin1String("_click"), parent);
     button->setToolTip(toolTip);
+    button->setAccessibleName(toolTip);
     button->setDrawsBackground(true);
     button->setImageSize(QSize(18, 18));
     return button;
@@ -173,6 +176,9 @@ void SearchResultWC::buildWindow()
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setSelectionMode(QAbstractItemView::ExtendedSelection);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab leaves the table for the next control; the arrows move between rows.
+    table->setTabKeyNavigation(false);
+    table->setAccessibleName(QStringLiteral("Search results"));
     table->setShowGrid(false);
     table->setAlternatingRowColors(true);
     table->setWordWrap(false);
@@ -252,6 +258,13 @@ QWidget *SearchResultWC::buildTitleBar()
 
     m_searchBar = new QLineEdit(bar);
     m_searchBar->setPlaceholderText(QStringLiteral("Search"));
+    m_searchBar->setAccessibleName(QStringLiteral("Search files by name"));
+    // Ctrl+F, wherever the focus is in the window, goes to the field.
+    auto *find = new QShortcut(QKeySequence::Find, this);
+    connect(find, &QShortcut::activated, this, [this]() {
+        m_searchBar->setFocus(Qt::ShortcutFocusReason);
+        m_searchBar->selectAll();
+    });
     m_searchBar->setClearButtonEnabled(true);
     m_searchBar->setMinimumWidth(160);
     m_searchBar->setMaximumWidth(260);
@@ -275,6 +288,7 @@ QWidget *SearchResultWC::buildTitleBar()
     m_selectCustomFolderForSearchButton3p = new TrackingButton(QStringLiteral("folder"), {}, {}, bar);
     m_selectCustomFolderForSearchButton3p->setDrawsBackground(true);
     m_selectCustomFolderForSearchButton3p->setToolTip(QStringLiteral("Choose another folder"));
+    m_selectCustomFolderForSearchButton3p->setAccessibleName(QStringLiteral("Choose another folder"));
     const std::pair<TrackingButton *, LocationButton> locations[] = {
         {m_selectMacForSearchButton, LocationButton::WholeDisk},
         {m_selectUserFolderForSearchButton, LocationButton::Home},
@@ -333,7 +347,7 @@ QWidget *SearchResultWC::buildTitleBar()
     m_filterHiddenPopupButton->setMenu(m_filterHiddenPopupMenu);
     m_filterHiddenPopupButton->setPopupMode(QToolButton::InstantPopup);
     m_filterHiddenPopupButton->setAutoRaise(true);
-    m_filterHiddenPopupButton->setFocusPolicy(Qt::NoFocus);
+    m_filterHiddenPopupButton->setFocusPolicy(Qt::TabFocus);
     layout->addSpacing(6);
     layout->addWidget(m_filterHiddenPopupButton);
     return bar;

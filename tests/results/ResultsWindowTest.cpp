@@ -2,6 +2,7 @@
 // temporary home and the real file-manager scripts.
 #include "Fixtures.h"
 #include "FolderGate.h"
+#include "KeyboardReach.h"
 #include "ResultsWindowTestSupport.h"
 
 #include "DesktopWorkspace.h"
@@ -236,6 +237,20 @@ TEST(ResultsWindow, EveryKeyReachesItsAction)
     EXPECT_TRUE(exists(alpha));
     EXPECT_TRUE(exists(beta));
     EXPECT_EQ(h.shownNames().size(), 3u);
+}
+
+TEST(ResultsWindow, EveryControlIsNamedAndWithinTabAndCtrlFFindsTheField)
+{
+    ResultsHarness h;
+    h.makeFile("K/reach-1.txt");
+    h.search(QStringLiteral("reach"), h.home);
+    h.selectNames({"reach-1.txt"});
+    ASSERT_TRUE(QTest::qWaitForWindowActive(h.window.get()));
+    EXPECT_EQ(unnamedControls(h.window.get()), std::vector<std::string>{});
+    EXPECT_EQ(unreachableByTab(h.window.get()), std::vector<std::string>{});
+    h.window->tableView()->setFocus();
+    QTest::keyClick(h.window->tableView(), Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::focusWidget(), h.window->searchBar());
 }
 
 TEST(ResultsWindow, SortsPerKeyThenFilteringGoesBackToReportOrderKeepingTheSelection)

@@ -2,6 +2,7 @@
 // actions, nothing from values set in code, and the blink.
 #include "PreferencesWindow.h"
 
+#include "KeyboardReach.h"
 #include "OnOffSwitch.h"
 
 #include "QtPrinters.h"
@@ -146,6 +147,17 @@ TEST(PreferencesWindow, SignalsTheUsersActionsOnlyAndDisablesTheAutoFreeControls
     window.setAutoFreeControlsEnabled(true);
     EXPECT_TRUE(slider->isEnabled());
     EXPECT_TRUE(window.pupPrefFreq()->isEnabled());
+}
+
+TEST(PreferencesWindow, EveryControlIsNamedAndWithinTab)
+{
+    PreferencesWindow window;
+    window.btnPrefAutoStart()->setText(QStringLiteral("Launch Lurkel at login"));
+    window.setAutoFreeControlsEnabled(true);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    EXPECT_EQ(test::unnamedControls(&window), std::vector<std::string>{});
+    EXPECT_EQ(test::unreachableByTab(&window), std::vector<std::string>{});
 }
 
 TEST(PreferencesWindow, TheLongestFootnoteShowsWhole)
