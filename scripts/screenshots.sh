@@ -6,9 +6,11 @@
 #   scripts/screenshots.sh [OUTPUT_FOLDER]
 #
 # Steps: the welcome dialog of the first start, the panel opened by a click on the tray
-# icon, a search typed into the panel, the results window, the tray menu, the preferences
-# window, and a second `lurkel` that hands over to the first and ends. Nothing of the real
-# user is touched: HOME and the XDG folders are temporary.
+# icon (and walked with Tab), a search typed into the panel, the results window (a deep
+# path bar, the filter pop-up, a table the filter empties), the tray menu, the preferences
+# window (walked with Tab, automatic freeing ticked), and a second `lurkel` that hands
+# over to the first and ends. Nothing of the real user is touched: HOME and the XDG
+# folders are temporary.
 set -eu
 
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -38,6 +40,9 @@ for f in report-2026.pdf report-draft.odt .report-notes "Quarterly report.xlsx";
     printf 'x\n' > "$HOME/Documents/$f"
 done
 printf 'x\n' > "$HOME/Documents/Projects/old report.txt"
+deep="$HOME/Documents/Projects/Clients/Northwind Traders/2026/Quarterly reviews/Q3/Drafts/Figures/Exports"
+mkdir -p "$deep" && printf 'x\n' > "$deep/deep-chart.svg"
+printf 'x\n' > "$HOME/Documents/.only-hidden-match"
 
 # The maker's host, played by a local web server with a feed that names a newer version.
 mkdir -p "$root/web/pro-support/lurkel"
@@ -79,10 +84,19 @@ wait_for() { # wait_for SECONDS COMMAND...: polls the command until it succeeds
         sleep 0.1
     done
 }
-shot() { # shot NAME: the whole screen
+shot() { # shot NAME [WINDOW]: the whole screen, or one window
     sleep 0.6
-    import -window root "$out/$1.png"
+    import -window "${2:-root}" "$out/$1.png"
     echo "screenshots: $out/$1.png"
+}
+# tab_walk NAME WINDOW COUNT: presses Tab COUNT times in the window, a picture after each.
+tab_walk() {
+    n=1
+    while [ "$n" -le "$3" ]; do
+        xdotool key --window "$2" Tab
+        shot "$1-tab-$n" "$2"
+        n=$((n + 1))
+    done
 }
 
 wait_for 10 xdpyinfo
@@ -109,6 +123,9 @@ iconx=$((X + WIDTH - 12)) icony=$((Y + HEIGHT / 2))
 xdotool mousemove $iconx $icony click 1
 sleep 1
 shot 02-panel
+panel=$(xdotool search --onlyvisible --name '^Lurkel$' | head -n 1)
+tab_walk 02-panel "$panel" 4
+xdotool mousemove $((iconx - 120)) $((icony + 110)) click 1 # back into the search field
 
 # A search typed into the panel opens the results window.
 wait_for 10 xdotool search --onlyvisible --name '^Lurkel$'
@@ -117,6 +134,25 @@ xdotool key Return
 wait_for 10 xdotool search --onlyvisible --name "report"
 sleep 1.5
 shot 03-results
+# Ctrl+F, a search for a file eight folders deep: the path bar keeps the last names.
+results=$(xdotool search --onlyvisible --name "report" | head -n 1)
+xdotool key --window "$results" ctrl+f
+xdotool type --delay 40 "deep-chart"
+xdotool key Return
+sleep 1.5
+shot 03b-deep-path "$results"
+# A search that finds a hidden file only; the pop-up narrows to regular files: the table
+# is empty and says why, nothing is selected and the buttons stay at the right.
+xdotool key --window "$results" ctrl+f
+xdotool type --delay 40 "only-hidden-match"
+xdotool key Return
+sleep 1.5
+eval "$(xdotool getwindowgeometry --shell "$results")"
+xdotool mousemove $((X + WIDTH - 70)) $((Y + 20)) click 1
+sleep 0.5
+shot 03c-filter-popup
+xdotool key Down Down Down Return
+shot 03d-empty-after-filter "$results"
 
 # The tray menu (right click) and the preferences window (its fourth entry).
 xdotool mousemove $iconx $icony click 3
@@ -125,7 +161,12 @@ shot 04-tray-menu
 xdotool key Down Down Down Return
 wait_for 10 xdotool search --onlyvisible --name '^Preferences$'
 shot 05-preferences
-xdotool key --window "$(xdotool search --onlyvisible --name '^Preferences$' | head -n 1)" Escape || true
+prefs=$(xdotool search --onlyvisible --name '^Preferences$' | head -n 1)
+# The first control has the focus; six Tabs reach "automatic freeing", Space ticks it.
+tab_walk 05-preferences "$prefs" 6
+xdotool key --window "$prefs" space
+shot 05b-preferences-auto-free "$prefs"
+xdotool key --window "$prefs" Escape || true
 
 # Check for Updates (the fifth entry) against the local host.
 xdotool mousemove $iconx $icony click 3

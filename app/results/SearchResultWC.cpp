@@ -27,6 +27,7 @@
 #include "VolumeName.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QHBoxLayout>
@@ -36,6 +37,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QStringList>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -72,6 +74,7 @@ TrackingButton *makeFilterButton(const QString &image, const QString &hover, con
 {
     auto *button = new TrackingButton(image, hover, {}, parent);
     button->setToolTip(toolTip);
+    button->setAccessibleName(toolTip); // a picture only: the tip is its name
     button->setCheckable(true);
     button->setDrawsBackground(true);
     button->setImageSize(QSize(18, 18));
@@ -82,6 +85,7 @@ TrackingButton *makeActionButton(const QString &image, const QString &toolTip, Q
 {
     auto *button = new TrackingButton(image, image + QLatin1String("_hover"), image + QLatin1String("_click"), parent);
     button->setToolTip(toolTip);
+    button->setAccessibleName(toolTip);
     button->setDrawsBackground(true);
     button->setImageSize(QSize(18, 18));
     return button;
@@ -172,6 +176,9 @@ void SearchResultWC::buildWindow()
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setSelectionMode(QAbstractItemView::ExtendedSelection);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab leaves the table for the next control; the arrows move between rows.
+    table->setTabKeyNavigation(false);
+    table->setAccessibleName(QStringLiteral("Search results"));
     table->setShowGrid(false);
     table->setAlternatingRowColors(true);
     table->setWordWrap(false);
@@ -204,6 +211,14 @@ void SearchResultWC::buildWindow()
     }
     table->setPalette(palette);
     layout->addWidget(table, 1);
+    m_emptyTableMessage = new QLabel(table->viewport());
+    m_emptyTableMessage->setForegroundRole(QPalette::PlaceholderText);
+    m_emptyTableMessage->setAlignment(Qt::AlignCenter);
+    m_emptyTableMessage->setWordWrap(true);
+    m_emptyTableMessage->setAttribute(Qt::WA_TransparentForMouseEvents);
+    auto *emptyLayout = new QVBoxLayout(table->viewport());
+    emptyLayout->addWidget(m_emptyTableMessage, 0, Qt::AlignCenter);
+    m_emptyTableMessage->hide();
     layout->addWidget(buildStatusBar());
     buildContextMenu();
 
@@ -243,6 +258,13 @@ QWidget *SearchResultWC::buildTitleBar()
 
     m_searchBar = new QLineEdit(bar);
     m_searchBar->setPlaceholderText(QStringLiteral("Search"));
+    m_searchBar->setAccessibleName(QStringLiteral("Search files by name"));
+    // Ctrl+F, wherever the focus is in the window, goes to the field.
+    auto *find = new QShortcut(QKeySequence::Find, this);
+    connect(find, &QShortcut::activated, this, [this]() {
+        m_searchBar->setFocus(Qt::ShortcutFocusReason);
+        m_searchBar->selectAll();
+    });
     m_searchBar->setClearButtonEnabled(true);
     m_searchBar->setMinimumWidth(160);
     m_searchBar->setMaximumWidth(260);
@@ -266,6 +288,7 @@ QWidget *SearchResultWC::buildTitleBar()
     m_selectCustomFolderForSearchButton3p = new TrackingButton(QStringLiteral("folder"), {}, {}, bar);
     m_selectCustomFolderForSearchButton3p->setDrawsBackground(true);
     m_selectCustomFolderForSearchButton3p->setToolTip(QStringLiteral("Choose another folder"));
+    m_selectCustomFolderForSearchButton3p->setAccessibleName(QStringLiteral("Choose another folder"));
     const std::pair<TrackingButton *, LocationButton> locations[] = {
         {m_selectMacForSearchButton, LocationButton::WholeDisk},
         {m_selectUserFolderForSearchButton, LocationButton::Home},
@@ -306,18 +329,25 @@ QWidget *SearchResultWC::buildTitleBar()
         {"Package contents only", kSearchCategoryPackageContents},
         {"All files", kSearchCategoryAll},
     };
+    // The button shows the choice in force, the menu marks it.
+    auto *presetGroup = new QActionGroup(m_filterHiddenPopupMenu);
+    presetGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
     for (const auto &[title, mask] : presets) {
         const unsigned preset = mask;
-        m_filterHiddenPopupMenu->addAction(QLatin1String(title), this, [this, preset]() {
+        QAction *action = m_filterHiddenPopupMenu->addAction(QLatin1String(title), this, [this, preset]() {
             performAutomaticSearchResultsFilteringWithFilterMask(preset);
         });
+        action->setCheckable(true);
+        action->setData(preset);
+        presetGroup->addAction(action);
     }
     m_filterHiddenPopupButton = new QToolButton(bar);
-    m_filterHiddenPopupButton->setText(QStringLiteral("Show hidden files"));
+    m_filterHiddenPopupButton->setToolTip(QStringLiteral("Which files the table shows"));
+    m_filterHiddenPopupButton->setAccessibleName(QStringLiteral("Files shown"));
     m_filterHiddenPopupButton->setMenu(m_filterHiddenPopupMenu);
     m_filterHiddenPopupButton->setPopupMode(QToolButton::InstantPopup);
     m_filterHiddenPopupButton->setAutoRaise(true);
-    m_filterHiddenPopupButton->setFocusPolicy(Qt::NoFocus);
+    m_filterHiddenPopupButton->setFocusPolicy(Qt::TabFocus);
     layout->addSpacing(6);
     layout->addWidget(m_filterHiddenPopupButton);
     return bar;
@@ -336,6 +366,11 @@ QWidget *SearchResultWC::buildStatusBar()
     connect(m_pathControl, &PathBreadcrumb::componentClicked, this,
             [this](const BytePath &folder) { m_workspace->openFile(folder); });
     layout->addWidget(m_pathControl, 1);
+    // Hidden (nothing selected, a search running), the path bar keeps its room: the buttons
+    // at the right stay where they are.
+    QSizePolicy pathPolicy = m_pathControl->sizePolicy();
+    pathPolicy.setRetainSizeWhenHidden(true);
+    m_pathControl->setSizePolicy(pathPolicy);
 
     m_nothingFoundStatLabel = new QLabel(bar);
     m_nothingFoundStatLabel->setForegroundRole(QPalette::PlaceholderText);
@@ -491,12 +526,27 @@ void SearchResultWC::updateToolTip(const QString &toolTip)
 
 void SearchResultWC::refreshTitle()
 {
+    updateEmptyTableMessage();
     if (m_isSearchOn) {
         setWindowTitle(QStringLiteral("%1 - Searching files").arg(displayName()));
         return;
     }
     setWindowTitle(QStringLiteral("%1 - Search results for \"%2\", found %3")
                        .arg(displayName(), m_manager->searchTemplate(), QString::number(m_searchResultArray->size())));
+}
+
+void SearchResultWC::updateEmptyTableMessage()
+{
+    // Items were found but the filter shows none of them: the empty table says why.
+    const std::size_t found = m_searchResultArray ? m_searchResultArray->size() : 0;
+    const bool allFilteredOut = !m_isSearchOn && found > 0 && m_model->rowCount() == 0;
+    if (allFilteredOut) {
+        m_emptyTableMessage->setText(
+            found == 1
+                ? QStringLiteral("1 item found, left out by the filter above")
+                : QStringLiteral("%1 items found, all left out by the filter above").arg(QString::number(found)));
+    }
+    m_emptyTableMessage->setVisible(allFilteredOut);
 }
 
 void SearchResultWC::showPathBarAt(const BytePath &folder)
@@ -962,6 +1012,13 @@ void SearchResultWC::showFilterButtonStates()
     m_filterShowRegularButton->setChecked((m_filterMask & kSearchCategoryRegular) != 0);
     m_filterShowHiddenButton->setChecked((m_filterMask & kSearchCategoryHidden) != 0);
     m_filterShowPackagedButton->setChecked((m_filterMask & kSearchCategoryPackageContents) != 0);
+    QString shown = QStringLiteral("Custom filter");
+    for (QAction *action : m_filterHiddenPopupMenu->actions()) {
+        const bool current = action->data().toUInt() == m_filterMask;
+        action->setChecked(current);
+        if (current) shown = action->text();
+    }
+    m_filterHiddenPopupButton->setText(shown);
 }
 
 void SearchResultWC::setFilterControlsEnabled(bool enabled)
@@ -998,6 +1055,7 @@ void SearchResultWC::performSearchResultsFiltering()
     const SearchItemPtr current = m_model->itemAt(m_searchResultTableView->currentIndex().row());
     m_manager->performSearchResultsFiltering();
     m_model->reload();
+    updateEmptyTableMessage();
     selectItemsWithIDs(ids, current ? std::optional<std::uint64_t>(current->itemID()) : std::nullopt);
     tableViewSelectionChanged();
 }
@@ -1055,6 +1113,13 @@ void SearchResultWC::tableViewSelectionChanged()
         m_pathControl->show();
     } else {
         m_pathControl->hide();
+    }
+    // An open preview shows what is selected now.
+    if (m_quickLook->isPreviewPanelVisible() && !m_selectedItemsIndexSet.empty()) {
+        BytePathList paths;
+        for (const SearchItemPtr &item : itemsActedOn())
+            paths.push_back(item->fullFileNameWithPath());
+        m_quickLook->setFileItemsByPaths(paths);
     }
     updateActionButtons();
 }

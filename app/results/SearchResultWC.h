@@ -171,6 +171,8 @@ public:
     QLineEdit *searchBar() const { return m_searchBar; }
     QLabel *searchStatLabel() const { return m_searchStatLabel; }
     QLabel *nothingFoundStatLabel() const { return m_nothingFoundStatLabel; }
+    // Over the empty table when the filter leaves out every item found.
+    QLabel *emptyTableMessage() const { return m_emptyTableMessage; }
     ProgressSpinner *searchIndicator() const { return m_searchIndicator; }
     TrackingButton *stopSearchButton() const { return m_stopSearchButton; }
     PathBreadcrumb *pathControl() const { return m_pathControl; }
@@ -197,6 +199,7 @@ private:
     QString locationName(const BytePath &location) const;
     void updateToolTip(const QString &toolTip);
     void refreshTitle();
+    void updateEmptyTableMessage();
     void setActionButtonsEnabled(bool enabled);
     void updateActionButtons();
     void showFilterButtonStates();
@@ -268,6 +271,7 @@ private:
     QWidget *m_searchStatView = nullptr;
     QLabel *m_searchStatLabel = nullptr;
     QLabel *m_nothingFoundStatLabel = nullptr;
+    QLabel *m_emptyTableMessage = nullptr;
     ProgressSpinner *m_searchIndicator = nullptr;
     TrackingButton *m_stopSearchButton = nullptr;
     PathBreadcrumb *m_pathControl = nullptr;

@@ -162,8 +162,10 @@ void SearchResultsTableModel::sortList(int column, bool ascending)
                                      [](const SearchItem &item) { return std::string_view(item.fileName()); });
         break;
     case EnclosingFolderColumn:
-        sortByKeys<std::string_view>(list, ascending, [](const SearchItem &item) {
-            return std::string_view(item.enclosingFolderForSorting().bytes());
+        // By the folder's name as the column shows it; folders of the same name by their path.
+        sortByKeys<std::pair<std::string_view, std::string_view>>(list, ascending, [](const SearchItem &item) {
+            const BytePath &folder = item.enclosingFolderForSorting();
+            return std::pair{folder.fileName(), std::string_view(folder.bytes())};
         });
         break;
     case SizeColumn:
@@ -228,9 +230,8 @@ QString SearchResultsTableModel::dateText(const SearchItem &item)
 {
     const QDateTime &date = item.lastUsedDate();
     if (!date.isValid()) return QStringLiteral("Unknown");
-    // The calendar year ("yyyy"): a week-based year would put late-December dates into the
-    // next year. Fixed English AM/PM, as every other text of the table.
-    return QLocale::c().toString(date.toLocalTime(), QStringLiteral("yyyy-MM-dd hh:mm AP"));
+    // In the user's own form (the locale of the session: order, separators, 12 or 24 hours).
+    return QLocale().toString(date.toLocalTime(), QLocale::ShortFormat);
 }
 
 QString SearchResultsTableModel::nameToolTip(const SearchItem &item)

@@ -1,4 +1,5 @@
 #include "LinkButton.h"
+#include "FocusRing.h"
 
 #include <QEnterEvent>
 #include <QFontMetrics>
@@ -11,7 +12,7 @@ namespace lurkel {
 
 LinkButton::LinkButton(QWidget *parent) : QAbstractButton(parent)
 {
-    setFocusPolicy(Qt::NoFocus);
+    setFocusPolicy(Qt::TabFocus);
     setCursor(Qt::PointingHandCursor);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 }
@@ -62,6 +63,7 @@ void LinkButton::paintEvent(QPaintEvent *)
     const QRect area = rect().adjusted(1, 1, -1, -1);
     const QString shown = QFontMetrics(titleFont).elidedText(text(), Qt::ElideRight, area.width());
     painter.drawText(area, static_cast<int>(m_alignment) | Qt::TextSingleLine, shown);
+    paintFocusRing(painter, *this, 3.0);
 }
 
 void LinkButton::enterEvent(QEnterEvent *event)

@@ -7,7 +7,8 @@
 namespace lurkel {
 
 // A button that reads like a link: its title in the accent colour, underlined while the
-// mouse is over it, with the pointing-hand cursor. It never takes the keyboard focus.
+// mouse is over it, with the pointing-hand cursor. Tab gives it the focus (with a ring); a
+// click does not.
 class LinkButton : public QAbstractButton {
     Q_OBJECT
 

@@ -5,6 +5,7 @@
 #include "UiImages.h"
 
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPainter>
 
 #include <algorithm>
@@ -93,6 +94,15 @@ void PathBreadcrumb::rebuild()
     m_separators.clear();
     while (m_layout->count() > 0)
         delete m_layout->takeAt(0);
+    if (m_ellipsis == nullptr) {
+        auto *ellipsis = new QLabel(QStringLiteral("\u2026"), this);
+        ellipsis->setForegroundRole(QPalette::PlaceholderText);
+        ellipsis->setContentsMargins(4, 0, 4, 0);
+        ellipsis->setAccessibleName(tr("Folders left out"));
+        m_ellipsis = ellipsis;
+    }
+    m_ellipsis->hide();
+    m_ellipsis->setToolTip(m_path.displayString());
 
     // Split on "/" and rebuild every prefix without empty components, so "//home/ann/"
     // gives "/", "/home", "/home/ann".
@@ -121,6 +131,8 @@ void PathBreadcrumb::rebuild()
             auto *separator = new Separator(this);
             m_separators.push_back(separator);
             m_layout->addWidget(separator);
+            // The ellipsis stands after the first component and its chevron.
+            if (i == 1) m_layout->addWidget(m_ellipsis);
         }
         const bool root = i == 0 && m_path.isAbsolute();
         auto *button = new TrackingButton(root ? QStringLiteral("disk") : QStringLiteral("folder"), {}, {}, this);
@@ -140,7 +152,49 @@ void PathBreadcrumb::rebuild()
         last->setMinimumWidth(std::min(last->sizeHint().width(), 160));
     }
     m_layout->addStretch(1);
+    fitToWidth();
     updateGeometry();
+}
+
+void PathBreadcrumb::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    fitToWidth();
+}
+
+void PathBreadcrumb::fitToWidth()
+{
+    const int n = count();
+    if (n == 0) return;
+    const int spacing = m_layout->spacing();
+    const auto widthOf = [spacing](const QWidget *widget) { return widget->sizeHint().width() + spacing; };
+    const int chevron = m_separators.empty() ? 0 : widthOf(m_separators.front());
+    // Components 1..firstShown-1 are left out; the first and the last are always shown.
+    int used = widthOf(m_components.front().button);
+    int firstShown = 1;
+    int all = used;
+    for (int i = 1; i < n; ++i)
+        all += chevron + widthOf(m_components[static_cast<std::size_t>(i)].button);
+    if (all > width() && n > 2) {
+        used += chevron + widthOf(m_ellipsis);
+        firstShown = n - 1;
+        used += chevron + widthOf(m_components.back().button);
+        while (firstShown > 1) {
+            const int next = chevron + widthOf(m_components[static_cast<std::size_t>(firstShown - 1)].button);
+            // Leaving out only one folder saves nothing over the ellipsis: show it instead.
+            const int ellipsisCost = firstShown - 1 == 1 ? chevron + widthOf(m_ellipsis) : 0;
+            if (used + next - ellipsisCost > width()) break;
+            used += next;
+            --firstShown;
+        }
+    }
+    for (int i = 1; i < n; ++i) {
+        const bool shown = i >= firstShown;
+        m_components[static_cast<std::size_t>(i)].button->setVisible(shown);
+        // The chevron before a left-out folder goes with it, except the one after the first.
+        if (i >= 2) m_separators[static_cast<std::size_t>(i - 1)]->setVisible(shown || i == firstShown);
+    }
+    m_ellipsis->setVisible(firstShown > 1);
 }
 
 } // namespace lurkel

@@ -15,8 +15,10 @@ class TrackingButton;
 
 // A path bar: the folders of a path from the root down, each a button, with chevrons in
 // between. A click on a component reports that component's full path, as bytes, so a
-// folder whose name is not valid UTF-8 still names the right folder. Components give way
-// (their titles shorten) when the bar is narrower than the path.
+// folder whose name is not valid UTF-8 still names the right folder. When the bar is
+// narrower than the path, the folders in the middle give way to one "…" (its tool tip the
+// whole path): the first component and as many of the last ones as fit keep their names,
+// and the last one is always shown (its title shortened only when it alone is too wide).
 class PathBreadcrumb : public QWidget {
     Q_OBJECT
 
@@ -36,6 +38,11 @@ public:
     BytePath pathAt(int index) const;
     QString titleAt(int index) const;
     TrackingButton *buttonAt(int index) const;
+    // The "…" that stands for the folders left out; hidden when none is.
+    QWidget *ellipsis() const { return m_ellipsis; }
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
 
 Q_SIGNALS:
     void componentClicked(const lurkel::BytePath &path);
@@ -48,12 +55,15 @@ private:
     };
 
     void rebuild();
+    // Shows the components that fit the width, the rest as the ellipsis.
+    void fitToWidth();
 
     BytePath m_path;
     QString m_rootTitle;
     std::vector<Component> m_components;
     std::vector<QWidget *> m_separators;
     QHBoxLayout *m_layout = nullptr;
+    QWidget *m_ellipsis = nullptr;
 };
 
 } // namespace lurkel

@@ -1,5 +1,6 @@
 #include "TrackingButton.h"
 
+#include "FocusRing.h"
 #include "UiImages.h"
 
 #include <QEnterEvent>
@@ -15,7 +16,7 @@ namespace lurkel {
 TrackingButton::TrackingButton(QWidget *parent) : QAbstractButton(parent)
 {
     initUiResources();
-    setFocusPolicy(Qt::NoFocus);
+    setFocusPolicy(Qt::TabFocus);
     setAttribute(Qt::WA_Hover);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 }
@@ -153,6 +154,7 @@ void TrackingButton::paintEvent(QPaintEvent *)
         const QString shown = fontMetrics().elidedText(text(), Qt::ElideMiddle, content.width());
         painter.drawText(content, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, shown);
     }
+    paintFocusRing(painter, *this);
 }
 
 void TrackingButton::enterEvent(QEnterEvent *event)

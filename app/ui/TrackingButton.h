@@ -12,8 +12,9 @@ namespace lurkel {
 
 // A flat button that follows the mouse: it shows one image at rest, another while the
 // mouse is over it and a third while it is pressed (toolkit image names, see UiImages),
-// with an optional title beside the image. It never takes the keyboard focus, so a click
-// leaves the focus where the user had it.
+// with an optional title beside the image. It takes the keyboard focus from Tab only (and
+// shows a focus ring then), so a click leaves the focus where the user had it; Space
+// presses it.
 class TrackingButton : public QAbstractButton {
     Q_OBJECT
 

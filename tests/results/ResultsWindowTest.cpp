@@ -2,6 +2,7 @@
 // temporary home and the real file-manager scripts.
 #include "Fixtures.h"
 #include "FolderGate.h"
+#include "KeyboardReach.h"
 #include "ResultsWindowTestSupport.h"
 
 #include "DesktopWorkspace.h"
@@ -27,13 +28,16 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace lurkel::test {
@@ -176,6 +180,10 @@ TEST(ResultsWindow, EveryKeyReachesItsAction)
     EXPECT_TRUE(h.quickLook.isPreviewPanelVisible());
     ASSERT_EQ(h.quickLook.fileQLItems().size(), 1u);
     EXPECT_EQ(h.quickLook.fileQLItems().front()->mfilePath(), alpha);
+    h.selectNames({"keys-beta\xff.txt"}); // the open preview follows the selection
+    EXPECT_TRUE(h.quickLook.isPreviewPanelVisible());
+    ASSERT_EQ(h.quickLook.fileQLItems().size(), 1u);
+    EXPECT_EQ(h.quickLook.fileQLItems().front()->mfilePath(), beta);
     pressKey(h, Qt::Key_Space);
     EXPECT_FALSE(h.quickLook.isPreviewPanelVisible());
 
@@ -231,6 +239,20 @@ TEST(ResultsWindow, EveryKeyReachesItsAction)
     EXPECT_EQ(h.shownNames().size(), 3u);
 }
 
+TEST(ResultsWindow, EveryControlIsNamedAndWithinTabAndCtrlFFindsTheField)
+{
+    ResultsHarness h;
+    h.makeFile("K/reach-1.txt");
+    h.search(QStringLiteral("reach"), h.home);
+    h.selectNames({"reach-1.txt"});
+    ASSERT_TRUE(QTest::qWaitForWindowActive(h.window.get()));
+    EXPECT_EQ(unnamedControls(h.window.get()), std::vector<std::string>{});
+    EXPECT_EQ(unreachableByTab(h.window.get()), std::vector<std::string>{});
+    h.window->tableView()->setFocus();
+    QTest::keyClick(h.window->tableView(), Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::focusWidget(), h.window->searchBar());
+}
+
 TEST(ResultsWindow, SortsPerKeyThenFilteringGoesBackToReportOrderKeepingTheSelection)
 {
     ResultsHarness h;
@@ -271,6 +293,49 @@ TEST(ResultsWindow, SortsPerKeyThenFilteringGoesBackToReportOrderKeepingTheSelec
     std::sort(selected.begin(), selected.end());
     EXPECT_EQ(selected, (Names{"sortme-a.txt", "sortme-folder"}));
     EXPECT_TRUE(h.window->copyActionButton()->isEnabled());
+
+    // The pop-up names and marks the choice in force.
+    QToolButton *popup = h.window->filterHiddenPopupButton();
+    EXPECT_EQ(popup->text(), QStringLiteral("Regular files only"));
+    QStringList checked;
+    for (QAction *action : popup->menu()->actions())
+        if (action->isChecked()) checked << action->text();
+    EXPECT_EQ(checked, QStringList{QStringLiteral("Regular files only")});
+
+    // Everything found, nothing shown: the empty table says why, and the buttons keep their place.
+    const QPoint trashAt = h.window->deleteActionButton()->mapTo(h.window.get(), QPoint());
+    QTest::mouseClick(h.window->filterButton(kSearchCategoryRegular), Qt::LeftButton);
+    EXPECT_EQ(h.window->tableView()->model()->rowCount(), 0);
+    EXPECT_TRUE(h.window->emptyTableMessage()->isVisible());
+    EXPECT_EQ(h.window->emptyTableMessage()->text(), QStringLiteral("5 items found, all left out by the filter above"));
+    EXPECT_EQ(popup->text(), QStringLiteral("Custom filter"));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(h.window->deleteActionButton()->mapTo(h.window.get(), QPoint()), trashAt);
+    QTest::mouseClick(h.window->filterButton(kSearchCategoryRegular), Qt::LeftButton);
+    EXPECT_FALSE(h.window->emptyTableMessage()->isVisible());
+
+    // The Folder column sorts by the name it shows, then by the whole path.
+    for (const char *path : {"zz/alpha/foldsort-1", "aa/beta/foldsort-2", "mm/alpha/foldsort-3"})
+        h.makeFile(path);
+    const qint64 march5 = QDateTime(QDate(2024, 3, 5), QTime(14, 7)).toSecsSinceEpoch();
+    const timespec times[2] = {{march5, 0}, {march5, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, (h.home / "zz/alpha/foldsort-1").c_str(), times, 0), 0);
+    h.search(QStringLiteral("foldsort"), h.home);
+    // Dates in the user's own form.
+    QAbstractItemModel *model = h.window->tableView()->model();
+    const QModelIndex date = model->index(h.rowOf("foldsort-1"), SearchResultsTableModel::DateColumn);
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    EXPECT_EQ(model->data(date).toString(), QStringLiteral("05.03.24 14:07"));
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    const QString us = model->data(date).toString();
+    EXPECT_TRUE(us.startsWith(QStringLiteral("3/5/24 2:07")) && us.endsWith(QStringLiteral("PM"))) << us.toStdString();
+    QLocale::setDefault(QLocale::system());
+    clickHeader(h, SearchResultsTableModel::EnclosingFolderColumn);
+    const Names ascending{"foldsort-3", "foldsort-1", "foldsort-2"};
+    const Names descending{ascending.rbegin(), ascending.rend()};
+    EXPECT_EQ(h.shownNames(), h.window->tableView()->horizontalHeader()->sortIndicatorOrder() == Qt::AscendingOrder
+                                  ? ascending
+                                  : descending);
 }
 
 TEST(ResultsWindow, HiddenFilesFoundSheetAndItsSuppressionForAStoppedSearch)

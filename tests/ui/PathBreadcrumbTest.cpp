@@ -43,6 +43,38 @@ TEST(PathBreadcrumb, OneComponentPerFolderFromTheRoot)
     EXPECT_EQ(bar.titleAt(0), QStringLiteral("System"));
 }
 
+TEST(PathBreadcrumb, ADeepPathLeavesOutTheMiddleAndKeepsTheLastNames)
+{
+    PathBreadcrumb bar;
+    std::string deep;
+    for (int i = 0; i < 30; ++i)
+        deep += "/folder-" + std::to_string(i);
+    bar.setPath(BytePath(deep));
+    bar.resize(500, 30);
+    bar.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&bar));
+    ASSERT_EQ(bar.count(), 31);
+    EXPECT_TRUE(bar.ellipsis()->isVisible());
+    EXPECT_TRUE(bar.buttonAt(0)->isVisible());
+    int shownFromEnd = 0;
+    for (int i = 30; i > 0 && bar.buttonAt(i)->isVisible(); --i) {
+        ++shownFromEnd;
+        EXPECT_GE(bar.buttonAt(i)->width(), bar.buttonAt(i)->sizeHint().width()) << "name cut: " << i;
+    }
+    EXPECT_GE(shownFromEnd, 2);
+    EXPECT_FALSE(bar.buttonAt(1)->isVisible());
+    int right = 0;
+    for (int i = 0; i <= 30; ++i)
+        if (bar.buttonAt(i)->isVisible()) right = std::max(right, bar.buttonAt(i)->geometry().right());
+    EXPECT_LE(right, bar.width());
+
+    bar.resize(4000, 30); // room for all
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(bar.ellipsis()->isVisible());
+    for (int i = 0; i <= 30; ++i)
+        EXPECT_TRUE(bar.buttonAt(i)->isVisible()) << i;
+}
+
 TEST(PathBreadcrumb, AClickReportsTheComponentsExactBytes)
 {
     PathBreadcrumb bar;

@@ -127,6 +127,14 @@ PanelWindow::PanelWindow(PanelWindowServices services, QWidget *parent)
     memoryUsageTitle->setText(PanelWindowStrings::memoryUsage());
     m_pBtnFree->setTitle(PanelWindowStrings::cleanButtonStateReadyForCleanUp());
     openDetailedViewButtonTitle->setText(PanelWindowStrings::expandSystemUsageButton());
+    // What screen readers announce for the controls that show a picture, or whose title
+    // stands beside them.
+    m_closeButton->setAccessibleName(tr("Close"));
+    m_preferencesButton->setAccessibleName(tr("Preferences"));
+    m_preferencesButton->setToolTip(tr("Preferences"));
+    showHiddenFilesLabel->setBuddy(m_showHiddenControl);
+    m_searchBar->setAccessibleName(PanelWindowStrings::hiddenFilesSearchFieldTitle());
+    openDetailedViewButton->setAccessibleName(PanelWindowStrings::expandSystemUsageButton());
     updateWindowFrameAndItems();
     applyTheme();
 }

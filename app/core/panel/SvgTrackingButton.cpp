@@ -1,4 +1,5 @@
 #include "SvgTrackingButton.h"
+#include "FocusRing.h"
 
 #include "PanelImages.h"
 
@@ -70,6 +71,7 @@ void SvgTrackingButton::paintEvent(QPaintEvent *)
     painter.drawPixmap(QPoint(0, 0), PanelImages::pixmap(currentImage(), size(), devicePixelRatioF()));
     paintOverImage(painter);
     drawTitle(painter);
+    paintFocusRing(painter, *this, height() / 2.0);
 }
 
 void SvgTrackingButton::paintOverImage(QPainter &) {}

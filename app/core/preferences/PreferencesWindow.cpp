@@ -6,6 +6,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEvent>
 #include <QFormLayout>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -98,8 +99,8 @@ PreferencesWindow::PreferencesWindow(QWidget *parent)
     m_desc->setWordWrap(true);
     m_desc->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_desc->setForegroundRole(QPalette::PlaceholderText);
-    // Room for two lines, as long as the descriptions get at this width: the window keeps its
-    // height as the text changes.
+    // Room for two lines at least, so that the window rarely changes height as the text
+    // changes; a longer text (another font, a larger one) makes the window grow to fit it.
     m_desc->setMinimumHeight(2 * m_desc->fontMetrics().lineSpacing());
 
     auto *root = new QVBoxLayout(this);
@@ -153,6 +154,12 @@ PreferencesWindow::PreferencesWindow(QWidget *parent)
     resize(kWidth, heightForWidth(kWidth));
 }
 
+void PreferencesWindow::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) fitHeightToContents();
+}
+
 double PreferencesWindow::usageLimit() const
 {
     return m_memUsage->value() / 100.0;
@@ -175,6 +182,17 @@ void PreferencesWindow::setAutoFreeControlsEnabled(bool enabled)
 void PreferencesWindow::setPrefDescText(const QString &text)
 {
     m_desc->setText(text);
+    fitHeightToContents();
+}
+
+void PreferencesWindow::fitHeightToContents()
+{
+    // A window's layout does not ask for more height when a word-wrapped label needs
+    // another line: it is resized here, to what its width needs.
+    if (layout() == nullptr) return;
+    layout()->activate();
+    const int needed = heightForWidth(width());
+    if (needed > 0 && needed != height()) resize(width(), needed);
 }
 
 void PreferencesWindow::blink()

@@ -70,8 +70,11 @@ Q_SIGNALS:
 
 protected:
     void hideEvent(QHideEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
+    void fitHeightToContents();
+
     QCheckBox *m_autoStart;
     QCheckBox *m_finderIntegration;
     OnOffSwitch *m_forceSwitch;

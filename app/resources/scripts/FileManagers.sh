@@ -1,45 +1,50 @@
-#-- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -
-#The file - manager functions of Lurkel's visibility scripts. The build copies this text
-#into each script that uses it, so that an installed script stands on its own.
+# ---------------------------------------------------------------------------------------
+# The file-manager functions of Lurkel's visibility scripts. The build copies this text
+# into each script that uses it, so that an installed script stands on its own.
 #
-#A file manager counts as present when its program is on PATH.The state that is read is
-#the show - hidden preference of the user's default file manager (xdg-mime), else of the
-#first present one in the order of LK_ALL; a change is written to every present one, so
-#that they never drift apart.The GTK file - chooser keys are written too wherever their
-#schema is installed(file dialogs follow them; they are Nautilus's own setting).
+# A file manager counts as present when its program is on PATH. The state that is read is
+# the show-hidden preference of the user's default file manager (xdg-mime), else of the
+# first present one in the order of LK_ALL; a change is written to every present one, so
+# that they never drift apart. The GTK file-chooser keys are written too wherever their
+# schema is installed (file dialogs follow them; they are Nautilus's own setting).
 #
-#Functions talk through global variables named lk_ *(POSIX sh has no locals); those that
-#answer a value print it, and are called in $(...).
-#-- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -
+# Functions talk through global variables named lk_* (POSIX sh has no locals); those that
+# answer a value print it, and are called in $(...).
+# ---------------------------------------------------------------------------------------
 
-LK_ALL = 'nautilus nemo caja thunar dolphin pcmanfm-qt pcmanfm'
-#Open windows of these do not follow a changed preference : the relaunch variants quit
-#and start them again.
-#shellcheck disable = SC2034 #not every script relaunches
-    LK_NOT_LIVE = 'nemo caja thunar dolphin pcmanfm-qt pcmanfm'
-#These write their whole configuration back when they save or quit, which would undo a
-#change made while they run : they are quit before the write even by the plain switch.
-#shellcheck disable = SC2034 #used by the plain switch only
-    LK_OVERWRITING = 'pcmanfm-qt pcmanfm'
+LK_ALL='nautilus nemo caja thunar dolphin pcmanfm-qt pcmanfm'
+# Open windows of these do not follow a changed preference: the relaunch variants quit
+# and start them again.
+# shellcheck disable=SC2034 # not every script relaunches
+LK_NOT_LIVE='nemo caja thunar dolphin pcmanfm-qt pcmanfm'
+# These write their whole configuration back when they save or quit, which would undo a
+# change made while they run: they are quit before the write even by the plain switch.
+# shellcheck disable=SC2034 # used by the plain switch only
+LK_OVERWRITING='pcmanfm-qt pcmanfm'
 
-    LK_GTK4 = org.gtk.gtk4.Settings.FileChooser LK_GTK3 = org.gtk.Settings.FileChooser LK_NEMO =
-        org.nemo.preferences LK_CAJA = org.mate.caja.preferences
+LK_GTK4=org.gtk.gtk4.Settings.FileChooser
+LK_GTK3=org.gtk.Settings.FileChooser
+LK_NEMO=org.nemo.preferences
+LK_CAJA=org.mate.caja.preferences
 
-                                           lk_name = ${0##* / } lk_name = ${lk_name %.scpt}
+lk_name=${0##*/}
+lk_name=${lk_name%.scpt}
 
-lk_fail(){printf '%s: %s\n' "$lk_name"
-                            "$*" > &2}
+lk_fail() {
+	printf '%s: %s\n' "$lk_name" "$*" >&2
+}
 
-lk_have(){command - v "$1" > / dev / null 2 > &1}
+lk_have() {
+	command -v "$1" >/dev/null 2>&1
+}
 
-#lk_in WORD LIST : the word is one of the blank - separated list.
-lk_in()
-{
-        case " $2 " in *" $1 "*) return 0 ;; esac
+# lk_in WORD LIST: the word is one of the blank-separated list.
+lk_in() {
+	case " $2 " in *" $1 "*) return 0 ;; esac
 	return 1
 }
 
-#Runs a program with a time limit where timeout(1) exists.
+# Runs a program with a time limit where timeout(1) exists.
 lk_limited() {
 	if lk_have timeout; then
 		timeout "$@"
@@ -53,7 +58,7 @@ lk_nap() {
 	sleep 0.1 2>/dev/null || sleep 1
 }
 
-#The XDG base folders(relative values do not count).
+# The XDG base folders (relative values do not count).
 case ${XDG_CONFIG_HOME-} in
 /*) LK_CONFIG_HOME=$XDG_CONFIG_HOME ;;
 *) LK_CONFIG_HOME=$HOME/.config ;;
@@ -396,7 +401,7 @@ lk_profile() {
 	printf '%s\n' "$lk_prof"
 }
 
-#lk_pcmanfm_conf FM : its settings file, relative to the configuration folders.
+# lk_pcmanfm_conf FM: its settings file, relative to the configuration folders.
 lk_pcmanfm_conf() {
 	case $1 in
 	pcmanfm-qt) printf '%s\n' "pcmanfm-qt/$(lk_profile pcmanfm-qt)/settings.conf" ;;
@@ -404,9 +409,9 @@ lk_pcmanfm_conf() {
 	esac
 }
 
-#-- - one file manager -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- --
+# --- one file manager ----------------------------------------------------------------
 
-#lk_read FM : prints 1 when it shows hidden files, 0 when not .
+# lk_read FM: prints 1 when it shows hidden files, 0 when not.
 lk_read() {
 	case $1 in
 	nautilus)
@@ -435,7 +440,7 @@ lk_read() {
 	esac
 }
 
-#lk_write FM 1 | 0
+# lk_write FM 1|0
 lk_write() {
 	if [ "$2" = 1 ]; then lk_b=true; else lk_b=false; fi
 	case $1 in
@@ -461,9 +466,9 @@ lk_write() {
 	esac
 }
 
-#-- - running instances -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -
+# --- running instances ---------------------------------------------------------------
 
-#lk_alive PID... : one of them still runs(a zombie has ended).
+# lk_alive PID...: one of them still runs (a zombie has ended).
 lk_alive() {
 	for lk_p; do
 		lk_stat=
@@ -475,10 +480,10 @@ lk_alive() {
 	return 1
 }
 
-#The display a program shows its windows on : "DISPLAY|WAYLAND_DISPLAY"(empty when unset).
+# The display a program shows its windows on: "DISPLAY|WAYLAND_DISPLAY" (empty when unset).
 LK_OUR_DISPLAY="${DISPLAY-}|${WAYLAND_DISPLAY-}"
 
-#lk_display_of PID : the same for a running process, from the environment it started with.
+# lk_display_of PID: the same for a running process, from the environment it started with.
 lk_display_of() {
 	tr '\0' '\n' 2>/dev/null <"/proc/$1/environ" | awk '
 		/^DISPLAY=/ { d = substr($0, 9) }
@@ -486,8 +491,8 @@ lk_display_of() {
 		END { print d "|" w }'
 }
 
-#lk_running FM : the process ids of this user's running instances on our display, one a
-#line(the file managers of another session of the same user are not ours to restart).
+# lk_running FM: the process ids of this user's running instances on our display, one a
+# line (the file managers of another session of the same user are not ours to restart).
 lk_running() {
 	for lk_proc in /proc/[0-9]*; do
 		[ -O "$lk_proc" ] || continue
@@ -500,7 +505,7 @@ lk_running() {
 	done
 }
 
-#lk_wait_gone TENTHS PID... : waits until none of them runs, at most TENTHS tenths of a second.
+# lk_wait_gone TENTHS PID...: waits until none of them runs, at most TENTHS tenths of a second.
 lk_wait_gone() {
 	lk_n=$1
 	shift
@@ -511,8 +516,8 @@ lk_wait_gone() {
 	done
 }
 
-#lk_quit FM PID... : asks the file manager to quit(its own quit option, or SIGTERM where it
-#has none) and waits for the processes to end.
+# lk_quit FM PID...: asks the file manager to quit (its own quit option, or SIGTERM where it
+# has none) and waits for the processes to end.
 lk_quit() {
 	lk_qfm=$1
 	shift
@@ -527,9 +532,9 @@ lk_quit() {
 	return 1
 }
 
-#lk_restart FM CMDLINE - FILE : starts the file manager again, detached, with the arguments
-#its earlier instance had(the saved / proc / PID / cmdline; the program, or an interpreter and
-#the program, come first in it).
+# lk_restart FM CMDLINE-FILE: starts the file manager again, detached, with the arguments
+# its earlier instance had (the saved /proc/PID/cmdline; the program, or an interpreter and
+# the program, come first in it).
 lk_restart() {
 	xargs -0 /bin/sh -c '
 		fm=$1
@@ -551,11 +556,10 @@ lk_restart() {
 	' lurkel-relaunch "$1" <"$2"
 }
 
-#-- -                                                                                                                  \
-    the whole switch -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- --
+# --- the whole switch ------------------------------------------------------------------
 
-#lk_apply 1 | 0 RELAUNCH : sets every present file manager to the state; those of the
-#RELAUNCH list that run are quit before the write and started again after it.
+# lk_apply 1|0 RELAUNCH: sets every present file manager to the state; those of the
+# RELAUNCH list that run are quit before the write and started again after it.
 lk_apply() {
 	lk_target=$1
 	lk_relaunch=$2
@@ -571,7 +575,7 @@ lk_apply() {
 		for lk_pid in $lk_pids; do
 			cat "/proc/$lk_pid/cmdline" >"$lk_saved/$lk_fm.$lk_pid" 2>/dev/null || rm -f -- "$lk_saved/$lk_fm.$lk_pid"
 		done
-#shellcheck disable = SC2086 #process ids, one word each
+		# shellcheck disable=SC2086 # process ids, one word each
 		if ! lk_quit "$lk_fm" $lk_pids; then
 			lk_status=1
 			for lk_pid in $lk_pids; do rm -f -- "$lk_saved/$lk_fm.$lk_pid"; done
@@ -594,4 +598,4 @@ lk_apply() {
 	rm -rf -- "$lk_saved"
 	return "$lk_status"
 }
-#-- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -
+# ---------------------------------------------------------------------------------------

@@ -7,6 +7,7 @@
 #include "FakeScripts.h"
 #include "Fixtures.h"
 #include "HiddenManager.h"
+#include "KeyboardReach.h"
 #include "LevelIndicator.h"
 #include "MacOSVersion.h"
 #include "ManualClock.h"
@@ -334,6 +335,19 @@ TEST_F(PanelWindowTest, TheMemorySectionShowsTheControllersFiguresAndTheCleanedS
     EXPECT_EQ(panel->subtitleText(), used);
     clock.advance(PanelWindow::kCleanedSubtitleMs);
     EXPECT_EQ(panel->subtitleText(), used);
+}
+
+TEST_F(PanelWindowTest, EveryControlIsNamedAndWithinTabAndEscapeCloses)
+{
+    make();
+    openExpanded();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(panel.get()));
+    EXPECT_EQ(unnamedControls(panel.get()), std::vector<std::string>{});
+    EXPECT_EQ(unreachableByTab(panel.get()), std::vector<std::string>{});
+    // Escape closes it from whichever control has the focus, the search field included.
+    panel->findChild<QLineEdit *>(QStringLiteral("searchBar"))->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    EXPECT_FALSE(panel->isVisible());
 }
 
 TEST_F(PanelWindowTest, ALockedPanelClosesWhenTheApplicationLosesTheFocus)

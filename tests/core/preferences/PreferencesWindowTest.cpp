@@ -2,12 +2,14 @@
 // actions, nothing from values set in code, and the blink.
 #include "PreferencesWindow.h"
 
+#include "KeyboardReach.h"
 #include "OnOffSwitch.h"
 
 #include "QtPrinters.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QStyle>
@@ -145,6 +147,32 @@ TEST(PreferencesWindow, SignalsTheUsersActionsOnlyAndDisablesTheAutoFreeControls
     window.setAutoFreeControlsEnabled(true);
     EXPECT_TRUE(slider->isEnabled());
     EXPECT_TRUE(window.pupPrefFreq()->isEnabled());
+}
+
+TEST(PreferencesWindow, EveryControlIsNamedAndWithinTab)
+{
+    PreferencesWindow window;
+    window.btnPrefAutoStart()->setText(QStringLiteral("Launch Lurkel at login"));
+    window.setAutoFreeControlsEnabled(true);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    EXPECT_EQ(test::unnamedControls(&window), std::vector<std::string>{});
+    EXPECT_EQ(test::unreachableByTab(&window), std::vector<std::string>{});
+}
+
+TEST(PreferencesWindow, TheLongestFootnoteShowsWhole)
+{
+    PreferencesWindow window;
+    window.show();
+    const int before = window.height();
+    window.setPrefDescText(QStringLiteral("*Free up automatically every 4 hours if memory is used on 56% and if CPU "
+                                          "usage is less than 20%. And a sentence more, as a longer translation "
+                                          "might need, to take a third and a fourth line."));
+    QLabel *desc = window.txtPrefDesc();
+    QCoreApplication::processEvents();
+    EXPECT_GT(window.height(), before);
+    EXPECT_GE(desc->height(), desc->heightForWidth(desc->width()));
+    EXPECT_LE(desc->geometry().bottom(), window.rect().bottom());
 }
 
 TEST(PreferencesWindow, BlinksOnlyWithADurationAndNeverStaysFaded)
