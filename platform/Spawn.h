@@ -4,8 +4,10 @@
 #include "PosixFile.h"
 
 #include <atomic>
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -40,6 +42,9 @@ struct SpawnRequest {
     std::optional<std::string> workingDirectory{};
     // Written to the child's standard input, which is then closed.
     std::string standardInput{};
+    // Called on the running thread each time output arrives (a sign that the child works),
+    // with what arrived on standard output (empty when it came on standard error).
+    std::function<void(std::string_view standardOutput)> onOutput{};
 };
 
 struct SpawnResult {

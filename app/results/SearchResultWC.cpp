@@ -120,6 +120,9 @@ SearchResultWC::SearchResultWC(const SearchResultServices &services, QWidget *pa
     m_operations = new ResultFileOperations(this, operations, this);
     connect(m_operations, &ResultFileOperations::actionSucceeded, this,
             &SearchResultWC::updateSearchResultsAfterAction);
+    connect(m_operations, &ResultFileOperations::operationProgress, this, &SearchResultWC::operationProgressed);
+    connect(m_operations, &ResultFileOperations::actionFinished, this, &SearchResultWC::operationEnded);
+    connect(m_operations, &ResultFileOperations::notice, this, &SearchResultWC::showStatusNotice);
 
     buildWindow();
     registerObservers();
@@ -749,7 +752,40 @@ void SearchResultWC::showMissingFolderSheet(const BytePath &folder)
 
 void SearchResultWC::stopSearchButtonPressed()
 {
+    // The button stops what it shows: a copy, move or Trash under way, else the search.
+    if (m_operations->runningCount() > 0) {
+        m_operations->cancelRunningOperation();
+        return;
+    }
     m_manager->cancelSearchByButton();
+}
+
+void SearchResultWC::operationProgressed(int action, std::size_t reported, std::size_t total)
+{
+    if (m_isSearchOn) return; // the search's counter keeps the status area
+    m_searchStatLabel->setText(ResultFileOperations::progressText(action, reported, total));
+    m_searchStatView->show();
+    m_searchIndicator->show();
+    m_searchIndicator->startAnimation();
+    m_stopSearchButton->show();
+    m_stopSearchButton->setEnabled(true);
+}
+
+void SearchResultWC::operationEnded()
+{
+    if (m_isSearchOn || m_operations->runningCount() > 0) return;
+    m_searchIndicator->stopAnimation();
+    m_searchIndicator->hide();
+    m_searchStatView->hide();
+    m_stopSearchButton->hide();
+    m_stopSearchButton->setEnabled(false);
+}
+
+void SearchResultWC::showStatusNotice(const QString &notice)
+{
+    m_nothingFoundStatLabel->setText(notice);
+    m_nothingFoundStatLabel->setToolTip(notice);
+    m_nothingFoundStatLabel->setVisible(!notice.isEmpty());
 }
 
 void SearchResultWC::searchFieldEditingEnded()
@@ -1090,8 +1126,9 @@ SearchItemList SearchResultWC::itemsActedOn() const
 
 bool SearchResultWC::actionsBlocked() const
 {
-    // Copy, move and Trash wait for the search to end, whichever way they are asked for.
-    return m_isSearchOn;
+    // Copy, move and Trash wait for the search, and for the one before them, to end,
+    // whichever way they are asked for.
+    return m_isSearchOn || m_operations->runningCount() > 0;
 }
 
 void SearchResultWC::menuWillOpen(int row, const QPoint &globalPosition)

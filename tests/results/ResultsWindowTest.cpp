@@ -8,6 +8,7 @@
 #include "FileNameCellView.h"
 #include "MyTableView.h"
 #include "PathBreadcrumb.h"
+#include "PosixFile.h"
 #include "ProgressSpinner.h"
 #include "QtPrinters.h"
 #include "ResultFileOperations.h"
@@ -33,6 +34,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <set>
 #include <sys/stat.h>
 
 namespace lurkel::test {
@@ -685,6 +688,46 @@ TEST(ResultsEndToEnd, CopyIntoAFolderHoldingTheSameNameKeepsBothFiles)
     EXPECT_EQ(readFile(archive / "quarterly report 2.txt"), "the new draft");
     EXPECT_EQ(readFile(h.home / "Drafts/quarterly report.txt"), "the new draft");
     EXPECT_EQ(h.shownNames().size(), 2u);
+}
+
+TEST(ResultsEndToEnd, ThirtyThousandSelectedResultsGoToTheTrashThroughTheWindow)
+{
+    // 30,000 paths of 75 bytes: well over what one argument vector may hold.
+    constexpr std::size_t kCount = 30000;
+    ResultsHarness h;
+    const BytePath folder = h.makeFolder("Bulk");
+    const std::size_t nameLength = 75 - folder.bytes().size() - 1;
+    ASSERT_GT(nameLength, 16u);
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < kCount; ++i) {
+        std::string name = "bulk-" + std::to_string(100000 + i);
+        name.resize(nameLength, 'x');
+        const UniqueFd fd(::open((folder / name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+        ASSERT_TRUE(fd.valid()) << name;
+        names.push_back(std::move(name));
+    }
+    h.search(QStringLiteral("bulk-"), folder);
+    ASSERT_EQ(h.window->tableModel()->rowCount(), int(kCount));
+    Settings(*h.defaults).saveBoolValueForKey(true, SettingsKeys::kDontShowDeleteAlertDialog);
+    QSignalSpy finished(h.window->fileOperations(), &ResultFileOperations::actionFinished);
+
+    h.window->tableView()->setFocus();
+    pressKey(h, Qt::Key_A, Qt::ControlModifier);
+    ASSERT_EQ(h.window->selectedItemsIndexSet().size(), kCount);
+    pressKey(h, Qt::Key_Delete);
+    ASSERT_TRUE(waitUntil([&] { return finished.size() == 1; }, 300000));
+    EXPECT_TRUE(finished.at(0).at(1).toBool());
+    EXPECT_EQ(h.window->tableModel()->rowCount(), 0);
+
+    const BytePath trash = Trash::homeTrash();
+    std::set<std::string> trashed = namesIn(trash / "files"), infos = namesIn(trash / "info");
+    EXPECT_EQ(trashed.size(), kCount);
+    EXPECT_EQ(infos.size(), kCount);
+    for (const std::string &name : names) {
+        EXPECT_EQ(trashed.count(name), 1u) << name;
+        EXPECT_EQ(infos.count(name + ".trashinfo"), 1u) << name;
+    }
+    EXPECT_TRUE(namesIn(folder).empty());
 }
 
 } // namespace

@@ -284,11 +284,57 @@ void ScriptsManager::execute(const QString &name, std::vector<std::string> argum
             }
         };
     }
-    runInstalledScript(path, std::move(arguments), std::move(completion), std::move(onEnd));
+    ScriptRunOptions options;
+    options.timeLimitMs = kScriptTimeLimitMs;
+    runInstalledScript(path, std::move(arguments), std::move(options), std::move(completion), std::move(onEnd));
 }
 
+QString ScriptsManager::timeoutDescription(const BytePath &path, const ScriptRunOptions &options)
+{
+    const QString name = BytePath(path.fileName()).displayString();
+    const QString seconds = QString::number(static_cast<double>(options.timeLimitMs) / 1000.0);
+    if (options.outputRestartsLimit) {
+        return QStringLiteral("The script %1 reported nothing for %2 s and was stopped.").arg(name, seconds);
+    }
+    return QStringLiteral("The script %1 did not end within %2 s and was stopped.").arg(name, seconds);
+}
+
+namespace {
+
+// The time limit of one run: a timer on the clock (main thread) that stops the run through
+// its stop switch. Output may start it again.
+struct RunWatch {
+    Clock *clock = nullptr;
+    std::int64_t limitMs = 0;
+    std::shared_ptr<SpawnCancel> cancel;
+    std::atomic<bool> timedOut{false};
+    std::atomic<bool> ended{false};
+    std::atomic<bool> restartQueued{false};
+    Clock::TimerId timer = 0; // main thread only
+
+    void arm(const std::shared_ptr<RunWatch> &self)
+    {
+        std::weak_ptr<RunWatch> weak = self;
+        timer = clock->schedule(limitMs, [weak]() {
+            const std::shared_ptr<RunWatch> due = weak.lock();
+            if (!due || due->ended.load()) return;
+            due->timer = 0;
+            due->timedOut.store(true);
+            due->cancel->cancel();
+        });
+    }
+    void disarm()
+    {
+        if (timer != 0) clock->cancel(timer);
+        timer = 0;
+    }
+};
+
+} // namespace
+
 void ScriptsManager::runInstalledScript(const BytePath &path, std::vector<std::string> arguments,
-                                        ScriptCompletion completion, std::function<void()> onEnd)
+                                        ScriptRunOptions options, ScriptRunCompletion completion,
+                                        std::function<void()> onEnd)
 {
     SpawnRequest request;
     request.argv.reserve(arguments.size() + 2);
@@ -299,25 +345,82 @@ void ScriptsManager::runInstalledScript(const BytePath &path, std::vector<std::s
     request.environment.emplace_back(kLurkelctlVariable, m_lurkelctl.bytes());
     // Whatever the script starts (a relaunched file manager) must not keep a folder of ours busy.
     request.workingDirectory = std::string("/");
+    request.standardInput = std::move(options.standardInput);
 
-    m_pool.start([path, request = std::move(request), completion = std::move(completion), onEnd = std::move(onEnd)]() {
-        std::optional<ScriptResult> result;
-        std::optional<Error> error = checkScriptCanBeTrusted(path);
-        if (!error) {
-            const SpawnResult run = Spawn::run(request);
-            if (run.succeeded()) {
-                result = splitLines(run.standardOutput);
-            } else {
-                error = run.error ? *run.error : Error::app(run.failureDescription());
+    auto watch = std::make_shared<RunWatch>();
+    watch->clock = &clock();
+    watch->limitMs = options.timeLimitMs;
+    watch->cancel = options.cancel ? options.cancel : std::make_shared<SpawnCancel>();
+    std::function<void()> restartLimit;
+    if (watch->limitMs > 0) {
+        watch->arm(watch);
+        if (options.outputRestartsLimit) {
+            std::weak_ptr<RunWatch> weak = watch;
+            restartLimit = [weak]() {
+                const std::shared_ptr<RunWatch> running = weak.lock();
+                if (!running || running->restartQueued.exchange(true)) return;
+                MainQueue::async([weak]() {
+                    const std::shared_ptr<RunWatch> reported = weak.lock();
+                    if (!reported) return;
+                    reported->restartQueued.store(false);
+                    if (reported->ended.load() || reported->timedOut.load()) return;
+                    reported->disarm();
+                    reported->arm(reported);
+                });
+            };
+        }
+    }
+    if (restartLimit || options.onOutput) {
+        request.onOutput = [restartLimit = std::move(restartLimit),
+                            onOutput = std::move(options.onOutput)](std::string_view standardOutput) {
+            if (restartLimit) restartLimit();
+            if (onOutput && !standardOutput.empty()) onOutput(standardOutput);
+        };
+    }
+    const QString timeoutText = timeoutDescription(path, options);
+
+    m_pool.start([path, request = std::move(request), watch, timeoutText, completion = std::move(completion),
+                  onEnd = std::move(onEnd)]() {
+        ScriptRunEnd end;
+        end.error = checkScriptCanBeTrusted(path);
+        if (!end.error) {
+            SpawnResult run = Spawn::run(request, watch->cancel.get());
+            end.standardOutput = std::move(run.standardOutput);
+            if (watch->timedOut.load()) {
+                end.timedOut = true;
+                end.error = Error::app(timeoutText);
+            } else if (run.cancelled) {
+                end.cancelled = true;
+                end.error = Error::posix(ECANCELED, BytePath(path.fileName()).displayString());
+            } else if (!run.succeeded()) {
+                end.error = run.error ? *run.error : Error::app(run.failureDescription());
             }
         }
-        if (error) logFailure(lcVisibility, std::string(path.fileName()).c_str(), *error);
+        watch->ended.store(true);
+        if (end.error) logFailure(lcVisibility, std::string(path.fileName()).c_str(), *end.error);
         if (onEnd) onEnd();
-        if (completion) {
-            MainQueue::async(
-                [completion, result = std::move(result), error = std::move(error)]() { completion(result, error); });
-        }
+        MainQueue::async([watch, completion, end = std::move(end)]() {
+            watch->disarm();
+            if (completion) completion(end);
+        });
     });
+}
+
+void ScriptsManager::runInstalledScript(const BytePath &path, std::vector<std::string> arguments,
+                                        ScriptRunOptions options, ScriptCompletion completion,
+                                        std::function<void()> onEnd)
+{
+    ScriptRunCompletion lines;
+    if (completion) {
+        lines = [completion = std::move(completion)](const ScriptRunEnd &end) {
+            if (end.error) {
+                completion(std::nullopt, end.error);
+            } else {
+                completion(splitLines(end.standardOutput), std::nullopt);
+            }
+        };
+    }
+    runInstalledScript(path, std::move(arguments), std::move(options), std::move(lines), std::move(onEnd));
 }
 
 void ScriptsManager::waitForRunningScripts()

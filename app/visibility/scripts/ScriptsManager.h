@@ -1,16 +1,20 @@
 #pragma once
 
 #include "BytePath.h"
+#include "Clock.h"
 #include "Error.h"
+#include "Spawn.h"
 
 #include <QString>
 #include <QThreadPool>
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace lurkel {
@@ -25,6 +29,31 @@ using ScriptResult = std::vector<std::string>;
 using ScriptCompletion =
     std::function<void(const std::optional<ScriptResult> &result, const std::optional<Error> &error)>;
 
+// How one run of an installed script is carried out.
+struct ScriptRunOptions {
+    // Given to the script on its standard input (then closed).
+    std::string standardInput{};
+    // The run is stopped (its whole process group) and reported as timed out when it has
+    // not ended this long after it started; 0: no limit.
+    std::int64_t timeLimitMs = 0;
+    // Output from the script (its progress) starts the limit again: a script that keeps
+    // reporting is never stopped, one that falls silent for timeLimitMs is.
+    bool outputRestartsLimit = false;
+    // The caller's stop switch (a "Stop" button); may be null.
+    std::shared_ptr<SpawnCancel> cancel{};
+    // Called on the pool thread with each piece of standard output as it arrives.
+    std::function<void(std::string_view standardOutput)> onOutput{};
+};
+
+// How a run ended.
+struct ScriptRunEnd {
+    std::string standardOutput; // as the script wrote it, also when it failed
+    std::optional<Error> error; // nullopt: the script ended with status 0
+    bool timedOut = false;      // stopped by the time limit
+    bool cancelled = false;     // stopped by the caller's stop switch
+};
+using ScriptRunCompletion = std::function<void(const ScriptRunEnd &end)>;
+
 // Makes the ship's script resources (":/scripts/NAME.scpt") available. The runner calls it
 // itself; a program that reads the resources another way calls it once first.
 void initScriptResources();
@@ -37,7 +66,10 @@ void initScriptResources();
 // accessible; an installed copy is never replaced, so a user's own edit stays. A script is
 // run as "/bin/sh PATH [HANDLER ARG...]" (posix_spawn on bytes) with LURKELCTL in its
 // environment, on a thread pool; its end is reported on the main thread. Exit status 0 is
-// success, anything else an error "<standard error, trimmed> (exit N)". An installed script
+// success, anything else an error "<standard error, trimmed> (exit N)". A script called by
+// name has kScriptTimeLimitMs to end (on the clock, so that tests move time themselves);
+// one that has not ended by then is stopped with everything it started, and its run fails
+// with a timeout error. An installed script
 // that someone else could have written (not ours, group- or other-writable, or in a folder
 // that is) is not run: that is reported as an error.
 //
@@ -52,6 +84,8 @@ public:
     static inline constexpr const char kScriptExtension[] = "scpt";
     static inline constexpr const char kLurkelctlVariable[] = "LURKELCTL";
     static inline constexpr const char kNoFolderDescription[] = "Can not get folder with NSUserDomainMask.";
+    // How long a script called by name (switch, check, refresh) may run.
+    static inline constexpr std::int64_t kScriptTimeLimitMs = 15000;
 
     // The application's runner (shared folder-access manager, lurkelctl beside the running
     // program), created on first use.
@@ -68,6 +102,9 @@ public:
     // Not owned; set by the GUI on the main thread. Without one the application counts as
     // inactive.
     void setApplicationActivity(ApplicationActivity *activity);
+    // The clock of the time limits; nullptr: Clock::instance(). Not owned.
+    void setClock(Clock *clock) { m_clock = clock; }
+    Clock &clock() const { return m_clock != nullptr ? *m_clock : Clock::instance(); }
 
     // Runs the named script without arguments. Failures found before the script starts
     // are reported before this returns; the end of a started script later, on the main
@@ -96,11 +133,17 @@ public:
     static std::optional<Error> installScriptWithName(const QString &name, const BytePath &path);
     // nullopt when only this user can have written the script and its folders.
     static std::optional<Error> checkScriptCanBeTrusted(const BytePath &path);
-    // Runs an installed script on the pool: trust check, then "/bin/sh path arguments...".
-    // onEnd runs on the pool thread as soon as the script has ended (or was refused);
-    // the completion follows on the main thread.
-    void runInstalledScript(const BytePath &path, std::vector<std::string> arguments, ScriptCompletion completion,
-                            std::function<void()> onEnd = {});
+    // Runs an installed script on the pool: trust check, then "/bin/sh path arguments...",
+    // within the options' time limit. onEnd runs on the pool thread as soon as the script
+    // has ended (or was refused); the completion follows on the main thread.
+    void runInstalledScript(const BytePath &path, std::vector<std::string> arguments, ScriptRunOptions options,
+                            ScriptRunCompletion completion, std::function<void()> onEnd = {});
+    // The same with the result as lines.
+    void runInstalledScript(const BytePath &path, std::vector<std::string> arguments, ScriptRunOptions options,
+                            ScriptCompletion completion, std::function<void()> onEnd = {});
+    // "The script NAME did not end within N s and was stopped." (or, when progress restarts
+    // the limit, "... reported nothing for N s ...").
+    static QString timeoutDescription(const BytePath &path, const ScriptRunOptions &options);
     // Blocks until every started script has ended (their completions may still be queued).
     void waitForRunningScripts();
 
@@ -110,6 +153,7 @@ private:
     void execute(const QString &name, std::vector<std::string> arguments, ScriptCompletion completion);
 
     DiskAccessRestoreManager *m_access;
+    Clock *m_clock = nullptr;
     BytePath m_lurkelctl;
     std::shared_ptr<Shared> m_shared;
     QThreadPool m_pool;

@@ -23,14 +23,16 @@ struct Done {
     bool called = false;
     bool success = false;
     std::optional<Error> error;
+    FinderCommunicator::Outcome outcome;
 };
 
 FinderCommunicator::Completion recordInto(Done &done)
 {
-    return [&done](bool success, const std::optional<Error> &error) {
+    return [&done](const FinderCommunicator::Outcome &outcome) {
         done.called = true;
-        done.success = success;
-        done.error = error;
+        done.success = outcome.success;
+        done.error = outcome.error;
+        done.outcome = outcome;
     };
 }
 
@@ -50,8 +52,9 @@ TEST(FinderCommunicator, InstallsItsScriptsAgainWhenDeletedAndCallsTheHandlerFor
     ASSERT_TRUE(communicator.checkCopyFilesScript());
     EXPECT_EQ(::access(copy.c_str(), R_OK), 0);
 
-    // An empty list still calls the handler: the shipped script succeeds without lurkelctl, a
-    // user's own script sees the call with no paths.
+    // An empty list still calls the handler: the shipped script succeeds with nothing to do, a
+    // user's own script (an older call form) sees the call with no paths.
+    ASSERT_EQ(::symlink(lurkelctlProgram().c_str(), env.lurkelctl().c_str()), 0);
     for (const bool own : {false, true}) {
         const BytePath call = env.home / "call";
         if (own)
@@ -98,7 +101,7 @@ TEST(FinderCommunicator, CopiesMovesAndTrashesHostileNamesThroughLurkelctl)
         BytePathList arguments = paths;
         if (!first.empty()) arguments.insert(arguments.begin(), first);
         Done done;
-        EXPECT_TRUE((communicator.*operation)(arguments, recordInto(done)));
+        EXPECT_TRUE((communicator.*operation)(arguments, recordInto(done), nullptr, {}));
         EXPECT_TRUE(waitUntil([&done] { return done.called; }, 60000));
         return done.success ? QString() : done.error ? done.error->localizedDescription() : QStringLiteral("?");
     };
