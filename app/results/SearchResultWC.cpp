@@ -123,6 +123,7 @@ SearchResultWC::SearchResultWC(const SearchResultServices &services, QWidget *pa
     connect(m_operations, &ResultFileOperations::operationProgress, this, &SearchResultWC::operationProgressed);
     connect(m_operations, &ResultFileOperations::actionFinished, this, &SearchResultWC::operationEnded);
     connect(m_operations, &ResultFileOperations::notice, this, &SearchResultWC::showStatusNotice);
+    connect(m_workspace, &DesktopWorkspace::openerFailed, this, &SearchResultWC::openFailed);
 
     buildWindow();
     registerObservers();
@@ -700,8 +701,17 @@ bool SearchResultWC::performSearchWithSelectedPath(const BytePath &folder)
         showMissingFolderSheet(folder);
         return false;
     }
-    m_manager->cancelSearchByButton();
     const QString text = m_searchBar->text();
+    if (const auto refusal = SearchManager::refusalForText(text.isEmpty() ? m_manager->searchTemplate() : text)) {
+        ResultSheet::Request request;
+        request.icon = QMessageBox::Warning;
+        request.text = QStringLiteral("This search can't be started.");
+        request.informativeText = *refusal;
+        request.buttons = {QStringLiteral("OK")};
+        ResultSheet::show(this, request, {});
+        return false;
+    }
+    m_manager->cancelSearchByButton();
     if (!text.isEmpty() && text != m_manager->searchTemplate()) m_manager->setSearchTemplate(text);
     m_manager->setSearchLocation(folder);
     Settings(*m_defaults).saveSearchLocation(folder);
@@ -779,6 +789,19 @@ void SearchResultWC::operationEnded()
     m_searchStatView->hide();
     m_stopSearchButton->hide();
     m_stopSearchButton->setEnabled(false);
+}
+
+void SearchResultWC::openFailed(const QByteArray &uri, const QString &reason)
+{
+    if (!isVisible()) return;
+    ResultSheet::Request request;
+    request.icon = QMessageBox::Warning;
+    // The URI holds the path's percent-encoded bytes after "file://".
+    const BytePath path(QByteArray::fromPercentEncoding(uri.mid(7)).toStdString());
+    request.text = QStringLiteral("\"%1\" could not be opened.").arg(BytePath(path.fileName()).displayString());
+    request.informativeText = reason;
+    request.buttons = {QStringLiteral("OK")};
+    ResultSheet::show(this, request, {});
 }
 
 void SearchResultWC::showStatusNotice(const QString &notice)

@@ -113,6 +113,8 @@ public:
     void operationProgressed(int action, std::size_t reported, std::size_t total);
     // One has ended: the status area is cleared unless a search or another one goes on.
     void operationEnded();
+    // Opening an item failed: a sheet says which and why.
+    void openFailed(const QByteArray &uri, const QString &reason);
     // A line in the status area (what failed, what was said once); empty hides it.
     void showStatusNotice(const QString &notice);
     // A location button was pressed.

@@ -34,6 +34,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fcntl.h>
 #include <set>
 #include <sys/stat.h>
@@ -414,6 +415,109 @@ TEST(ResultsWindow, MoveDropsTheRowsAndCopyKeepsThem)
     EXPECT_EQ(h.shownNames(), (Names{"moving-stays.txt"}));
     EXPECT_EQ(h.manager.getSearchResultArray()->size(), 1u);
     EXPECT_EQ(h.window->windowTitle(), QStringLiteral("Lurkel - Search results for \"moving\", found 1"));
+}
+
+TEST(ResultsWindow, FailedItemsAreNamedWithTheirReasonAndOnlyTheRowsOfDoneItemsChange)
+{
+    ResultsHarness h;
+    const BytePath gone = h.makeFile("From/part-b.txt", "b");
+    h.makeFile("From/part-a.txt", "a");
+    h.makeFile("From/part-c.txt", "c");
+    const BytePath target = h.makeFolder("Target");
+    h.search(QStringLiteral("part-"), h.home);
+    ASSERT_EQ(h.shownNames().size(), 3u);
+    ASSERT_EQ(::unlink(gone.c_str()), 0); // removed after the search
+    QSignalSpy finished(h.window->fileOperations(), &ResultFileOperations::actionFinished);
+
+    // A copy that is partly done: the sheet names the missing item and why.
+    h.selectNames({"part-a.txt", "part-b.txt", "part-c.txt"});
+    QTest::mouseClick(h.window->copyActionButton(), Qt::LeftButton);
+    chooseFolder(waitForFileDialog(h.window.get()), target);
+    QMessageBox *sheet = waitForMessageBox(h.window.get(), QStringLiteral("1 of 3 items could not be copied."));
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
+    EXPECT_TRUE(sheet->informativeText().startsWith(gone.displayString() + QStringLiteral(": ")))
+        << sheet->informativeText().toStdString();
+    EXPECT_TRUE(sheet->informativeText().contains(QStringLiteral("No such file or directory")));
+    clickButton(sheet, QStringLiteral("OK"));
+    ASSERT_EQ(finished.size(), 1);
+    EXPECT_FALSE(finished.at(0).at(1).toBool());
+    EXPECT_EQ(namesIn(target), (std::set<std::string>{"part-a.txt", "part-c.txt"}));
+    EXPECT_EQ(h.shownNames().size(), 3u);
+
+    // A Trash of it and of a file that is there: that row goes, the missing one stays.
+    Settings(*h.defaults).saveBoolValueForKey(true, SettingsKeys::kDontShowDeleteAlertDialog);
+    h.selectNames({"part-a.txt", "part-b.txt"});
+    QTest::mouseClick(h.window->deleteActionButton(), Qt::LeftButton);
+    sheet = waitForMessageBox(h.window.get(), QStringLiteral("1 of 2 items could not be moved to the Trash."));
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_TRUE(sheet->informativeText().startsWith(gone.displayString() + QStringLiteral(": ")));
+    clickButton(sheet, QStringLiteral("OK"));
+    Names left = h.shownNames();
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (Names{"part-b.txt", "part-c.txt"}));
+    EXPECT_EQ(h.window->windowTitle(), QStringLiteral("Lurkel - Search results for \"part-\", found 2"));
+    EXPECT_TRUE(exists(Trash::homeTrash() / "files/part-a.txt"));
+}
+
+TEST(ResultsWindow, AMoveIntoAReadOnlyFolderByAnUnprivilegedUserKeepsTheRowsAndSaysWhy)
+{
+    if (runningAsRoot()) {
+        ASSERT_EQ(::access("/usr/bin/setpriv", X_OK), 0) << "setpriv is needed to drop root for this test";
+    }
+    ResultsHarness h(nullptr, ResultsHarness::FileWork::Unprivileged);
+    const BytePath area = unprivilegedArea();
+    const BytePath src = makeDir(area / "src");
+    giveToUnprivileged(src);
+    for (const char *name : {"ro-one.txt", "ro-two.txt"}) {
+        writeFile(src / name, name);
+        giveToUnprivileged(src / name);
+    }
+    const BytePath readOnly = makeDir(area / "read-only", 0555);
+    giveToUnprivileged(readOnly);
+    h.search(QStringLiteral("ro-"), src);
+    ASSERT_EQ(h.shownNames().size(), 2u);
+
+    h.selectNames({"ro-one.txt", "ro-two.txt"});
+    QTest::mouseClick(h.window->moveActionButton(), Qt::LeftButton);
+    chooseFolder(waitForFileDialog(h.window.get()), readOnly);
+    QMessageBox *sheet = waitForMessageBox(h.window.get(), QStringLiteral("2 of 2 items could not be moved."));
+    ASSERT_NE(sheet, nullptr);
+    for (const char *name : {"ro-one.txt", "ro-two.txt"})
+        EXPECT_TRUE(sheet->informativeText().contains((src / name).displayString())) << name;
+    EXPECT_EQ(sheet->informativeText().count(QStringLiteral("Permission denied")), 2) << sheet->informativeText().toStdString();
+    clickButton(sheet, QStringLiteral("OK"));
+    EXPECT_EQ(h.shownNames().size(), 2u);
+    EXPECT_TRUE(namesIn(readOnly).empty());
+    EXPECT_EQ(namesIn(src).size(), 2u);
+}
+
+TEST(ResultsWindow, OpeningWithoutAnApplicationAndATooLongSearchTextAreSaidInTheWindow)
+{
+    ResultsHarness h;
+    h.makeFile("Docs/orphan.unknown-kind", "?");
+    h.search(QStringLiteral("orphan"), h.home);
+    ASSERT_EQ(h.shownNames().size(), 1u);
+    h.failOpening(3, "xdg-open: no method available for opening it");
+    h.selectNames({"orphan.unknown-kind"});
+    h.window->tableView()->setFocus();
+    pressKey(h, Qt::Key_Return);
+    QMessageBox *sheet =
+        waitForMessageBox(h.window.get(), QStringLiteral("\"orphan.unknown-kind\" could not be opened."));
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(sheet->informativeText(), QStringLiteral("No application is set to open it. xdg-open: no method "
+                                                       "available for opening it (exit 3)"));
+    clickButton(sheet, QStringLiteral("OK"));
+
+    h.window->searchBar()->setText(QString(2000, QLatin1Char('z')));
+    EXPECT_FALSE(h.window->performSearchWithSelectedPath(h.home));
+    sheet = waitForMessageBox(h.window.get(), QStringLiteral("This search can't be started."));
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(sheet->informativeText(), SearchManager::textTooLongMessage(2000));
+    clickButton(sheet, QStringLiteral("OK"));
+    h.clock.advance(1000);
+    EXPECT_FALSE(h.window->isSearchOn());
+    EXPECT_EQ(h.shownNames().size(), 1u) << "the last results stay";
 }
 
 TEST(ResultsWindow, MovingPackageContentsAsksFirstAndCancelMovesNothing)

@@ -4,6 +4,7 @@
 #include "SearchFolder.h"
 
 #include "CleanMemoryButton.h"
+#include "ClickableLabel.h"
 #include "FramelessWindowChrome.h"
 #include "HiddenManager.h"
 #include "Identity.h"
@@ -83,6 +84,13 @@ PanelWindow::PanelWindow(PanelWindowServices services, QWidget *parent)
     m_center.addObserver(
         HiddenManager::stateUpdateNotificationName(), m_hidden.notificationObject(),
         [this](const Notification &) { updateIsHiddenShown(); }, this);
+    m_center.addObserver(
+        HiddenManager::switchFailedNotificationName(), m_hidden.notificationObject(),
+        [this](const Notification &note) {
+            updateIsHiddenShown();
+            showNotice(note.userInfo.value(QStringLiteral("description")).toString());
+        },
+        this);
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
         if (state != Qt::ApplicationActive) windowDidResignKey();
     });
@@ -136,6 +144,7 @@ PanelWindow::~PanelWindow()
     m_showRequest.cancel();
     m_searchStart.cancel();
     m_subtitleReturn.cancel();
+    m_noticeEnd.cancel();
 }
 
 void PanelWindow::buildContent()
@@ -181,6 +190,17 @@ void PanelWindow::buildContent()
     m_searchBar->addAction(UiImages::icon(QStringLiteral("search")), QLineEdit::LeadingPosition);
     m_searchBar->setFont(pixelFont(13));
     connect(m_searchBar, &QLineEdit::returnPressed, this, &PanelWindow::searchFieldEditingEnded);
+
+    // The notice line over the disclosure row, in front of it while shown.
+    m_noticeLabel = new ClickableLabel(m_panelView);
+    m_noticeLabel->setObjectName(QStringLiteral("notice"));
+    m_noticeLabel->setWordWrap(true);
+    m_noticeLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_noticeLabel->setFont(pixelFont(11));
+    m_noticeLabel->setAutoFillBackground(true);
+    m_noticeLabel->setTextColor(QColor(0xb0, 0x2a, 0x1e));
+    m_noticeLabel->hide();
+    connect(m_noticeLabel, &ClickableLabel::clicked, this, [this] { showNotice({}); });
 
     // The disclosure of the memory section.
     openDetailedViewButton =
@@ -597,6 +617,21 @@ void PanelWindow::updateSearchFieldFrame()
     // The field's bottom edge kSearchFieldY above the main view's bottom.
     const int top = kMainViewHeight - kSearchFieldY - kSearchFieldHeight;
     m_searchBar->setGeometry(kMargin, top, kWidth - 2 * kMargin, kSearchFieldHeight);
+    const int noticeTop = top + kSearchFieldHeight + 2;
+    m_noticeLabel->setGeometry(kMargin, noticeTop, kWidth - 2 * kMargin, kMainViewHeight - noticeTop - 1);
+}
+
+void PanelWindow::showNotice(const QString &text)
+{
+    m_noticeEnd.cancel();
+    m_noticeLabel->setText(text);
+    m_noticeLabel->setToolTip(text);
+    m_noticeLabel->setVisible(!text.isEmpty());
+    if (text.isEmpty()) return;
+    updateSearchFieldFrame();
+    m_noticeLabel->raise();
+    m_noticeEnd = MainQueue::after(
+        kNoticeMs, [this] { showNotice({}); }, m_clock);
 }
 
 void PanelWindow::setShouldDiskUsageBeShown(bool shown)
@@ -641,6 +676,11 @@ void PanelWindow::searchFieldEditingEnded()
     const QString text = m_searchBar->text();
     // Nothing to look for: Return in an empty field neither searches nor closes the panel.
     if (text.trimmed().isEmpty()) return;
+    // A text the search would refuse is refused here, where the user can mend it.
+    if (const auto refusal = SearchManager::refusalForText(text)) {
+        showNotice(*refusal);
+        return;
+    }
     if (m_searchResultWindow != nullptr && m_searchResultWindow->isSearchResultWindowVisible()) {
         QPointer<PanelWindow> self(this);
         m_searchResultWindow->showNewSearchAlertDialogWithCompletion([self, text](bool start) {
