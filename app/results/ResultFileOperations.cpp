@@ -247,6 +247,9 @@ ResultFileOperations::Report ResultFileOperations::reportFor(int action, const S
                 report.done.push_back(item);
             } else if (found != byPath.end()) {
                 report.failed.push_back({item, found->second->reason});
+            } else if (action != ResultActionCopy && !pathExists(item->fullFileNameWithPath())) {
+                // Done, though its record was lost with the stopped script.
+                report.done.push_back(item);
             } else if (outcome.cancelled) {
                 report.untouched.push_back(item);
             } else {

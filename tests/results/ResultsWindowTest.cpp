@@ -1,5 +1,6 @@
 // The results window driven as a user drives it: keys, clicks, sheets; real searches of a
 // temporary home and the real file-manager scripts.
+#include "FakeScripts.h"
 #include "Fixtures.h"
 #include "FolderGate.h"
 #include "ResultsWindowTestSupport.h"
@@ -485,7 +486,8 @@ TEST(ResultsWindow, AMoveIntoAReadOnlyFolderByAnUnprivilegedUserKeepsTheRowsAndS
     ASSERT_NE(sheet, nullptr);
     for (const char *name : {"ro-one.txt", "ro-two.txt"})
         EXPECT_TRUE(sheet->informativeText().contains((src / name).displayString())) << name;
-    EXPECT_EQ(sheet->informativeText().count(QStringLiteral("Permission denied")), 2) << sheet->informativeText().toStdString();
+    EXPECT_EQ(sheet->informativeText().count(QStringLiteral("Permission denied")), 2)
+        << sheet->informativeText().toStdString();
     clickButton(sheet, QStringLiteral("OK"));
     EXPECT_EQ(h.shownNames().size(), 2u);
     EXPECT_TRUE(namesIn(readOnly).empty());
@@ -518,6 +520,51 @@ TEST(ResultsWindow, OpeningWithoutAnApplicationAndATooLongSearchTextAreSaidInThe
     h.clock.advance(1000);
     EXPECT_FALSE(h.window->isSearchOn());
     EXPECT_EQ(h.shownNames().size(), 1u) << "the last results stay";
+}
+
+TEST(ResultsWindow, StopEndsATrashUnderWayLeavingEachItemDoneOrUntouched)
+{
+    ResultsHarness h;
+    for (const char *name : {"stop-1.txt", "stop-2.txt", "stop-3.txt"})
+        h.makeFile(std::string("Box/") + name, name);
+    // A script of the current call form that trashes the first item of its list for real and
+    // then hangs, as on a file system that stopped answering.
+    const BytePath marker = h.home.parent() / "first-done";
+    installFakeScript(FinderCommunicator::kRemoveScriptName, h.home.parent() / "script.log",
+                      "# lurkel-script-version: 2\n"
+                      "tr '\\000' '\\n' | { read -r first; \"$LURKELCTL\" trash --results - -- \"$first\"; touch '" +
+                          marker.bytes() + "'; exec sleep 100000; }\n");
+    h.search(QStringLiteral("stop-"), h.home);
+    Settings(*h.defaults).saveBoolValueForKey(true, SettingsKeys::kDontShowDeleteAlertDialog);
+    QSignalSpy finished(h.window->fileOperations(), &ResultFileOperations::actionFinished);
+    QSignalSpy progress(h.window->fileOperations(), &ResultFileOperations::operationProgress);
+
+    h.selectNames({"stop-1.txt", "stop-2.txt", "stop-3.txt"});
+    const SearchItemList chosen = h.window->itemsActedOn();
+    QTest::mouseClick(h.window->deleteActionButton(), Qt::LeftButton);
+    ASSERT_TRUE(pollUntil([&] { return exists(marker) && progress.size() >= 1 && progress.last().at(1) == 1u; }));
+    EXPECT_TRUE(h.window->stopSearchButton()->isVisible());
+    EXPECT_EQ(h.window->searchStatLabel()->text(), QStringLiteral("Moving to the Trash 1 of 3"));
+    QTest::mouseClick(h.window->stopSearchButton(), Qt::LeftButton);
+    QMessageBox *sheet = waitForMessageBox(h.window.get());
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(sheet->text(),
+              QStringLiteral("Stopped: 1 of 3 items were moved to the Trash; the other 2 were left as they were."));
+    clickButton(sheet, QStringLiteral("OK"));
+    ASSERT_EQ(finished.size(), 1);
+    EXPECT_FALSE(h.window->stopSearchButton()->isVisible());
+
+    const std::string first = chosen.front()->fileName();
+    std::set<std::string> shown;
+    for (const std::string &name : h.shownNames())
+        shown.insert(name);
+    for (const SearchItemPtr &item : chosen) {
+        const std::string name = item->fileName();
+        const bool trashed = exists(Trash::homeTrash() / "files" / name);
+        EXPECT_EQ(trashed, name == first) << name;
+        EXPECT_NE(trashed, exists(item->fullFileNameWithPath())) << name << ": done or untouched";
+        EXPECT_EQ(shown.count(name), trashed ? 0u : 1u) << name;
+    }
 }
 
 TEST(ResultsWindow, MovingPackageContentsAsksFirstAndCancelMovesNothing)
