@@ -97,13 +97,17 @@ bool FinderCommunicator::checkRemoveFilesScript()
 
 bool FinderCommunicator::checkScript(const char *name, std::optional<BytePath> &cached)
 {
-    if (cached && exists(*cached)) return true;
-
     const QString scriptName = QString::fromLatin1(name);
+    if (cached && exists(*cached)) {
+        ScriptsManager::upgradeInstalledScript(scriptName, *cached);
+        return true;
+    }
+
     std::optional<Error> error;
     const BytePath path = m_runner->scriptFilePathWithNameError(scriptName, error);
     if (error) return false;
     if (exists(path)) {
+        ScriptsManager::upgradeInstalledScript(scriptName, path);
         cached = path;
         return true;
     }

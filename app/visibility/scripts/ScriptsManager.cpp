@@ -11,6 +11,7 @@
 #include "Spawn.h"
 #include "XdgDirs.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 
 #include <cerrno>
@@ -106,7 +107,79 @@ std::optional<Error> checkAncestorsCanBeTrusted(const BytePath &resolvedFolder)
     return std::nullopt;
 }
 
+// The SHA-256 of every script text an earlier Lurkel installed (as installed, with
+// FileManagers.sh put in). An installed copy with one of these texts is ours, untouched, and
+// is replaced by the current one; any other text is the user's and stays.
+struct EarlierScript {
+    const char *name;
+    const char *sha256;
+};
+constexpr EarlierScript kEarlierScripts[] = {
+    // Before the version lines and the list on standard input.
+    {"CheckHiddenFilesFisibilityByAskingFinder", "0febccd910ed3d5e63c3aab7919144dd5cf5aacff386764c12c497634c6b85f3"},
+    {"CopyFilesToFolder9a", "91a311860644e9b410c1b938ffdd1f87b62709be70eb4f1af5dee36fad27dccf"},
+    {"HideHiddensAndRelaunchFinder", "49b4ed828b7d396a78eac0a6a4595600c052d71633f7e8c243baeb0fad428aca"},
+    {"MoveFilesToFolder9a", "55b341fc9db765a7748a2c28f4b788ec618bdcfcc38952f09615199392fc5611"},
+    {"RemoveFilesToTrash6", "4b3a3e326f011b1491da2f75d4ecad404c2c9910690990c87226ef7befb6d820"},
+    {"ShowHiddensAndRelaunchFinder", "3f76c8c75bd513ffa39dcf4b142902b694053815aa331f4f14e96697df4ed4dc"},
+    {"SwitchHiddenFilesVisibility2", "fabace753e32b5540fb51cb2fb7823564580b5518991923128bd21f43faa0d51"},
+    {"UpdateFinderFolderRepresentation", "8ba4ff6b1c51911b0c7f839ae7814433c3139b158101397017c74c8a2e6cffc8"},
+    {"WriteIntoSystemPreferencesHideHiddens", "78099779d53e0e36bbedf6de3019bf01f4966c36111c7b57983f8d0a53edb38d"},
+    {"WriteIntoSystemPreferencesShowHiddens", "be405e624e1482d8eb012475611f34ccdb4bb8a6b039c9bc075cdefcb55bc6d5"},
+};
+
+bool isEarlierShippedText(const QString &name, const QByteArray &text)
+{
+    const QByteArray hash = QCryptographicHash::hash(text, QCryptographicHash::Sha256).toHex();
+    for (const EarlierScript &earlier : kEarlierScripts) {
+        if (name == QLatin1String(earlier.name) && hash == earlier.sha256) return true;
+    }
+    return false;
+}
+
+// The installed copy's text, or nullopt when it cannot be read (then it is left alone).
+std::optional<QByteArray> readInstalled(const BytePath &path)
+{
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat st {};
+    if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > (1 << 20)) {
+        return std::nullopt;
+    }
+    QByteArray text;
+    char buffer[16384];
+    for (;;) {
+        const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return std::nullopt;
+        if (got == 0) break;
+        text.append(buffer, got);
+    }
+    return text;
+}
+
 } // namespace
+
+ScriptUpgrade ScriptsManager::upgradeInstalledScript(const QString &name, const BytePath &path)
+{
+    initScriptResources();
+    QFile resource(resourcePathForName(name));
+    if (!isValidScriptName(name) || !resource.open(QIODevice::ReadOnly)) return ScriptUpgrade::Kept;
+    const QByteArray current = resource.readAll();
+    const std::optional<QByteArray> installed = readInstalled(path);
+    if (!installed) return ScriptUpgrade::Kept;
+    if (*installed == current) return ScriptUpgrade::Current;
+    if (!isEarlierShippedText(name, *installed)) return ScriptUpgrade::Kept;
+    // Written beside it and renamed over it: the name always holds a whole script.
+    const auto error =
+        writeFileAtomically(path, std::string_view(current.constData(), static_cast<std::size_t>(current.size())),
+                            {.mode = 0700, .target = AtomicWrite::Replace});
+    if (error) {
+        logFailure(lcVisibility, "upgradeInstalledScript", *error);
+        return ScriptUpgrade::Kept;
+    }
+    qCInfo(lcVisibility, "the script %s was replaced by the current version", qUtf8Printable(name));
+    return ScriptUpgrade::Upgraded;
+}
 
 struct ScriptsManager::Shared {
     std::atomic<int> focusCounter{0};
@@ -264,6 +337,8 @@ void ScriptsManager::execute(const QString &name, std::vector<std::string> argum
             return failNow(bareAppError());
         }
         if (auto installError = installScriptWithName(name, path)) return failNow(*installError);
+    } else {
+        upgradeInstalledScript(name, path);
     }
 
     const bool takesFocus = doScriptWithNameChangesFocus(name);

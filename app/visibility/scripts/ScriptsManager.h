@@ -54,6 +54,13 @@ struct ScriptRunEnd {
 };
 using ScriptRunCompletion = std::function<void(const ScriptRunEnd &end)>;
 
+// What became of an installed script when it was compared with the shipped one.
+enum class ScriptUpgrade {
+    Current,  // it is the shipped text
+    Upgraded, // it was an earlier shipped text and has been replaced by the current one
+    Kept,     // the user's own text (or unreadable): left as it is
+};
+
 // Makes the ship's script resources (":/scripts/NAME.scpt") available. The runner calls it
 // itself; a program that reads the resources another way calls it once first.
 void initScriptResources();
@@ -63,7 +70,10 @@ void initScriptResources();
 // ($XDG_DATA_HOME/com.brendix.Lurkel-SII/Scripts/NAME.scpt).
 //
 // A missing script is installed from the resources (mode 0700) when the user folder is
-// accessible; an installed copy is never replaced, so a user's own edit stays. A script is
+// accessible. Each shipped script carries a version line ("# lurkel-script-version: N"); an
+// installed copy whose text is one an earlier Lurkel shipped (their hashes are compiled in)
+// is replaced by the current one in one step before it runs, while a copy the user edited
+// stays as it is. A script is
 // run as "/bin/sh PATH [HANDLER ARG...]" (posix_spawn on bytes) with LURKELCTL in its
 // environment, on a thread pool; its end is reported on the main thread. Exit status 0 is
 // success, anything else an error "<standard error, trimmed> (exit N)". A script called by
@@ -131,6 +141,9 @@ public:
     // Copies the resource to path without ever replacing a file there (a copy that appears
     // meanwhile counts as installed); nullopt on success.
     static std::optional<Error> installScriptWithName(const QString &name, const BytePath &path);
+    // Replaces an installed copy that holds an earlier shipped text by the current one
+    // (written beside it, then renamed over it); the user's own text is kept.
+    static ScriptUpgrade upgradeInstalledScript(const QString &name, const BytePath &path);
     // nullopt when only this user can have written the script and its folders.
     static std::optional<Error> checkScriptCanBeTrusted(const BytePath &path);
     // Runs an installed script on the pool: trust check, then "/bin/sh path arguments...",
