@@ -287,6 +287,7 @@ QString ResultFileOperations::Report::summary() const
     if (failed.size() == 1 && total == 1) {
         return QStringLiteral("\"%1\" could not be %2.").arg(failed.front().item->fileNameForDisplay(), verb);
     }
+    if (failed.size() == total) return QStringLiteral("None of the %1 items could be %2.").arg(total).arg(verb);
     return QStringLiteral("%1 of %2 items could not be %3.").arg(failed.size()).arg(total).arg(verb);
 }
 

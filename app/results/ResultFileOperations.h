@@ -101,8 +101,8 @@ public:
         SearchItemList done;
         std::vector<Failure> failed;
         SearchItemList untouched; // not reached before the run was stopped
-        // "3 of 5 items could not be moved.", "\"a.txt\" could not be moved to the Trash.",
-        // "Stopped: ..."
+        // "3 of 5 items could not be moved.", "None of the 2 items could be copied.",
+        // "\"a.txt\" could not be moved to the Trash.", "Stopped: ..."
         QString summary() const;
         // "PATH: reason" a line, at most limit lines, then "and N more".
         QString details(std::size_t limit) const;

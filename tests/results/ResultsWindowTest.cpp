@@ -482,7 +482,7 @@ TEST(ResultsWindow, AMoveIntoAReadOnlyFolderByAnUnprivilegedUserKeepsTheRowsAndS
     h.selectNames({"ro-one.txt", "ro-two.txt"});
     QTest::mouseClick(h.window->moveActionButton(), Qt::LeftButton);
     chooseFolder(waitForFileDialog(h.window.get()), readOnly);
-    QMessageBox *sheet = waitForMessageBox(h.window.get(), QStringLiteral("2 of 2 items could not be moved."));
+    QMessageBox *sheet = waitForMessageBox(h.window.get(), QStringLiteral("None of the 2 items could be moved."));
     ASSERT_NE(sheet, nullptr);
     for (const char *name : {"ro-one.txt", "ro-two.txt"})
         EXPECT_TRUE(sheet->informativeText().contains((src / name).displayString())) << name;

@@ -36,6 +36,8 @@
 #include <QScreen>
 #include <QVariantAnimation>
 
+#include <algorithm>
+
 namespace lurkel {
 namespace {
 
@@ -45,6 +47,8 @@ namespace Keys = SettingsKeys;
 constexpr int kMargin = 14;
 constexpr int kSearchFieldHeight = 24;
 constexpr int kDisclosureTop = 124;
+// Between the search field and a notice, and under a notice that makes the panel taller.
+constexpr int kNoticeMargin = 4;
 // The memory section's own height and layout (section coordinates).
 constexpr int kMemorySectionHeight = PanelWindow::kExtraHeightWithoutDiskUsage;
 
@@ -547,8 +551,13 @@ void PanelWindow::setResizeAnimationDuration(int ms)
 
 int PanelWindow::windowHeight() const
 {
-    if (m_disclosureState != 1 || m_windowState == WindowStateCompact) return kMainViewHeight;
-    return kMainViewHeight + (m_shouldDiskUsageBeShown ? kExtraHeightWithDiskUsage : kExtraHeightWithoutDiskUsage);
+    int height = kMainViewHeight;
+    if (m_disclosureState == 1 && m_windowState != WindowStateCompact)
+        height += m_shouldDiskUsageBeShown ? kExtraHeightWithDiskUsage : kExtraHeightWithoutDiskUsage;
+    // A notice longer than the room under the search field makes the panel taller meanwhile.
+    if (m_noticeLabel != nullptr && !m_noticeLabel->isHidden())
+        height = std::max(height, m_noticeLabel->geometry().bottom() + 1 + kNoticeMargin);
+    return height;
 }
 
 void PanelWindow::updateWindowHeight(bool animated, std::function<void()> completion)
@@ -617,8 +626,9 @@ void PanelWindow::updateSearchFieldFrame()
     // The field's bottom edge kSearchFieldY above the main view's bottom.
     const int top = kMainViewHeight - kSearchFieldY - kSearchFieldHeight;
     m_searchBar->setGeometry(kMargin, top, kWidth - 2 * kMargin, kSearchFieldHeight);
-    const int noticeTop = top + kSearchFieldHeight + 2;
-    m_noticeLabel->setGeometry(kMargin, noticeTop, kWidth - 2 * kMargin, kMainViewHeight - noticeTop - 1);
+    const int noticeWidth = kWidth - 2 * kMargin;
+    m_noticeLabel->setGeometry(kMargin, top + kSearchFieldHeight + kNoticeMargin, noticeWidth,
+                               m_noticeLabel->heightForWidth(noticeWidth));
 }
 
 void PanelWindow::showNotice(const QString &text)
@@ -627,8 +637,9 @@ void PanelWindow::showNotice(const QString &text)
     m_noticeLabel->setText(text);
     m_noticeLabel->setToolTip(text);
     m_noticeLabel->setVisible(!text.isEmpty());
-    if (text.isEmpty()) return;
     updateSearchFieldFrame();
+    setPanelHeight(windowHeight());
+    if (text.isEmpty()) return;
     m_noticeLabel->raise();
     m_noticeEnd = MainQueue::after(
         kNoticeMs, [this] { showNotice({}); }, m_clock);

@@ -264,8 +264,10 @@ TEST_F(PanelWindowTest, AFailedSwitchAndARefusedSearchAreSaidInThePanel)
     ASSERT_TRUE(panel->noticeLabel()->isVisible());
     EXPECT_EQ(panel->noticeLabel()->text(),
               QStringLiteral("The hidden files could not be switched: No file manager is installed. (exit 3)"));
+    EXPECT_GT(panel->height(), panel->noticeLabel()->geometry().bottom()) << "the whole notice is on the panel";
     clock.advance(PanelWindow::kNoticeMs);
     EXPECT_FALSE(panel->noticeLabel()->isVisible());
+    EXPECT_EQ(panel->height(), PanelWindow::kMainViewHeight);
 
     // A script that others could have changed is not run, and the panel says so.
     const BytePath script = XdgDirs::appScriptsDir() / (std::string(HiddenManager::kSwitchScriptName) + ".scpt");
