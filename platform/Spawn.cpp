@@ -280,7 +280,7 @@ SpawnResult Spawn::run(const SpawnRequest &request, SpawnCancel *cancel)
             terminated = true;
             result.cancelled = true;
             ::kill(-pid, SIGTERM);
-            killAt = monotonicMs() + 2000;
+            killAt = monotonicMs() + request.terminateGraceMs;
         }
     }
     inWrite.reset();

@@ -231,6 +231,8 @@ bool FinderCommunicator::run(const char *name, std::optional<BytePath> &cached, 
         // Each record is progress: a long run goes on as long as it keeps reporting.
         options.timeLimitMs = kHandlerSilenceLimitMs;
         options.outputRestartsLimit = true;
+        // Stopped, lurkelctl finishes or undoes the item at hand (a partial copy is removed).
+        options.terminateGraceMs = kHandlerStopGraceMs;
         if (progress) {
             auto counter = std::make_shared<ProgressCounter>(std::move(progress));
             options.onOutput = [counter](std::string_view chunk) { counter->add(chunk); };

@@ -50,6 +50,8 @@ public:
     static inline constexpr int kListOnStandardInputVersion = 2;
     // How long a handler script may report nothing before it is stopped.
     static inline constexpr std::int64_t kHandlerSilenceLimitMs = 120000;
+    // How long a stopped handler script has to finish or undo the item at hand.
+    static inline constexpr int kHandlerStopGraceMs = 30000;
 
     // What became of one item.
     struct ItemResult {

@@ -184,6 +184,9 @@ ScriptUpgrade ScriptsManager::upgradeInstalledScript(const QString &name, const 
 struct ScriptsManager::Shared {
     std::atomic<int> focusCounter{0};
     ApplicationActivity *activity = nullptr; // main thread only
+    // The stop switches of the runs under way, so that none outlives the runner.
+    std::mutex runsMutex;
+    std::vector<std::weak_ptr<SpawnCancel>> runs;
 };
 
 ScriptsManager &ScriptsManager::sharedManager()
@@ -204,6 +207,14 @@ ScriptsManager::ScriptsManager(DiskAccessRestoreManager &access, BytePath lurkel
 
 ScriptsManager::~ScriptsManager()
 {
+    // Whatever still runs is stopped (a copy or move ends with the item at hand done or
+    // undone) rather than waited for.
+    {
+        std::lock_guard lock(m_shared->runsMutex);
+        for (const std::weak_ptr<SpawnCancel> &run : m_shared->runs) {
+            if (const std::shared_ptr<SpawnCancel> cancel = run.lock()) cancel->cancel();
+        }
+    }
     m_pool.waitForDone();
 }
 
@@ -421,11 +432,17 @@ void ScriptsManager::runInstalledScript(const BytePath &path, std::vector<std::s
     // Whatever the script starts (a relaunched file manager) must not keep a folder of ours busy.
     request.workingDirectory = std::string("/");
     request.standardInput = std::move(options.standardInput);
+    request.terminateGraceMs = options.terminateGraceMs;
 
     auto watch = std::make_shared<RunWatch>();
     watch->clock = &clock();
     watch->limitMs = options.timeLimitMs;
     watch->cancel = options.cancel ? options.cancel : std::make_shared<SpawnCancel>();
+    {
+        std::lock_guard lock(m_shared->runsMutex);
+        std::erase_if(m_shared->runs, [](const std::weak_ptr<SpawnCancel> &run) { return run.expired(); });
+        m_shared->runs.push_back(watch->cancel);
+    }
     std::function<void()> restartLimit;
     if (watch->limitMs > 0) {
         watch->arm(watch);
@@ -461,7 +478,8 @@ void ScriptsManager::runInstalledScript(const BytePath &path, std::vector<std::s
         if (!end.error) {
             SpawnResult run = Spawn::run(request, watch->cancel.get());
             end.standardOutput = std::move(run.standardOutput);
-            if (watch->timedOut.load()) {
+            // A limit that ran out just as the script ended stopped nothing: that run counts.
+            if (run.cancelled && watch->timedOut.load()) {
                 end.timedOut = true;
                 end.error = Error::app(timeoutText);
             } else if (run.cancelled) {

@@ -41,6 +41,8 @@ struct ScriptRunOptions {
     bool outputRestartsLimit = false;
     // The caller's stop switch (a "Stop" button); may be null.
     std::shared_ptr<SpawnCancel> cancel{};
+    // Once stopped, how long the script has to end by itself before it is killed.
+    int terminateGraceMs = 2000;
     // Called on the pool thread with each piece of standard output as it arrives.
     std::function<void(std::string_view standardOutput)> onOutput{};
 };
@@ -104,7 +106,7 @@ public:
     // lurkelctl: the program handed to scripts as $LURKELCTL; empty means the lurkelctl
     // beside the running program (or the absolute path in this process's own $LURKELCTL).
     explicit ScriptsManager(DiskAccessRestoreManager &access, BytePath lurkelctl = {});
-    // Waits for the scripts still running.
+    // Stops the scripts still running and waits for their end.
     ~ScriptsManager();
     ScriptsManager(const ScriptsManager &) = delete;
     ScriptsManager &operator=(const ScriptsManager &) = delete;
