@@ -243,13 +243,14 @@ ResultFileOperations::Report ResultFileOperations::reportFor(int action, const S
             byPath.emplace(result.item.bytes(), &result);
         for (const SearchItemPtr &item : items) {
             const auto found = byPath.find(item->fullFileNameWithPath().bytes());
-            if (found != byPath.end() && found->second->done) {
+            const bool recorded = found != byPath.end();
+            // Without its record (lost with a stopped script) a moved item is known by its
+            // absence.
+            if (recorded ? found->second->done
+                         : action != ResultActionCopy && !pathExists(item->fullFileNameWithPath())) {
                 report.done.push_back(item);
-            } else if (found != byPath.end()) {
+            } else if (recorded) {
                 report.failed.push_back({item, found->second->reason});
-            } else if (action != ResultActionCopy && !pathExists(item->fullFileNameWithPath())) {
-                // Done, though its record was lost with the stopped script.
-                report.done.push_back(item);
             } else if (outcome.cancelled) {
                 report.untouched.push_back(item);
             } else {
