@@ -26,6 +26,8 @@ inline constexpr char kAppCopyHaveJustTriedToLaunch[] = "AppCopyHaveJustTriedToL
 
 // Within the application (the local centre).
 inline constexpr char kHiddenManagerStateUpdate[] = "HiddenManager stateUpdateNotificationName";
+// A switch failed; user info "description": why, for the user.
+inline constexpr char kHiddenManagerSwitchFailed[] = "HiddenManager switchFailedNotificationName";
 inline constexpr char kShowHiddenStatusChanged[] = "showHiddenStatusChangedNotification";
 inline constexpr char kShowMainWindowAndMakeActive[] = "ShowMainWindowAndMakeActive";
 inline constexpr char kShowWindowAfterStart[] = "ShowWindowAfterStart"; // also the process argument

@@ -270,8 +270,14 @@ SpawnResult Spawn::run(const SpawnRequest &request, SpawnCancel *cancel)
                 fd.reset();
             }
         };
+        const std::size_t outBefore = result.standardOutput.size();
+        const std::size_t errBefore = result.standardError.size();
         if (outIdx >= 0) drain(outRead, result.standardOutput, fds[outIdx].revents);
         if (errIdx >= 0) drain(errRead, result.standardError, fds[errIdx].revents);
+        if (request.onOutput &&
+            (result.standardOutput.size() != outBefore || result.standardError.size() != errBefore)) {
+            request.onOutput(std::string_view(result.standardOutput).substr(outBefore));
+        }
         if (inIdx >= 0 && (fds[inIdx].revents & (POLLOUT | POLLERR | POLLHUP)) != 0) {
             const ssize_t put =
                 ::write(inWrite.get(), request.standardInput.data() + inDone, request.standardInput.size() - inDone);
@@ -283,7 +289,7 @@ SpawnResult Spawn::run(const SpawnRequest &request, SpawnCancel *cancel)
             terminated = true;
             result.cancelled = true;
             ::kill(-pid, SIGTERM);
-            killAt = monotonicMs() + 2000;
+            killAt = monotonicMs() + request.terminateGraceMs;
         }
     }
     inWrite.reset();

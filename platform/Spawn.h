@@ -5,8 +5,10 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -45,6 +47,12 @@ struct SpawnRequest {
     // that starts others which outlive it (xdg-open), whose copies of the pipes would keep
     // the run waiting for as long as they live.
     bool discardOutput = false;
+    // After a cancel, how long the program has to end by itself (SIGTERM) before its group
+    // is killed (SIGKILL): time to finish or undo the item it is working on.
+    int terminateGraceMs = 2000;
+    // Called on the running thread each time output arrives (a sign that the child works),
+    // with what arrived on standard output (empty when it came on standard error).
+    std::function<void(std::string_view standardOutput)> onOutput{};
 };
 
 struct SpawnResult {
@@ -66,7 +74,8 @@ struct SpawnResult {
 // cancel ends it and everything it started.
 class Spawn {
 public:
-    // Runs to completion (or until cancelled: SIGTERM to the group, SIGKILL 2 s later).
+    // Runs to completion (or until cancelled: SIGTERM to the group, SIGKILL terminateGraceMs
+    // later).
     static SpawnResult run(const SpawnRequest &request, SpawnCancel *cancel = nullptr);
     // Starts a program that outlives this one and is not waited for: a session of its own,
     // default signal handling, standard input from /dev/null, output where ours goes.

@@ -106,6 +106,30 @@ void DesktopWorkspace::openContainingFolders(const BytePathList &paths)
         spawnOpener(folder.toFileUri());
 }
 
+QString DesktopWorkspace::openerFailureReason(const SpawnResult &result)
+{
+    if (result.succeeded()) return {};
+    if (result.error)
+        return QStringLiteral("xdg-open could not be started: %1").arg(result.error->localizedDescription());
+    // xdg-open's own exit statuses.
+    QString reason;
+    switch (result.exitStatus) {
+    case 2:
+        reason = QStringLiteral("It is not there any more.");
+        break;
+    case 3:
+        reason = QStringLiteral("No application is set to open it.");
+        break;
+    case 4:
+        reason = QStringLiteral("The application that should open it failed.");
+        break;
+    default:
+        reason = QStringLiteral("xdg-open failed.");
+        break;
+    }
+    return reason + QLatin1Char(' ') + result.failureDescription();
+}
+
 void DesktopWorkspace::spawnOpener(const QByteArray &uri)
 {
     // xdg-open may wait for what it started: it runs on a thread of its own, and the end
@@ -124,8 +148,10 @@ void DesktopWorkspace::spawnOpener(const QByteArray &uri)
         if (app == nullptr) return;
         QMetaObject::invokeMethod(
             app,
-            [self, uri, ok = result.succeeded()]() {
-                if (self) Q_EMIT self->openerFinished(uri, ok);
+            [self, uri, ok = result.succeeded(), reason = openerFailureReason(result)]() {
+                if (!self) return;
+                Q_EMIT self->openerFinished(uri, ok);
+                if (!ok) Q_EMIT self->openerFailed(uri, reason);
             },
             Qt::QueuedConnection);
     }).detach();

@@ -10,6 +10,8 @@
 
 namespace lurkel {
 
+struct SpawnResult;
+
 // The desktop's side of the results window: the file manager shows items and their
 // properties through org.freedesktop.FileManager1 on the session bus, and files open with
 // their default application through xdg-open. Paths stay bytes: the URIs are their
@@ -42,6 +44,9 @@ public:
     // Opens a file or folder with its default application.
     void openFile(const BytePath &path);
 
+    // Why xdg-open failed, for the user (xdg-open's exit statuses 2, 3, 4 explained, then its
+    // own words); empty when it succeeded.
+    static QString openerFailureReason(const SpawnResult &result);
     // "file://" URIs of the paths' bytes.
     static QStringList fileUris(const BytePathList &paths);
     // The distinct folders that hold the paths, in first-seen order, at most
@@ -56,6 +61,8 @@ Q_SIGNALS:
     void fileManagerCallFinished(const QString &method, bool ok);
     // xdg-open has ended for the URI (ok: exit status 0).
     void openerFinished(const QByteArray &uri, bool ok);
+    // It failed; reason says why, for the user ("No application is set to open it. ...").
+    void openerFailed(const QByteArray &uri, const QString &reason);
 
 private:
     void callFileManager(const QString &method, const BytePathList &paths);

@@ -11,15 +11,22 @@
 #include "ResultSheet.h"
 #include "Settings.h"
 #include "SettingsKeys.h"
+#include "Spawn.h"
 #include "UserDefaults.h"
+#include "XdgDirs.h"
 
 #include <QClipboard>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QMimeData>
 
+#include <sys/stat.h>
+
+#include <QLocale>
+
 #include <algorithm>
 #include <string>
+#include <unordered_map>
 
 namespace lurkel {
 namespace {
@@ -36,6 +43,12 @@ BytePathList pathsOf(const SearchItemList &items)
 bool anyInPackage(const SearchItemList &items)
 {
     return std::any_of(items.begin(), items.end(), [](const SearchItemPtr &item) { return item->fileInPackage(); });
+}
+
+bool pathExists(const BytePath &path)
+{
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
 }
 
 QString joinedLines(const SearchItemList &items, bool fullPaths)
@@ -57,7 +70,12 @@ ResultFileOperations::ResultFileOperations(QWidget *window, const Services &serv
       m_urlOpener(services.urlOpener != nullptr ? services.urlOpener : &DesktopUrlOpener::shared()),
       m_workspace(services.workspace != nullptr ? services.workspace : &DesktopWorkspace::shared()),
       m_defaults(services.defaults != nullptr ? services.defaults : &UserDefaults::standardUserDefaults())
-{}
+{
+    QPointer<ResultFileOperations> self(this);
+    m_communicator->setNoticeHandler([self](const QString &notice) {
+        if (self) Q_EMIT self->notice(notice);
+    });
+}
 
 QString ResultFileOperations::promptForAction(int action)
 {
@@ -189,6 +207,100 @@ void ResultFileOperations::doRemoveActionWithPathes(const SearchItemList &items)
     runScript(ResultActionTrash, items, {});
 }
 
+QString ResultFileOperations::verbForAction(int action)
+{
+    switch (action) {
+    case ResultActionCopy:
+        return QStringLiteral("copied");
+    case ResultActionMove:
+        return QStringLiteral("moved");
+    default:
+        return QStringLiteral("moved to the Trash");
+    }
+}
+
+QString ResultFileOperations::progressText(int action, std::size_t reported, std::size_t total)
+{
+    const QString doing = action == ResultActionCopy   ? QStringLiteral("Copying")
+                          : action == ResultActionMove ? QStringLiteral("Moving")
+                                                       : QStringLiteral("Moving to the Trash");
+    return QStringLiteral("%1 %2 of %3")
+        .arg(doing, QLocale().toString(qulonglong(reported)), QLocale().toString(qulonglong(total)));
+}
+
+ResultFileOperations::Report ResultFileOperations::reportFor(int action, const SearchItemList &items,
+                                                             const FinderCommunicator::Outcome &outcome)
+{
+    Report report;
+    report.action = action;
+    report.total = items.size();
+    report.cancelled = outcome.cancelled;
+    const QString whole = outcome.error ? outcome.error->localizedDescription() : QString();
+    if (outcome.itemized) {
+        std::unordered_map<std::string, const FinderCommunicator::ItemResult *> byPath;
+        byPath.reserve(outcome.items.size());
+        for (const FinderCommunicator::ItemResult &result : outcome.items)
+            byPath.emplace(result.item.bytes(), &result);
+        for (const SearchItemPtr &item : items) {
+            const auto found = byPath.find(item->fullFileNameWithPath().bytes());
+            const bool recorded = found != byPath.end();
+            // Without its record (lost with a stopped script) a moved item is known by its
+            // absence.
+            if (recorded ? found->second->done
+                         : action != ResultActionCopy && !pathExists(item->fullFileNameWithPath())) {
+                report.done.push_back(item);
+            } else if (recorded) {
+                report.failed.push_back({item, found->second->reason});
+            } else if (outcome.cancelled) {
+                report.untouched.push_back(item);
+            } else {
+                // The script ended (or was stopped) before it reached the item.
+                report.failed.push_back(
+                    {item, whole.isEmpty() ? QStringLiteral("the script did not report it") : whole});
+            }
+        }
+    } else if (outcome.success) {
+        report.done = items;
+    } else {
+        // A script called the older way says nothing item by item: an item that moved has
+        // left its place, one that did not is still there.
+        for (const SearchItemPtr &item : items) {
+            if (action != ResultActionCopy && !pathExists(item->fullFileNameWithPath())) {
+                report.done.push_back(item);
+            } else {
+                report.failed.push_back({item, whole});
+            }
+        }
+    }
+    return report;
+}
+
+QString ResultFileOperations::Report::summary() const
+{
+    const QString verb = verbForAction(action);
+    if (cancelled) {
+        return QStringLiteral("Stopped: %1 of %2 items were %3; the other %4 were left as they were.")
+            .arg(done.size())
+            .arg(total)
+            .arg(verb)
+            .arg(total - done.size());
+    }
+    if (failed.size() == 1 && total == 1) {
+        return QStringLiteral("\"%1\" could not be %2.").arg(failed.front().item->fileNameForDisplay(), verb);
+    }
+    if (failed.size() == total) return QStringLiteral("None of the %1 items could be %2.").arg(total).arg(verb);
+    return QStringLiteral("%1 of %2 items could not be %3.").arg(failed.size()).arg(total).arg(verb);
+}
+
+QString ResultFileOperations::Report::details(std::size_t limit) const
+{
+    QStringList lines;
+    for (std::size_t i = 0; i < failed.size() && i < limit; ++i)
+        lines << QStringLiteral("%1: %2").arg(failed[i].item->fullPathForDisplay(), failed[i].reason);
+    if (failed.size() > limit) lines << QStringLiteral("and %1 more").arg(failed.size() - limit);
+    return lines.join(QLatin1Char('\n'));
+}
+
 void ResultFileOperations::runScript(int action, const SearchItemList &items, const BytePath &destination)
 {
     BytePathList arguments;
@@ -197,44 +309,84 @@ void ResultFileOperations::runScript(int action, const SearchItemList &items, co
         arguments.push_back(std::move(path));
 
     QPointer<ResultFileOperations> self(this);
-    auto completion = [self, action, items, destination](bool success, const std::optional<Error> &error) {
+    auto cancel = std::make_shared<SpawnCancel>();
+    auto completion = [self, action, items, destination, cancel](const FinderCommunicator::Outcome &outcome) {
         if (!self) return;
         --self->m_running;
-        if (!success) {
-            // The lists stay as they are: what was done is not known item by item.
+        if (self->m_cancel == cancel) self->m_cancel.reset();
+        const Report report = reportFor(action, items, outcome);
+        if (outcome.error) {
             logFailure(lcResults,
                        action == ResultActionTrash  ? "doRemoveFiles"
                        : action == ResultActionMove ? "doMoveFiles"
                                                     : "doCopyFiles",
-                       error.value_or(Error::app(QStringLiteral("the file-manager script failed"))));
-        } else {
-            Q_EMIT self->actionSucceeded(action, items, destination);
+                       *outcome.error);
         }
-        Q_EMIT self->actionFinished(action, success);
+        // The rows follow what was done, whatever happened to the rest.
+        if (!report.done.empty()) Q_EMIT self->actionSucceeded(action, report.done, destination);
+        self->m_lastReport = report;
+        if (!report.failed.empty() || report.cancelled) self->showReport(report);
+        Q_EMIT self->actionFinished(action, report.failed.empty() && !report.cancelled);
+    };
+    auto progress = [self, action, total = items.size()](std::size_t reported) {
+        if (self) Q_EMIT self->operationProgress(action, reported, total);
     };
 
     bool started = false;
     ++m_running;
+    m_cancel = cancel;
     switch (action) {
     case ResultActionCopy:
-        started =
-            m_communicator->checkCopyFilesScript() && m_communicator->doCopyFilesWithCompletion(arguments, completion);
+        started = m_communicator->checkCopyFilesScript() &&
+                  m_communicator->doCopyFilesWithCompletion(arguments, completion, cancel, progress);
         break;
     case ResultActionMove:
-        started =
-            m_communicator->checkMoveFilesScript() && m_communicator->doMoveFilesWithCompletion(arguments, completion);
+        started = m_communicator->checkMoveFilesScript() &&
+                  m_communicator->doMoveFilesWithCompletion(arguments, completion, cancel, progress);
         break;
     case ResultActionTrash:
         started = m_communicator->checkRemoveFilesScript() &&
-                  m_communicator->doRemoveFilesWithCompletion(arguments, completion);
+                  m_communicator->doRemoveFilesWithCompletion(arguments, completion, cancel, progress);
         break;
     default:
         break;
     }
     if (!started) {
         --m_running;
+        m_cancel.reset();
         qCWarning(lcResults) << "the file-manager script for action" << action << "is not available";
+        ResultSheet::Request request;
+        request.icon = QMessageBox::Warning;
+        request.text = QStringLiteral("The items could not be %1.").arg(verbForAction(action));
+        request.informativeText = QStringLiteral("The file-manager script for this is missing from %1 and could not "
+                                                 "be installed there.")
+                                      .arg(XdgDirs::appScriptsDir().displayString());
+        request.buttons = {QStringLiteral("OK")};
+        ResultSheet::show(m_window, request, {});
+        return;
     }
+    Q_EMIT operationProgress(action, 0, items.size());
+}
+
+void ResultFileOperations::cancelRunningOperation()
+{
+    if (m_cancel) m_cancel->cancel();
+}
+
+void ResultFileOperations::showReport(const Report &report)
+{
+    ResultSheet::Request request;
+    request.icon = report.cancelled && report.failed.empty() ? QMessageBox::Information : QMessageBox::Warning;
+    request.text = report.summary();
+    if (report.cancelled && !report.failed.empty()) {
+        request.text +=
+            QLatin1Char('\n') +
+            QStringLiteral("%1 could not be %2.").arg(report.failed.size()).arg(verbForAction(report.action));
+    }
+    request.informativeText = report.details(kShownFailures);
+    if (report.failed.size() > kShownFailures) request.detailedText = report.details(report.failed.size());
+    request.buttons = {QStringLiteral("OK")};
+    ResultSheet::show(m_window, request, {});
 }
 
 void ResultFileOperations::showInFinder(const SearchItemList &items)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BytePath.h"
+#include "FinderCommunicator.h"
 #include "SearchItem.h"
 
 #include <QByteArray>
@@ -8,13 +9,16 @@
 #include <QPointer>
 #include <QString>
 
+#include <memory>
+#include <optional>
+
 class QWidget;
 
 namespace lurkel {
 
 class DesktopWorkspace;
-class FinderCommunicator;
 class HiddenFilesState;
+class SpawnCancel;
 class UrlOpener;
 class UserDefaults;
 
@@ -31,8 +35,10 @@ enum ResultAction : int {
 // manager's properties, and copying names or paths to the clipboard.
 //
 // Every path is the item's own bytes (SearchItem::fullFileNameWithPath). Questions are
-// sheets over the window; nothing is done before the user has answered, and the window is
-// told of a copy, move or Trash only when the script reported success (actionSucceeded).
+// sheets over the window; nothing is done before the user has answered. When a copy, move
+// or Trash ends, the window is told which items were done (actionSucceeded, also after a
+// partial failure), and a sheet names every item that was not, with the reason; a run can be
+// stopped (cancelRunningOperation), after which each item is either done or untouched.
 // Main thread only.
 class ResultFileOperations : public QObject {
     Q_OBJECT
@@ -80,12 +86,47 @@ public:
 
     // Scripts started and not yet ended.
     int runningCount() const { return m_running; }
+    // Stops the running copy, move or Trash (its script and what it started).
+    void cancelRunningOperation();
+
+    // What became of the items of one operation.
+    struct Failure {
+        SearchItemPtr item;
+        QString reason;
+    };
+    struct Report {
+        int action = ResultActionCopy;
+        std::size_t total = 0;
+        bool cancelled = false;
+        SearchItemList done;
+        std::vector<Failure> failed;
+        SearchItemList untouched; // not reached before the run was stopped
+        // "3 of 5 items could not be moved.", "None of the 2 items could be copied.",
+        // "\"a.txt\" could not be moved to the Trash.", "Stopped: ..."
+        QString summary() const;
+        // "PATH: reason" a line, at most limit lines, then "and N more".
+        QString details(std::size_t limit) const;
+    };
+    // How many failed items the sheet lists before "and N more" (all of them are in its details).
+    static inline constexpr std::size_t kShownFailures = 8;
+    // The items' fate from the script's outcome.
+    static Report reportFor(int action, const SearchItemList &items, const FinderCommunicator::Outcome &outcome);
+    // "copied", "moved", "moved to the Trash".
+    static QString verbForAction(int action);
+    // "Moving 12 of 30,000".
+    static QString progressText(int action, std::size_t reported, std::size_t total);
+    // The report of the last operation that ended.
+    const std::optional<Report> &lastReport() const { return m_lastReport; }
 
 Q_SIGNALS:
-    // The script of a copy, move or Trash reported success.
+    // These items of a copy, move or Trash were done (also when others were not).
     void actionSucceeded(int action, const lurkel::SearchItemList &items, const lurkel::BytePath &destination);
-    // A started script has ended (successfully or not).
+    // A started script has ended; success: every item was done.
     void actionFinished(int action, bool success);
+    // Something the user is told once, in the window's status line (an edited older script).
+    void notice(const QString &text);
+    // A started script has reported this many of its items (0 when it starts).
+    void operationProgress(int action, std::size_t reported, std::size_t total);
 
 private:
     void chooseDestination(int action, const SearchItemList &items);
@@ -93,6 +134,7 @@ private:
     void revealItems(const BytePathList &paths);
     void tryToShowHiddenFile(const BytePathList &paths);
     void showInformationAlert(const BytePathList &paths);
+    void showReport(const Report &report);
 
     QPointer<QWidget> m_window;
     FinderCommunicator *m_communicator;
@@ -101,6 +143,8 @@ private:
     DesktopWorkspace *m_workspace;
     UserDefaults *m_defaults;
     int m_running = 0;
+    std::shared_ptr<SpawnCancel> m_cancel;
+    std::optional<Report> m_lastReport;
 };
 
 } // namespace lurkel

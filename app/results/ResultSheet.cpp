@@ -19,6 +19,7 @@ QMessageBox *ResultSheet::show(QWidget *window, const Request &request, Answer a
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(request.modality);
     box->setInformativeText(request.informativeText);
+    if (!request.detailedText.isEmpty()) box->setDetailedText(request.detailedText);
     QList<QAbstractButton *> buttons;
     for (int i = 0; i < request.buttons.size(); ++i) {
         QMessageBox::ButtonRole role = QMessageBox::RejectRole;

@@ -23,6 +23,8 @@ public:
         QMessageBox::Icon icon = QMessageBox::Information;
         QString text;
         QString informativeText;
+        // Behind a "Show Details..." button when not empty.
+        QString detailedText;
         QStringList buttons;
         // Shown as a check box under the text when not empty.
         QString suppressionText;

@@ -124,6 +124,10 @@ SearchResultWC::SearchResultWC(const SearchResultServices &services, QWidget *pa
     m_operations = new ResultFileOperations(this, operations, this);
     connect(m_operations, &ResultFileOperations::actionSucceeded, this,
             &SearchResultWC::updateSearchResultsAfterAction);
+    connect(m_operations, &ResultFileOperations::operationProgress, this, &SearchResultWC::operationProgressed);
+    connect(m_operations, &ResultFileOperations::actionFinished, this, &SearchResultWC::operationEnded);
+    connect(m_operations, &ResultFileOperations::notice, this, &SearchResultWC::showStatusNotice);
+    connect(m_workspace, &DesktopWorkspace::openerFailed, this, &SearchResultWC::openFailed);
 
     buildWindow();
     registerObservers();
@@ -747,8 +751,17 @@ bool SearchResultWC::performSearchWithSelectedPath(const BytePath &folder)
         showMissingFolderSheet(folder);
         return false;
     }
-    m_manager->cancelSearchByButton();
     const QString text = m_searchBar->text();
+    if (const auto refusal = SearchManager::refusalForText(text.isEmpty() ? m_manager->searchTemplate() : text)) {
+        ResultSheet::Request request;
+        request.icon = QMessageBox::Warning;
+        request.text = QStringLiteral("This search can't be started.");
+        request.informativeText = *refusal;
+        request.buttons = {QStringLiteral("OK")};
+        ResultSheet::show(this, request, {});
+        return false;
+    }
+    m_manager->cancelSearchByButton();
     if (!text.isEmpty() && text != m_manager->searchTemplate()) m_manager->setSearchTemplate(text);
     m_manager->setSearchLocation(folder);
     Settings(*m_defaults).saveSearchLocation(folder);
@@ -799,7 +812,53 @@ void SearchResultWC::showMissingFolderSheet(const BytePath &folder)
 
 void SearchResultWC::stopSearchButtonPressed()
 {
+    // The button stops what it shows: a copy, move or Trash under way, else the search.
+    if (m_operations->runningCount() > 0) {
+        m_operations->cancelRunningOperation();
+        return;
+    }
     m_manager->cancelSearchByButton();
+}
+
+void SearchResultWC::operationProgressed(int action, std::size_t reported, std::size_t total)
+{
+    if (m_isSearchOn) return; // the search's counter keeps the status area
+    m_searchStatLabel->setText(ResultFileOperations::progressText(action, reported, total));
+    m_searchStatView->show();
+    m_searchIndicator->show();
+    m_searchIndicator->startAnimation();
+    m_stopSearchButton->show();
+    m_stopSearchButton->setEnabled(true);
+}
+
+void SearchResultWC::operationEnded()
+{
+    if (m_isSearchOn || m_operations->runningCount() > 0) return;
+    m_searchIndicator->stopAnimation();
+    m_searchIndicator->hide();
+    m_searchStatView->hide();
+    m_stopSearchButton->hide();
+    m_stopSearchButton->setEnabled(false);
+}
+
+void SearchResultWC::openFailed(const QByteArray &uri, const QString &reason)
+{
+    if (!isVisible()) return;
+    ResultSheet::Request request;
+    request.icon = QMessageBox::Warning;
+    // The URI holds the path's percent-encoded bytes after "file://".
+    const BytePath path(QByteArray::fromPercentEncoding(uri.mid(7)).toStdString());
+    request.text = QStringLiteral("\"%1\" could not be opened.").arg(BytePath(path.fileName()).displayString());
+    request.informativeText = reason;
+    request.buttons = {QStringLiteral("OK")};
+    ResultSheet::show(this, request, {});
+}
+
+void SearchResultWC::showStatusNotice(const QString &notice)
+{
+    m_nothingFoundStatLabel->setText(notice);
+    m_nothingFoundStatLabel->setToolTip(notice);
+    m_nothingFoundStatLabel->setVisible(!notice.isEmpty());
 }
 
 void SearchResultWC::searchFieldEditingEnded()
@@ -1155,8 +1214,9 @@ SearchItemList SearchResultWC::itemsActedOn() const
 
 bool SearchResultWC::actionsBlocked() const
 {
-    // Copy, move and Trash wait for the search to end, whichever way they are asked for.
-    return m_isSearchOn;
+    // Copy, move and Trash wait for the search, and for the one before them, to end,
+    // whichever way they are asked for.
+    return m_isSearchOn || m_operations->runningCount() > 0;
 }
 
 void SearchResultWC::menuWillOpen(int row, const QPoint &globalPosition)

@@ -107,8 +107,16 @@ public:
     // Where the next search from the search field goes: the manager's location, else the
     // saved one, else the home folder.
     BytePath currentSearchLocation() const;
-    // "Stop".
+    // "Stop": stops a running copy, move or Trash, else the search.
     void stopSearchButtonPressed();
+    // A copy, move or Trash has reported items (the status area shows it with "Stop").
+    void operationProgressed(int action, std::size_t reported, std::size_t total);
+    // One has ended: the status area is cleared unless a search or another one goes on.
+    void operationEnded();
+    // Opening an item failed: a sheet says which and why.
+    void openFailed(const QByteArray &uri, const QString &reason);
+    // A line in the status area (what failed, what was said once); empty hides it.
+    void showStatusNotice(const QString &notice);
     // A location button was pressed.
     void locationButtonPressed(LocationButton button);
     // Return in the search field.

@@ -71,9 +71,27 @@ TEST(FileCommands, HostileNamesThroughEveryCommand)
     EXPECT_EQ(split(r.err, '\n').size(), 1u) << r.err;
     EXPECT_FALSE(exists(dest / ".hidden")) << "the emptied list is gone";
 
-    r = runLurkelctl(concat({"move", moved.bytes()}, expected));
-    EXPECT_EQ(r.exitStatus, 0) << r.err;
+    // The items through a NUL-separated list (the last one without its NUL), a result
+    // record for each, the failed one with its reason.
+    const BytePath list = home / "list", results = home / "results";
+    std::string listText;
+    for (const std::string &copy : expected)
+        listText += copy + '\0';
+    writeFile(list, listText + (home / "gone").bytes());
+    r = runLurkelctl({"move", "--from0", list.bytes(), "--results", results.bytes(), moved.bytes()});
+    EXPECT_EQ(r.exitStatus, 1) << r.err;
     EXPECT_EQ(r.out, "") << "quiet without --print";
+    EXPECT_EQ(split(r.err, '\n').size(), 1u) << r.err;
+    const std::vector<std::string> records = split(readFile(results), '\0');
+    ASSERT_EQ(records.size(), 3 * (names.size() + 1));
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        EXPECT_EQ(records[3 * i], "done");
+        EXPECT_EQ(records[3 * i + 1], expected[i]);
+        EXPECT_EQ(records[3 * i + 2], (moved / BytePath(expected[i]).fileName()).bytes());
+    }
+    EXPECT_EQ(records[3 * names.size()], "failed");
+    EXPECT_EQ(records[3 * names.size() + 1], (home / "gone").bytes());
+    EXPECT_NE(records[3 * names.size() + 2].find("No such file"), std::string::npos);
     std::vector<std::string> movedPaths;
     for (std::size_t i = 0; i < names.size(); ++i) {
         movedPaths.push_back((moved / BytePath(expected[i]).fileName()).bytes());

@@ -1,5 +1,6 @@
 // The results window driven as a user drives it: keys, clicks, sheets; real searches of a
 // temporary home and the real file-manager scripts.
+#include "FakeScripts.h"
 #include "Fixtures.h"
 #include "FolderGate.h"
 #include "KeyboardReach.h"
@@ -10,6 +11,7 @@
 #include "FileNameCellView.h"
 #include "MyTableView.h"
 #include "PathBreadcrumb.h"
+#include "PosixFile.h"
 #include "ProgressSpinner.h"
 #include "QtPrinters.h"
 #include "ResultFileOperations.h"
@@ -37,7 +39,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fcntl.h>
+#include <set>
 #include <sys/stat.h>
 
 namespace lurkel::test {
@@ -479,6 +483,155 @@ TEST(ResultsWindow, MoveDropsTheRowsAndCopyKeepsThem)
     EXPECT_EQ(h.window->windowTitle(), QStringLiteral("Lurkel - Search results for \"moving\", found 1"));
 }
 
+TEST(ResultsWindow, FailedItemsAreNamedWithTheirReasonAndOnlyTheRowsOfDoneItemsChange)
+{
+    ResultsHarness h;
+    const BytePath gone = h.makeFile("From/part-b.txt", "b");
+    h.makeFile("From/part-a.txt", "a");
+    h.makeFile("From/part-c.txt", "c");
+    const BytePath target = h.makeFolder("Target");
+    h.search(QStringLiteral("part-"), h.home);
+    ASSERT_EQ(h.shownNames().size(), 3u);
+    ASSERT_EQ(::unlink(gone.c_str()), 0); // removed after the search
+    QSignalSpy finished(h.window->fileOperations(), &ResultFileOperations::actionFinished);
+
+    // A copy that is partly done: the sheet names the missing item and why.
+    h.selectNames({"part-a.txt", "part-b.txt", "part-c.txt"});
+    QTest::mouseClick(h.window->copyActionButton(), Qt::LeftButton);
+    chooseFolder(waitForFileDialog(h.window.get()), target);
+    QMessageBox *sheet = waitForMessageBox(h.window.get(), QStringLiteral("1 of 3 items could not be copied."));
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
+    EXPECT_TRUE(sheet->informativeText().startsWith(gone.displayString() + QStringLiteral(": ")))
+        << sheet->informativeText().toStdString();
+    EXPECT_TRUE(sheet->informativeText().contains(QStringLiteral("No such file or directory")));
+    clickButton(sheet, QStringLiteral("OK"));
+    ASSERT_EQ(finished.size(), 1);
+    EXPECT_FALSE(finished.at(0).at(1).toBool());
+    EXPECT_EQ(namesIn(target), (std::set<std::string>{"part-a.txt", "part-c.txt"}));
+    EXPECT_EQ(h.shownNames().size(), 3u);
+
+    // A Trash of it and of a file that is there: that row goes, the missing one stays.
+    Settings(*h.defaults).saveBoolValueForKey(true, SettingsKeys::kDontShowDeleteAlertDialog);
+    h.selectNames({"part-a.txt", "part-b.txt"});
+    QTest::mouseClick(h.window->deleteActionButton(), Qt::LeftButton);
+    sheet = waitForMessageBox(h.window.get(), QStringLiteral("1 of 2 items could not be moved to the Trash."));
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_TRUE(sheet->informativeText().startsWith(gone.displayString() + QStringLiteral(": ")));
+    clickButton(sheet, QStringLiteral("OK"));
+    Names left = h.shownNames();
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (Names{"part-b.txt", "part-c.txt"}));
+    EXPECT_EQ(h.window->windowTitle(), QStringLiteral("Lurkel - Search results for \"part-\", found 2"));
+    EXPECT_TRUE(exists(Trash::homeTrash() / "files/part-a.txt"));
+}
+
+TEST(ResultsWindow, AMoveIntoAReadOnlyFolderByAnUnprivilegedUserKeepsTheRowsAndSaysWhy)
+{
+    if (runningAsRoot()) {
+        ASSERT_EQ(::access("/usr/bin/setpriv", X_OK), 0) << "setpriv is needed to drop root for this test";
+    }
+    ResultsHarness h(nullptr, ResultsHarness::FileWork::Unprivileged);
+    const BytePath area = unprivilegedArea();
+    const BytePath src = makeDir(area / "src");
+    giveToUnprivileged(src);
+    for (const char *name : {"ro-one.txt", "ro-two.txt"}) {
+        writeFile(src / name, name);
+        giveToUnprivileged(src / name);
+    }
+    const BytePath readOnly = makeDir(area / "read-only", 0555);
+    giveToUnprivileged(readOnly);
+    h.search(QStringLiteral("ro-"), src);
+    ASSERT_EQ(h.shownNames().size(), 2u);
+
+    h.selectNames({"ro-one.txt", "ro-two.txt"});
+    QTest::mouseClick(h.window->moveActionButton(), Qt::LeftButton);
+    chooseFolder(waitForFileDialog(h.window.get()), readOnly);
+    QMessageBox *sheet = waitForMessageBox(h.window.get(), QStringLiteral("None of the 2 items could be moved."));
+    ASSERT_NE(sheet, nullptr);
+    for (const char *name : {"ro-one.txt", "ro-two.txt"})
+        EXPECT_TRUE(sheet->informativeText().contains((src / name).displayString())) << name;
+    EXPECT_EQ(sheet->informativeText().count(QStringLiteral("Permission denied")), 2)
+        << sheet->informativeText().toStdString();
+    clickButton(sheet, QStringLiteral("OK"));
+    EXPECT_EQ(h.shownNames().size(), 2u);
+    EXPECT_TRUE(namesIn(readOnly).empty());
+    EXPECT_EQ(namesIn(src).size(), 2u);
+}
+
+TEST(ResultsWindow, OpeningWithoutAnApplicationAndATooLongSearchTextAreSaidInTheWindow)
+{
+    ResultsHarness h;
+    h.makeFile("Docs/orphan.unknown-kind", "?");
+    h.search(QStringLiteral("orphan"), h.home);
+    ASSERT_EQ(h.shownNames().size(), 1u);
+    h.failOpening(3, "xdg-open: no method available for opening it");
+    h.selectNames({"orphan.unknown-kind"});
+    h.window->tableView()->setFocus();
+    pressKey(h, Qt::Key_Return);
+    QMessageBox *sheet =
+        waitForMessageBox(h.window.get(), QStringLiteral("\"orphan.unknown-kind\" could not be opened."));
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(sheet->informativeText(), QStringLiteral("No application is set to open it. xdg-open: no method "
+                                                       "available for opening it (exit 3)"));
+    clickButton(sheet, QStringLiteral("OK"));
+
+    h.window->searchBar()->setText(QString(2000, QLatin1Char('z')));
+    EXPECT_FALSE(h.window->performSearchWithSelectedPath(h.home));
+    sheet = waitForMessageBox(h.window.get(), QStringLiteral("This search can't be started."));
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(sheet->informativeText(), SearchManager::textTooLongMessage(2000));
+    clickButton(sheet, QStringLiteral("OK"));
+    h.clock.advance(1000);
+    EXPECT_FALSE(h.window->isSearchOn());
+    EXPECT_EQ(h.shownNames().size(), 1u) << "the last results stay";
+}
+
+TEST(ResultsWindow, StopEndsATrashUnderWayLeavingEachItemDoneOrUntouched)
+{
+    ResultsHarness h;
+    for (const char *name : {"stop-1.txt", "stop-2.txt", "stop-3.txt"})
+        h.makeFile(std::string("Box/") + name, name);
+    // A script of the current call form that trashes the first item of its list for real and
+    // then hangs, as on a file system that stopped answering.
+    const BytePath marker = h.home.parent() / "first-done";
+    installFakeScript(FinderCommunicator::kRemoveScriptName, h.home.parent() / "script.log",
+                      "# lurkel-script-version: 2\n"
+                      "tr '\\000' '\\n' | { read -r first; \"$LURKELCTL\" trash --results - -- \"$first\"; touch '" +
+                          marker.bytes() + "'; exec sleep 100000; }\n");
+    h.search(QStringLiteral("stop-"), h.home);
+    Settings(*h.defaults).saveBoolValueForKey(true, SettingsKeys::kDontShowDeleteAlertDialog);
+    QSignalSpy finished(h.window->fileOperations(), &ResultFileOperations::actionFinished);
+    QSignalSpy progress(h.window->fileOperations(), &ResultFileOperations::operationProgress);
+
+    h.selectNames({"stop-1.txt", "stop-2.txt", "stop-3.txt"});
+    const SearchItemList chosen = h.window->itemsActedOn();
+    QTest::mouseClick(h.window->deleteActionButton(), Qt::LeftButton);
+    ASSERT_TRUE(pollUntil([&] { return exists(marker) && progress.size() >= 1 && progress.last().at(1) == 1u; }));
+    EXPECT_TRUE(h.window->stopSearchButton()->isVisible());
+    EXPECT_EQ(h.window->searchStatLabel()->text(), QStringLiteral("Moving to the Trash 1 of 3"));
+    QTest::mouseClick(h.window->stopSearchButton(), Qt::LeftButton);
+    QMessageBox *sheet = waitForMessageBox(h.window.get());
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(sheet->text(),
+              QStringLiteral("Stopped: 1 of 3 items were moved to the Trash; the other 2 were left as they were."));
+    clickButton(sheet, QStringLiteral("OK"));
+    ASSERT_EQ(finished.size(), 1);
+    EXPECT_FALSE(h.window->stopSearchButton()->isVisible());
+
+    const std::string first = chosen.front()->fileName();
+    std::set<std::string> shown;
+    for (const std::string &name : h.shownNames())
+        shown.insert(name);
+    for (const SearchItemPtr &item : chosen) {
+        const std::string name = item->fileName();
+        const bool trashed = exists(Trash::homeTrash() / "files" / name);
+        EXPECT_EQ(trashed, name == first) << name;
+        EXPECT_NE(trashed, exists(item->fullFileNameWithPath())) << name << ": done or untouched";
+        EXPECT_EQ(shown.count(name), trashed ? 0u : 1u) << name;
+    }
+}
+
 TEST(ResultsWindow, MovingPackageContentsAsksFirstAndCancelMovesNothing)
 {
     ResultsHarness h;
@@ -772,6 +925,46 @@ TEST(ResultsEndToEnd, CopyIntoAFolderHoldingTheSameNameKeepsBothFiles)
     EXPECT_EQ(readFile(archive / "quarterly report 2.txt"), "the new draft");
     EXPECT_EQ(readFile(h.home / "Drafts/quarterly report.txt"), "the new draft");
     EXPECT_EQ(h.shownNames().size(), 2u);
+}
+
+TEST(ResultsEndToEnd, ThirtyThousandSelectedResultsGoToTheTrashThroughTheWindow)
+{
+    // 30,000 paths of 75 bytes: well over what one argument vector may hold.
+    constexpr std::size_t kCount = 30000;
+    ResultsHarness h;
+    const BytePath folder = h.makeFolder("Bulk");
+    const std::size_t nameLength = 75 - folder.bytes().size() - 1;
+    ASSERT_GT(nameLength, 16u);
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < kCount; ++i) {
+        std::string name = "bulk-" + std::to_string(100000 + i);
+        name.resize(nameLength, 'x');
+        const UniqueFd fd(::open((folder / name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+        ASSERT_TRUE(fd.valid()) << name;
+        names.push_back(std::move(name));
+    }
+    h.search(QStringLiteral("bulk-"), folder);
+    ASSERT_EQ(h.window->tableModel()->rowCount(), int(kCount));
+    Settings(*h.defaults).saveBoolValueForKey(true, SettingsKeys::kDontShowDeleteAlertDialog);
+    QSignalSpy finished(h.window->fileOperations(), &ResultFileOperations::actionFinished);
+
+    h.window->tableView()->setFocus();
+    pressKey(h, Qt::Key_A, Qt::ControlModifier);
+    ASSERT_EQ(h.window->selectedItemsIndexSet().size(), kCount);
+    pressKey(h, Qt::Key_Delete);
+    ASSERT_TRUE(waitUntil([&] { return finished.size() == 1; }, 300000));
+    EXPECT_TRUE(finished.at(0).at(1).toBool());
+    EXPECT_EQ(h.window->tableModel()->rowCount(), 0);
+
+    const BytePath trash = Trash::homeTrash();
+    std::set<std::string> trashed = namesIn(trash / "files"), infos = namesIn(trash / "info");
+    EXPECT_EQ(trashed.size(), kCount);
+    EXPECT_EQ(infos.size(), kCount);
+    for (const std::string &name : names) {
+        EXPECT_EQ(trashed.count(name), 1u) << name;
+        EXPECT_EQ(infos.count(name + ".trashinfo"), 1u) << name;
+    }
+    EXPECT_TRUE(namesIn(folder).empty());
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "ResultsWindowTestSupport.h"
 
 #include "EventWait.h"
+#include "Fixtures.h"
 #include "MainQueue.h"
 #include "MyTableView.h"
 #include "PrivateBus.h"
@@ -66,17 +67,25 @@ void FileManagerService::ShowFolders(const QStringList &uris, const QString &)
     calls.push_back({QStringLiteral("ShowFolders"), uris});
 }
 
-ResultsHarness::ResultsHarness(HiddenFilesState *hiddenFiles)
+ResultsHarness::ResultsHarness(HiddenFilesState *hiddenFiles, FileWork fileWork)
 {
     EXPECT_TRUE(PrivateBus::shared().isRunning());
     home = TestEnvironment::freshHome();
     defaults = std::make_unique<UserDefaults>(QStringLiteral("com.brendix.Lurkel-SII"));
     access = std::make_unique<DiskAccessRestoreManager>(home, *defaults);
-    scripts = std::make_unique<ScriptsManager>(*access, BytePath(LURKELCTL_PROGRAM));
-    communicator = std::make_unique<FinderCommunicator>(*scripts, *access);
-
     const BytePath bin = home.parent() / "bin";
     XdgDirs::makePath(bin, 0755);
+    BytePath lurkelctl(LURKELCTL_PROGRAM);
+    if (fileWork == FileWork::Unprivileged && runningAsRoot()) {
+        lurkelctl = bin / "lurkelctl-unprivileged";
+        writeFile(lurkelctl, "#!/bin/sh\nexec setpriv --reuid=65534 --regid=65534 --clear-groups '" +
+                                 std::string(LURKELCTL_PROGRAM) + "' \"$@\"\n");
+        ::chmod(lurkelctl.c_str(), 0755);
+    }
+    scripts = std::make_unique<ScriptsManager>(*access, lurkelctl);
+    scripts->setClock(&clock);
+    communicator = std::make_unique<FinderCommunicator>(*scripts, *access);
+
     writeFile(bin / "xdg-open", kFakeXdgOpen);
     ::chmod((bin / "xdg-open").c_str(), 0755);
     m_openerLog = home.parent() / "xdg-open.log";
@@ -161,6 +170,13 @@ void ResultsHarness::selectNames(const std::vector<std::string> &names)
     const int current = rows.empty() ? -1 : rows.front();
     std::sort(rows.begin(), rows.end());
     window->tableView()->selectRows(rows, current);
+}
+
+void ResultsHarness::failOpening(int status, const std::string &message)
+{
+    const BytePath opener = home.parent() / "bin/xdg-open";
+    writeFile(opener, std::string(kFakeXdgOpen) + "echo '" + message + "' >&2\nexit " + std::to_string(status) + "\n");
+    ::chmod(opener.c_str(), 0755);
 }
 
 std::vector<std::string> ResultsHarness::openedUris() const

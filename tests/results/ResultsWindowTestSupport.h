@@ -80,7 +80,10 @@ private:
 // file-manager scripts run through lurkelctl, and xdg-open on PATH logs its argument.
 class ResultsHarness {
 public:
-    explicit ResultsHarness(HiddenFilesState *hiddenFiles = nullptr);
+    // Who does the file work of copy, move and Trash: this process's user, or (when it is
+    // root) an unprivileged one (lurkelctl started through setpriv).
+    enum class FileWork { Ours, Unprivileged };
+    explicit ResultsHarness(HiddenFilesState *hiddenFiles = nullptr, FileWork fileWork = FileWork::Ours);
     ~ResultsHarness();
     ResultsHarness(const ResultsHarness &) = delete;
     ResultsHarness &operator=(const ResultsHarness &) = delete;
@@ -98,6 +101,8 @@ public:
     void selectNames(const std::vector<std::string> &names);
 
     std::vector<std::string> openedUris() const; // what xdg-open was given
+    // From now on xdg-open fails with this status and message.
+    void failOpening(int status, const std::string &message);
     bool waitForOpenedCount(std::size_t count);
 
     BytePath home;

@@ -4,6 +4,7 @@
 #include "SearchFolder.h"
 
 #include "CleanMemoryButton.h"
+#include "ClickableLabel.h"
 #include "FramelessWindowChrome.h"
 #include "HiddenManager.h"
 #include "Identity.h"
@@ -35,6 +36,8 @@
 #include <QScreen>
 #include <QVariantAnimation>
 
+#include <algorithm>
+
 namespace lurkel {
 namespace {
 
@@ -44,6 +47,8 @@ namespace Keys = SettingsKeys;
 constexpr int kMargin = 14;
 constexpr int kSearchFieldHeight = 24;
 constexpr int kDisclosureTop = 124;
+// Between the search field and a notice, and under a notice that makes the panel taller.
+constexpr int kNoticeMargin = 4;
 // The memory section's own height and layout (section coordinates).
 constexpr int kMemorySectionHeight = PanelWindow::kExtraHeightWithoutDiskUsage;
 
@@ -83,6 +88,13 @@ PanelWindow::PanelWindow(PanelWindowServices services, QWidget *parent)
     m_center.addObserver(
         HiddenManager::stateUpdateNotificationName(), m_hidden.notificationObject(),
         [this](const Notification &) { updateIsHiddenShown(); }, this);
+    m_center.addObserver(
+        HiddenManager::switchFailedNotificationName(), m_hidden.notificationObject(),
+        [this](const Notification &note) {
+            updateIsHiddenShown();
+            showNotice(note.userInfo.value(QStringLiteral("description")).toString());
+        },
+        this);
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
         if (state != Qt::ApplicationActive) windowDidResignKey();
     });
@@ -144,6 +156,7 @@ PanelWindow::~PanelWindow()
     m_showRequest.cancel();
     m_searchStart.cancel();
     m_subtitleReturn.cancel();
+    m_noticeEnd.cancel();
 }
 
 void PanelWindow::buildContent()
@@ -189,6 +202,17 @@ void PanelWindow::buildContent()
     m_searchBar->addAction(UiImages::icon(QStringLiteral("search")), QLineEdit::LeadingPosition);
     m_searchBar->setFont(pixelFont(13));
     connect(m_searchBar, &QLineEdit::returnPressed, this, &PanelWindow::searchFieldEditingEnded);
+
+    // The notice line over the disclosure row, in front of it while shown.
+    m_noticeLabel = new ClickableLabel(m_panelView);
+    m_noticeLabel->setObjectName(QStringLiteral("notice"));
+    m_noticeLabel->setWordWrap(true);
+    m_noticeLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_noticeLabel->setFont(pixelFont(11));
+    m_noticeLabel->setAutoFillBackground(true);
+    m_noticeLabel->setTextColor(QColor(0xb0, 0x2a, 0x1e));
+    m_noticeLabel->hide();
+    connect(m_noticeLabel, &ClickableLabel::clicked, this, [this] { showNotice({}); });
 
     // The disclosure of the memory section.
     openDetailedViewButton =
@@ -548,8 +572,13 @@ void PanelWindow::setResizeAnimationDuration(int ms)
 
 int PanelWindow::windowHeight() const
 {
-    if (m_disclosureState != 1 || m_windowState == WindowStateCompact) return kMainViewHeight;
-    return kMainViewHeight + (m_shouldDiskUsageBeShown ? kExtraHeightWithDiskUsage : kExtraHeightWithoutDiskUsage);
+    int height = kMainViewHeight;
+    if (m_disclosureState == 1 && m_windowState != WindowStateCompact)
+        height += m_shouldDiskUsageBeShown ? kExtraHeightWithDiskUsage : kExtraHeightWithoutDiskUsage;
+    // A notice longer than the room under the search field makes the panel taller meanwhile.
+    if (m_noticeLabel != nullptr && !m_noticeLabel->isHidden())
+        height = std::max(height, m_noticeLabel->geometry().bottom() + 1 + kNoticeMargin);
+    return height;
 }
 
 void PanelWindow::updateWindowHeight(bool animated, std::function<void()> completion)
@@ -618,6 +647,23 @@ void PanelWindow::updateSearchFieldFrame()
     // The field's bottom edge kSearchFieldY above the main view's bottom.
     const int top = kMainViewHeight - kSearchFieldY - kSearchFieldHeight;
     m_searchBar->setGeometry(kMargin, top, kWidth - 2 * kMargin, kSearchFieldHeight);
+    const int noticeWidth = kWidth - 2 * kMargin;
+    m_noticeLabel->setGeometry(kMargin, top + kSearchFieldHeight + kNoticeMargin, noticeWidth,
+                               m_noticeLabel->heightForWidth(noticeWidth));
+}
+
+void PanelWindow::showNotice(const QString &text)
+{
+    m_noticeEnd.cancel();
+    m_noticeLabel->setText(text);
+    m_noticeLabel->setToolTip(text);
+    m_noticeLabel->setVisible(!text.isEmpty());
+    updateSearchFieldFrame();
+    setPanelHeight(windowHeight());
+    if (text.isEmpty()) return;
+    m_noticeLabel->raise();
+    m_noticeEnd = MainQueue::after(
+        kNoticeMs, [this] { showNotice({}); }, m_clock);
 }
 
 void PanelWindow::setShouldDiskUsageBeShown(bool shown)
@@ -662,6 +708,11 @@ void PanelWindow::searchFieldEditingEnded()
     const QString text = m_searchBar->text();
     // Nothing to look for: Return in an empty field neither searches nor closes the panel.
     if (text.trimmed().isEmpty()) return;
+    // A text the search would refuse is refused here, where the user can mend it.
+    if (const auto refusal = SearchManager::refusalForText(text)) {
+        showNotice(*refusal);
+        return;
+    }
     if (m_searchResultWindow != nullptr && m_searchResultWindow->isSearchResultWindowVisible()) {
         QPointer<PanelWindow> self(this);
         m_searchResultWindow->showNewSearchAlertDialogWithCompletion([self, text](bool start) {

@@ -24,6 +24,7 @@ class QVariantAnimation;
 namespace lurkel {
 
 class CleanMemoryButton;
+class ClickableLabel;
 class FramelessWindowChrome;
 class HiddenManager;
 class LevelIndicator;
@@ -79,6 +80,8 @@ public:
     static constexpr int kMemorySectionOffsetWithDiskUsage = 250;
     static constexpr int kSearchFieldY = 45; // from the main view's bottom to the field's bottom
     static constexpr std::int64_t kSearchStartDelayMs = 100;
+    // How long a notice (a failed switch, a refused search) stays unless clicked away.
+    static constexpr std::int64_t kNoticeMs = 15000;
     static constexpr std::int64_t kCleanedSubtitleMs = 30000;
     static constexpr int kDefaultResizeAnimationMs = 200;
 
@@ -174,6 +177,10 @@ public:
     // The parts, for the controller's wiring and for tests.
     OnOffSwitch *showHiddenControl() const { return m_showHiddenControl; }
     QLineEdit *searchBar() const { return m_searchBar; }
+    // What failed, said under the search field (over the disclosure row) for kNoticeMs or
+    // until clicked; empty hides it.
+    void showNotice(const QString &text);
+    ClickableLabel *noticeLabel() const { return m_noticeLabel; }
     LevelIndicator *memoryLevelIndicator() const { return m_memoryLevelIndicator; }
     PanelWindowInfoLabel *subtitleLabel() const { return m_pInfoSubtitleLastUsedMemorySize; }
     PanelView *panelView() const { return m_panelView; }
@@ -230,6 +237,7 @@ private:
     DelayedCall m_showRequest;
     DelayedCall m_searchStart;
     DelayedCall m_subtitleReturn;
+    DelayedCall m_noticeEnd;
     std::optional<PanelPlacement::Result> m_lastPlacement;
     bool m_growsUpward = false;
 
@@ -257,6 +265,7 @@ private:
     QLabel *m_pInfoTitleLabel = nullptr;
     LevelIndicator *m_memoryLevelIndicator = nullptr;
     PanelWindowInfoLabel *m_pInfoSubtitleLastUsedMemorySize = nullptr;
+    ClickableLabel *m_noticeLabel = nullptr;
     QLabel *m_cleanedSizeLabel = nullptr;
     CleanMemoryButton *m_pBtnFree = nullptr;
     QString m_pInfoUsedSizeString;

@@ -1,4 +1,5 @@
 #!/bin/sh
+# lurkel-script-version: 2
 # Lurkel: tells whether the file manager shows hidden files.
 #
 # Prints one line ".hidden-files-shown" when the default file manager (else the first

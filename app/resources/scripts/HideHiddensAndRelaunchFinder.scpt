@@ -1,4 +1,5 @@
 #!/bin/sh
+# lurkel-script-version: 2
 # Lurkel: hides hidden files in every present file manager and relaunches those whose open
 # windows would not follow (each running one is quit before the change and started again
 # with its earlier arguments). Fails when no file manager is installed.

@@ -1,6 +1,9 @@
 # The file-manager scripts as Qt resources (":/scripts/NAME.scpt").
 #
-# An installed script is never replaced, so each one must stand on its own: the line
+# Every script carries a version line "# lurkel-script-version: N" (checked here). An installed
+# script is replaced only while it holds a text an earlier Lurkel shipped (ScriptsManager keeps
+# their hashes: add the hash of each script as installed before changing it), so each one must
+# stand on its own: the line
 #   . "${0%/*}/FileManagers.sh"
 # (which lets a script run straight from this folder) is replaced by the text of
 # FileManagers.sh when the scripts are put together in the build folder. Sets
@@ -42,6 +45,10 @@ foreach(_name IN LISTS LURKEL_SCRIPT_NAMES)
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${_source})
   file(READ ${_source} _text)
   string(REPLACE "${_lurkel_scripts_include_line}" "${_lurkel_scripts_library}" _text "${_text}")
+  string(FIND "${_text}" "\n# lurkel-script-version: " _version)
+  if(_version EQUAL -1)
+    message(FATAL_ERROR "${_source}: the second line must be the version line \"# lurkel-script-version: N\"")
+  endif()
   string(FIND "${_text}" "FileManagers.sh\"" _left)
   if(NOT _left EQUAL -1)
     message(FATAL_ERROR "${_source}: the FileManagers.sh line must read exactly: ${_lurkel_scripts_include_line}")

@@ -1,4 +1,5 @@
 #!/bin/sh
+# lurkel-script-version: 2
 # Lurkel: switches the file managers' show-hidden preference.
 #
 # Reads the state of the default file manager and sets every present file manager to the

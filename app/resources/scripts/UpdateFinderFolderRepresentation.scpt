@@ -1,4 +1,5 @@
 #!/bin/sh
+# lurkel-script-version: 2
 # Lurkel: makes open file-manager windows show changed hidden flags without a reload.
 #
 # Called as: UpdateFinderFolderRepresentation.scpt refresh PATH...

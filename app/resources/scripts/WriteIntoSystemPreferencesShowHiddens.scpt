@@ -1,4 +1,5 @@
 #!/bin/sh
+# lurkel-script-version: 2
 # Lurkel: stores "show hidden files" as every present file manager's lasting preference,
 # without touching running file managers. Fails when no file manager is installed.
 set -u

@@ -256,6 +256,15 @@ QString SearchManager::textTooLongMessage(std::size_t bytes)
         .arg(walker::kMaxPatternBytes);
 }
 
+std::optional<QString> SearchManager::refusalForText(const QString &text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    const std::size_t bytes =
+        lowerCasedSearchText(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size()))).size();
+    if (bytes > walker::kMaxPatternBytes) return textTooLongMessage(bytes);
+    return std::nullopt;
+}
+
 std::optional<Error> SearchManager::performSearchWithTemplateAndFolder(const QString &text, const BytePath &folder)
 {
     const QByteArray utf8 = text.toUtf8();

@@ -173,6 +173,9 @@ public:
     static std::string lowerCasedSearchText(std::string_view text);
     // The refusal of a text that is too long, for the user.
     static QString textTooLongMessage(std::size_t bytes);
+    // Why a search for text would be refused (too long once lower-cased); nullopt when it
+    // would not. The windows ask first, so that the user is told where he typed.
+    static std::optional<QString> refusalForText(const QString &text);
 
 Q_SIGNALS:
     // abandonedScanCount() has changed (emitted on the main thread).

@@ -50,6 +50,16 @@ QString HiddenManager::stateUpdateNotificationName()
     return latin1(MessageNames::kHiddenManagerStateUpdate);
 }
 
+QString HiddenManager::switchFailedNotificationName()
+{
+    return latin1(MessageNames::kHiddenManagerSwitchFailed);
+}
+
+QString HiddenManager::switchFailureDescription(const Error &error)
+{
+    return QStringLiteral("The hidden files could not be switched: %1").arg(error.localizedDescription());
+}
+
 HiddenManager::HiddenManager(const HiddenManagerServices &services, QObject *parent)
     : QObject(parent), m_scripts(services.scripts ? services.scripts : &ScriptsManager::sharedManager()),
       m_defaults(services.defaults ? services.defaults : &UserDefaults::standardUserDefaults()),
@@ -251,6 +261,9 @@ void HiddenManager::switchHiddenFilesVisibilityWithCompletion(SwitchCompletion c
                 // that the listener and the lasting preference get the state that holds.
                 setCachedIsHiddenShownValue(oldValue);
                 if (m_version->is_10_14_orHigher()) displayInformationAboutAccessError(*error);
+                // Whoever asked, the user is told why (the panel shows it).
+                m_center->post(switchFailedNotificationName(), notificationObject(),
+                               {{QStringLiteral("description"), switchFailureDescription(*error)}});
             } else if (m_version->is_10_14_orHigher()) {
                 // Access works now: from here on the state is read from the file manager.
                 settings().setShouldCheckHiddenFilesVisibility(true);

@@ -89,6 +89,12 @@ public:
     static HiddenManager &sharedManager();
     // "HiddenManager stateUpdateNotificationName".
     static QString stateUpdateNotificationName();
+    // "HiddenManager switchFailedNotificationName": a switch script failed (also by its time
+    // limit); user info "description" says why, for the user. Posted with notificationObject()
+    // after the old state is back.
+    static QString switchFailedNotificationName();
+    // "The hidden files could not be switched: <the error's description>".
+    static QString switchFailureDescription(const Error &error);
 
     explicit HiddenManager(const HiddenManagerServices &services = {}, QObject *parent = nullptr);
     ~HiddenManager() override;

@@ -11,6 +11,7 @@
 #include "Spawn.h"
 #include "XdgDirs.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 
 #include <cerrno>
@@ -106,11 +107,86 @@ std::optional<Error> checkAncestorsCanBeTrusted(const BytePath &resolvedFolder)
     return std::nullopt;
 }
 
+// The SHA-256 of every script text an earlier Lurkel installed (as installed, with
+// FileManagers.sh put in). An installed copy with one of these texts is ours, untouched, and
+// is replaced by the current one; any other text is the user's and stays.
+struct EarlierScript {
+    const char *name;
+    const char *sha256;
+};
+constexpr EarlierScript kEarlierScripts[] = {
+    // Before the version lines and the list on standard input.
+    {"CheckHiddenFilesFisibilityByAskingFinder", "0febccd910ed3d5e63c3aab7919144dd5cf5aacff386764c12c497634c6b85f3"},
+    {"CopyFilesToFolder9a", "91a311860644e9b410c1b938ffdd1f87b62709be70eb4f1af5dee36fad27dccf"},
+    {"HideHiddensAndRelaunchFinder", "49b4ed828b7d396a78eac0a6a4595600c052d71633f7e8c243baeb0fad428aca"},
+    {"MoveFilesToFolder9a", "55b341fc9db765a7748a2c28f4b788ec618bdcfcc38952f09615199392fc5611"},
+    {"RemoveFilesToTrash6", "4b3a3e326f011b1491da2f75d4ecad404c2c9910690990c87226ef7befb6d820"},
+    {"ShowHiddensAndRelaunchFinder", "3f76c8c75bd513ffa39dcf4b142902b694053815aa331f4f14e96697df4ed4dc"},
+    {"SwitchHiddenFilesVisibility2", "fabace753e32b5540fb51cb2fb7823564580b5518991923128bd21f43faa0d51"},
+    {"UpdateFinderFolderRepresentation", "8ba4ff6b1c51911b0c7f839ae7814433c3139b158101397017c74c8a2e6cffc8"},
+    {"WriteIntoSystemPreferencesHideHiddens", "78099779d53e0e36bbedf6de3019bf01f4966c36111c7b57983f8d0a53edb38d"},
+    {"WriteIntoSystemPreferencesShowHiddens", "be405e624e1482d8eb012475611f34ccdb4bb8a6b039c9bc075cdefcb55bc6d5"},
+};
+
+bool isEarlierShippedText(const QString &name, const QByteArray &text)
+{
+    const QByteArray hash = QCryptographicHash::hash(text, QCryptographicHash::Sha256).toHex();
+    for (const EarlierScript &earlier : kEarlierScripts) {
+        if (name == QLatin1String(earlier.name) && hash == earlier.sha256) return true;
+    }
+    return false;
+}
+
+// The installed copy's text, or nullopt when it cannot be read (then it is left alone).
+std::optional<QByteArray> readInstalled(const BytePath &path)
+{
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat st {};
+    if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > (1 << 20)) {
+        return std::nullopt;
+    }
+    QByteArray text;
+    char buffer[16384];
+    for (;;) {
+        const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return std::nullopt;
+        if (got == 0) break;
+        text.append(buffer, got);
+    }
+    return text;
+}
+
 } // namespace
+
+ScriptUpgrade ScriptsManager::upgradeInstalledScript(const QString &name, const BytePath &path)
+{
+    initScriptResources();
+    QFile resource(resourcePathForName(name));
+    if (!isValidScriptName(name) || !resource.open(QIODevice::ReadOnly)) return ScriptUpgrade::Kept;
+    const QByteArray current = resource.readAll();
+    const std::optional<QByteArray> installed = readInstalled(path);
+    if (!installed) return ScriptUpgrade::Kept;
+    if (*installed == current) return ScriptUpgrade::Current;
+    if (!isEarlierShippedText(name, *installed)) return ScriptUpgrade::Kept;
+    // Written beside it and renamed over it: the name always holds a whole script.
+    const auto error =
+        writeFileAtomically(path, std::string_view(current.constData(), static_cast<std::size_t>(current.size())),
+                            {.mode = 0700, .target = AtomicWrite::Replace});
+    if (error) {
+        logFailure(lcVisibility, "upgradeInstalledScript", *error);
+        return ScriptUpgrade::Kept;
+    }
+    qCInfo(lcVisibility, "the script %s was replaced by the current version", qUtf8Printable(name));
+    return ScriptUpgrade::Upgraded;
+}
 
 struct ScriptsManager::Shared {
     std::atomic<int> focusCounter{0};
     ApplicationActivity *activity = nullptr; // main thread only
+    // The stop switches of the runs under way, so that none outlives the runner.
+    std::mutex runsMutex;
+    std::vector<std::weak_ptr<SpawnCancel>> runs;
 };
 
 ScriptsManager &ScriptsManager::sharedManager()
@@ -131,6 +207,14 @@ ScriptsManager::ScriptsManager(DiskAccessRestoreManager &access, BytePath lurkel
 
 ScriptsManager::~ScriptsManager()
 {
+    // Whatever still runs is stopped (a copy or move ends with the item at hand done or
+    // undone) rather than waited for.
+    {
+        std::lock_guard lock(m_shared->runsMutex);
+        for (const std::weak_ptr<SpawnCancel> &run : m_shared->runs) {
+            if (const std::shared_ptr<SpawnCancel> cancel = run.lock()) cancel->cancel();
+        }
+    }
     m_pool.waitForDone();
 }
 
@@ -264,6 +348,8 @@ void ScriptsManager::execute(const QString &name, std::vector<std::string> argum
             return failNow(bareAppError());
         }
         if (auto installError = installScriptWithName(name, path)) return failNow(*installError);
+    } else {
+        upgradeInstalledScript(name, path);
     }
 
     const bool takesFocus = doScriptWithNameChangesFocus(name);
@@ -284,11 +370,57 @@ void ScriptsManager::execute(const QString &name, std::vector<std::string> argum
             }
         };
     }
-    runInstalledScript(path, std::move(arguments), std::move(completion), std::move(onEnd));
+    ScriptRunOptions options;
+    options.timeLimitMs = kScriptTimeLimitMs;
+    runInstalledScript(path, std::move(arguments), std::move(options), std::move(completion), std::move(onEnd));
 }
 
+QString ScriptsManager::timeoutDescription(const BytePath &path, const ScriptRunOptions &options)
+{
+    const QString name = BytePath(path.fileName()).displayString();
+    const QString seconds = QString::number(static_cast<double>(options.timeLimitMs) / 1000.0);
+    if (options.outputRestartsLimit) {
+        return QStringLiteral("The script %1 reported nothing for %2 s and was stopped.").arg(name, seconds);
+    }
+    return QStringLiteral("The script %1 did not end within %2 s and was stopped.").arg(name, seconds);
+}
+
+namespace {
+
+// The time limit of one run: a timer on the clock (main thread) that stops the run through
+// its stop switch. Output may start it again.
+struct RunWatch {
+    Clock *clock = nullptr;
+    std::int64_t limitMs = 0;
+    std::shared_ptr<SpawnCancel> cancel;
+    std::atomic<bool> timedOut{false};
+    std::atomic<bool> ended{false};
+    std::atomic<bool> restartQueued{false};
+    Clock::TimerId timer = 0; // main thread only
+
+    void arm(const std::shared_ptr<RunWatch> &self)
+    {
+        std::weak_ptr<RunWatch> weak = self;
+        timer = clock->schedule(limitMs, [weak]() {
+            const std::shared_ptr<RunWatch> due = weak.lock();
+            if (!due || due->ended.load()) return;
+            due->timer = 0;
+            due->timedOut.store(true);
+            due->cancel->cancel();
+        });
+    }
+    void disarm()
+    {
+        if (timer != 0) clock->cancel(timer);
+        timer = 0;
+    }
+};
+
+} // namespace
+
 void ScriptsManager::runInstalledScript(const BytePath &path, std::vector<std::string> arguments,
-                                        ScriptCompletion completion, std::function<void()> onEnd)
+                                        ScriptRunOptions options, ScriptRunCompletion completion,
+                                        std::function<void()> onEnd)
 {
     SpawnRequest request;
     request.argv.reserve(arguments.size() + 2);
@@ -299,25 +431,89 @@ void ScriptsManager::runInstalledScript(const BytePath &path, std::vector<std::s
     request.environment.emplace_back(kLurkelctlVariable, m_lurkelctl.bytes());
     // Whatever the script starts (a relaunched file manager) must not keep a folder of ours busy.
     request.workingDirectory = std::string("/");
+    request.standardInput = std::move(options.standardInput);
+    request.terminateGraceMs = options.terminateGraceMs;
 
-    m_pool.start([path, request = std::move(request), completion = std::move(completion), onEnd = std::move(onEnd)]() {
-        std::optional<ScriptResult> result;
-        std::optional<Error> error = checkScriptCanBeTrusted(path);
-        if (!error) {
-            const SpawnResult run = Spawn::run(request);
-            if (run.succeeded()) {
-                result = splitLines(run.standardOutput);
-            } else {
-                error = run.error ? *run.error : Error::app(run.failureDescription());
+    auto watch = std::make_shared<RunWatch>();
+    watch->clock = &clock();
+    watch->limitMs = options.timeLimitMs;
+    watch->cancel = options.cancel ? options.cancel : std::make_shared<SpawnCancel>();
+    {
+        std::lock_guard lock(m_shared->runsMutex);
+        std::erase_if(m_shared->runs, [](const std::weak_ptr<SpawnCancel> &run) { return run.expired(); });
+        m_shared->runs.push_back(watch->cancel);
+    }
+    std::function<void()> restartLimit;
+    if (watch->limitMs > 0) {
+        watch->arm(watch);
+        if (options.outputRestartsLimit) {
+            std::weak_ptr<RunWatch> weak = watch;
+            restartLimit = [weak]() {
+                const std::shared_ptr<RunWatch> running = weak.lock();
+                if (!running || running->restartQueued.exchange(true)) return;
+                MainQueue::async([weak]() {
+                    const std::shared_ptr<RunWatch> reported = weak.lock();
+                    if (!reported) return;
+                    reported->restartQueued.store(false);
+                    if (reported->ended.load() || reported->timedOut.load()) return;
+                    reported->disarm();
+                    reported->arm(reported);
+                });
+            };
+        }
+    }
+    if (restartLimit || options.onOutput) {
+        request.onOutput = [restartLimit = std::move(restartLimit),
+                            onOutput = std::move(options.onOutput)](std::string_view standardOutput) {
+            if (restartLimit) restartLimit();
+            if (onOutput && !standardOutput.empty()) onOutput(standardOutput);
+        };
+    }
+    const QString timeoutText = timeoutDescription(path, options);
+
+    m_pool.start([path, request = std::move(request), watch, timeoutText, completion = std::move(completion),
+                  onEnd = std::move(onEnd)]() {
+        ScriptRunEnd end;
+        end.error = checkScriptCanBeTrusted(path);
+        if (!end.error) {
+            SpawnResult run = Spawn::run(request, watch->cancel.get());
+            end.standardOutput = std::move(run.standardOutput);
+            // A limit that ran out just as the script ended stopped nothing: that run counts.
+            if (run.cancelled && watch->timedOut.load()) {
+                end.timedOut = true;
+                end.error = Error::app(timeoutText);
+            } else if (run.cancelled) {
+                end.cancelled = true;
+                end.error = Error::posix(ECANCELED, BytePath(path.fileName()).displayString());
+            } else if (!run.succeeded()) {
+                end.error = run.error ? *run.error : Error::app(run.failureDescription());
             }
         }
-        if (error) logFailure(lcVisibility, std::string(path.fileName()).c_str(), *error);
+        watch->ended.store(true);
+        if (end.error) logFailure(lcVisibility, std::string(path.fileName()).c_str(), *end.error);
         if (onEnd) onEnd();
-        if (completion) {
-            MainQueue::async(
-                [completion, result = std::move(result), error = std::move(error)]() { completion(result, error); });
-        }
+        MainQueue::async([watch, completion, end = std::move(end)]() {
+            watch->disarm();
+            if (completion) completion(end);
+        });
     });
+}
+
+void ScriptsManager::runInstalledScript(const BytePath &path, std::vector<std::string> arguments,
+                                        ScriptRunOptions options, ScriptCompletion completion,
+                                        std::function<void()> onEnd)
+{
+    ScriptRunCompletion lines;
+    if (completion) {
+        lines = [completion = std::move(completion)](const ScriptRunEnd &end) {
+            if (end.error) {
+                completion(std::nullopt, end.error);
+            } else {
+                completion(splitLines(end.standardOutput), std::nullopt);
+            }
+        };
+    }
+    runInstalledScript(path, std::move(arguments), std::move(options), std::move(lines), std::move(onEnd));
 }
 
 void ScriptsManager::waitForRunningScripts()

@@ -1,16 +1,20 @@
 #pragma once
 
 #include "BytePath.h"
+#include "Clock.h"
 #include "Error.h"
+#include "Spawn.h"
 
 #include <QString>
 #include <QThreadPool>
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace lurkel {
@@ -25,6 +29,40 @@ using ScriptResult = std::vector<std::string>;
 using ScriptCompletion =
     std::function<void(const std::optional<ScriptResult> &result, const std::optional<Error> &error)>;
 
+// How one run of an installed script is carried out.
+struct ScriptRunOptions {
+    // Given to the script on its standard input (then closed).
+    std::string standardInput{};
+    // The run is stopped (its whole process group) and reported as timed out when it has
+    // not ended this long after it started; 0: no limit.
+    std::int64_t timeLimitMs = 0;
+    // Output from the script (its progress) starts the limit again: a script that keeps
+    // reporting is never stopped, one that falls silent for timeLimitMs is.
+    bool outputRestartsLimit = false;
+    // The caller's stop switch (a "Stop" button); may be null.
+    std::shared_ptr<SpawnCancel> cancel{};
+    // Once stopped, how long the script has to end by itself before it is killed.
+    int terminateGraceMs = 2000;
+    // Called on the pool thread with each piece of standard output as it arrives.
+    std::function<void(std::string_view standardOutput)> onOutput{};
+};
+
+// How a run ended.
+struct ScriptRunEnd {
+    std::string standardOutput; // as the script wrote it, also when it failed
+    std::optional<Error> error; // nullopt: the script ended with status 0
+    bool timedOut = false;      // stopped by the time limit
+    bool cancelled = false;     // stopped by the caller's stop switch
+};
+using ScriptRunCompletion = std::function<void(const ScriptRunEnd &end)>;
+
+// What became of an installed script when it was compared with the shipped one.
+enum class ScriptUpgrade {
+    Current,  // it is the shipped text
+    Upgraded, // it was an earlier shipped text and has been replaced by the current one
+    Kept,     // the user's own text (or unreadable): left as it is
+};
+
 // Makes the ship's script resources (":/scripts/NAME.scpt") available. The runner calls it
 // itself; a program that reads the resources another way calls it once first.
 void initScriptResources();
@@ -34,10 +72,16 @@ void initScriptResources();
 // ($XDG_DATA_HOME/com.brendix.Lurkel-SII/Scripts/NAME.scpt).
 //
 // A missing script is installed from the resources (mode 0700) when the user folder is
-// accessible; an installed copy is never replaced, so a user's own edit stays. A script is
+// accessible. Each shipped script carries a version line ("# lurkel-script-version: N"); an
+// installed copy whose text is one an earlier Lurkel shipped (their hashes are compiled in)
+// is replaced by the current one in one step before it runs, while a copy the user edited
+// stays as it is. A script is
 // run as "/bin/sh PATH [HANDLER ARG...]" (posix_spawn on bytes) with LURKELCTL in its
 // environment, on a thread pool; its end is reported on the main thread. Exit status 0 is
-// success, anything else an error "<standard error, trimmed> (exit N)". An installed script
+// success, anything else an error "<standard error, trimmed> (exit N)". A script called by
+// name has kScriptTimeLimitMs to end (on the clock, so that tests move time themselves);
+// one that has not ended by then is stopped with everything it started, and its run fails
+// with a timeout error. An installed script
 // that someone else could have written (not ours, group- or other-writable, or in a folder
 // that is) is not run: that is reported as an error.
 //
@@ -52,6 +96,8 @@ public:
     static inline constexpr const char kScriptExtension[] = "scpt";
     static inline constexpr const char kLurkelctlVariable[] = "LURKELCTL";
     static inline constexpr const char kNoFolderDescription[] = "Can not get folder with NSUserDomainMask.";
+    // How long a script called by name (switch, check, refresh) may run.
+    static inline constexpr std::int64_t kScriptTimeLimitMs = 15000;
 
     // The application's runner (shared folder-access manager, lurkelctl beside the running
     // program), created on first use.
@@ -60,7 +106,7 @@ public:
     // lurkelctl: the program handed to scripts as $LURKELCTL; empty means the lurkelctl
     // beside the running program (or the absolute path in this process's own $LURKELCTL).
     explicit ScriptsManager(DiskAccessRestoreManager &access, BytePath lurkelctl = {});
-    // Waits for the scripts still running.
+    // Stops the scripts still running and waits for their end.
     ~ScriptsManager();
     ScriptsManager(const ScriptsManager &) = delete;
     ScriptsManager &operator=(const ScriptsManager &) = delete;
@@ -68,6 +114,9 @@ public:
     // Not owned; set by the GUI on the main thread. Without one the application counts as
     // inactive.
     void setApplicationActivity(ApplicationActivity *activity);
+    // The clock of the time limits; nullptr: Clock::instance(). Not owned.
+    void setClock(Clock *clock) { m_clock = clock; }
+    Clock &clock() const { return m_clock != nullptr ? *m_clock : Clock::instance(); }
 
     // Runs the named script without arguments. Failures found before the script starts
     // are reported before this returns; the end of a started script later, on the main
@@ -94,13 +143,22 @@ public:
     // Copies the resource to path without ever replacing a file there (a copy that appears
     // meanwhile counts as installed); nullopt on success.
     static std::optional<Error> installScriptWithName(const QString &name, const BytePath &path);
+    // Replaces an installed copy that holds an earlier shipped text by the current one
+    // (written beside it, then renamed over it); the user's own text is kept.
+    static ScriptUpgrade upgradeInstalledScript(const QString &name, const BytePath &path);
     // nullopt when only this user can have written the script and its folders.
     static std::optional<Error> checkScriptCanBeTrusted(const BytePath &path);
-    // Runs an installed script on the pool: trust check, then "/bin/sh path arguments...".
-    // onEnd runs on the pool thread as soon as the script has ended (or was refused);
-    // the completion follows on the main thread.
-    void runInstalledScript(const BytePath &path, std::vector<std::string> arguments, ScriptCompletion completion,
-                            std::function<void()> onEnd = {});
+    // Runs an installed script on the pool: trust check, then "/bin/sh path arguments...",
+    // within the options' time limit. onEnd runs on the pool thread as soon as the script
+    // has ended (or was refused); the completion follows on the main thread.
+    void runInstalledScript(const BytePath &path, std::vector<std::string> arguments, ScriptRunOptions options,
+                            ScriptRunCompletion completion, std::function<void()> onEnd = {});
+    // The same with the result as lines.
+    void runInstalledScript(const BytePath &path, std::vector<std::string> arguments, ScriptRunOptions options,
+                            ScriptCompletion completion, std::function<void()> onEnd = {});
+    // "The script NAME did not end within N s and was stopped." (or, when progress restarts
+    // the limit, "... reported nothing for N s ...").
+    static QString timeoutDescription(const BytePath &path, const ScriptRunOptions &options);
     // Blocks until every started script has ended (their completions may still be queued).
     void waitForRunningScripts();
 
@@ -110,6 +168,7 @@ private:
     void execute(const QString &name, std::vector<std::string> arguments, ScriptCompletion completion);
 
     DiskAccessRestoreManager *m_access;
+    Clock *m_clock = nullptr;
     BytePath m_lurkelctl;
     std::shared_ptr<Shared> m_shared;
     QThreadPool m_pool;

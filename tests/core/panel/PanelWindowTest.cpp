@@ -2,6 +2,7 @@
 #include "PanelWindow.h"
 
 #include "CleanMemoryButton.h"
+#include "ClickableLabel.h"
 #include "DiskAccessRestoreManager.h"
 #include "EventWait.h"
 #include "FakeScripts.h"
@@ -248,6 +249,46 @@ TEST_F(PanelWindowTest, TheSwitchFollowsTheHiddenManagerAndWaitsForItsSwitch)
     EXPECT_FALSE(panel->showHiddenControl()->isChecked());
     EXPECT_FALSE(panel->panelView()->isHiddenShown());
     EXPECT_EQ(fileLines(home / "log"), std::vector<std::string>{"SwitchHiddenFilesVisibility2"});
+}
+
+TEST_F(PanelWindowTest, AFailedSwitchAndARefusedSearchAreSaidInThePanel)
+{
+    // No file manager: the script says so, the switch goes back and the panel tells why.
+    installFakeScript(HiddenManager::kSwitchScriptName, home / "log",
+                      "echo 'No file manager is installed.' >&2\nexit 3\n");
+    make();
+    clickTray();
+    QTest::mouseClick(panel->showHiddenControl(), Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([this] { return !hidden->isUpdating(); }));
+    EXPECT_FALSE(panel->showHiddenControl()->isChecked());
+    EXPECT_TRUE(panel->showHiddenControl()->isEnabled());
+    ASSERT_TRUE(panel->noticeLabel()->isVisible());
+    EXPECT_EQ(panel->noticeLabel()->text(),
+              QStringLiteral("The hidden files could not be switched: No file manager is installed. (exit 3)"));
+    EXPECT_GT(panel->height(), panel->noticeLabel()->geometry().bottom()) << "the whole notice is on the panel";
+    clock.advance(PanelWindow::kNoticeMs);
+    EXPECT_FALSE(panel->noticeLabel()->isVisible());
+    EXPECT_EQ(panel->height(), PanelWindow::kMainViewHeight);
+
+    // A script that others could have changed is not run, and the panel says so.
+    const BytePath script = XdgDirs::appScriptsDir() / (std::string(HiddenManager::kSwitchScriptName) + ".scpt");
+    ASSERT_EQ(::chmod(script.c_str(), 0777), 0);
+    QTest::mouseClick(panel->showHiddenControl(), Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([this] { return !hidden->isUpdating(); }));
+    EXPECT_FALSE(panel->showHiddenControl()->isChecked());
+    EXPECT_TRUE(panel->noticeLabel()->text().endsWith(QStringLiteral("it is not run.")))
+        << panel->noticeLabel()->text().toStdString();
+    QTest::mouseClick(panel->noticeLabel(), Qt::LeftButton);
+    EXPECT_FALSE(panel->noticeLabel()->isVisible());
+
+    // A search text the walker would refuse is refused where it was typed; the panel stays.
+    panel->searchBar()->setText(QString(1100, QLatin1Char('a')));
+    QTest::keyClick(panel->searchBar(), Qt::Key_Return);
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_EQ(panel->noticeLabel()->text(), SearchManager::textTooLongMessage(1100));
+    clock.advance(PanelWindow::kSearchStartDelayMs);
+    EXPECT_TRUE(search->searchTemplate().isEmpty());
+    EXPECT_FALSE(search->isSearchRunning());
 }
 
 TEST_F(PanelWindowTest, ReturnStartsASearchInTheStoredFolderAfterTheDelayUnlessTheResultsWindowSaysNo)

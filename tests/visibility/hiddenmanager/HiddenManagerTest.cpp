@@ -133,6 +133,37 @@ TEST_F(HiddenManagerTest, ASecondSwitchWhileTheFirstRunsIsDroppedAndTheTickConfi
     EXPECT_EQ(sharedValue(), false);
 }
 
+TEST_F(HiddenManagerTest, ASwitchScriptThatNeverEndsIsStoppedAtItsLimitAndTheNextSwitchIsTaken)
+{
+    scripts->setClock(&clock);
+    install(kSwitch, "exec sleep 100000\n");
+    make();
+    Names failures;
+    center.addObserver(HiddenManager::switchFailedNotificationName(), {}, [&failures](const Notification &note) {
+        failures.push_back(note.userInfo.value(QStringLiteral("description")).toString().toStdString());
+    });
+    std::optional<std::optional<Error>> ended;
+    manager->switchHiddenFilesVisibilityWithCompletion([&](const std::optional<Error> &e) { ended = e; });
+    ASSERT_TRUE(pollUntil([this] { return !ran().empty(); })); // it runs
+    clock.advance(ScriptsManager::kScriptTimeLimitMs - 1);
+    drainMainQueue();
+    EXPECT_TRUE(manager->isUpdating());
+    EXPECT_FALSE(ended.has_value());
+    clock.advance(1);
+    ASSERT_TRUE(waitUntil([this] { return !manager->isUpdating(); }));
+    ASSERT_TRUE(ended.has_value() && ended->has_value());
+    const QString expected = QStringLiteral("The script %1.scpt did not end within 15 s and was stopped.")
+                                 .arg(QString::fromStdString(kSwitch));
+    EXPECT_EQ((*ended)->localizedDescription(), expected);
+    EXPECT_EQ(failures, Names{HiddenManager::switchFailureDescription(**ended).toStdString()});
+    EXPECT_FALSE(manager->isHiddenShown()) << "the old state is back";
+
+    install(kSwitch);
+    ASSERT_TRUE(switchAndWait());
+    EXPECT_EQ(ran(), (Names{kSwitch, kSwitch}));
+    EXPECT_TRUE(manager->isHiddenShown());
+}
+
 TEST_F(HiddenManagerTest, TicksReadTheCheckListOnlyWhenMarked)
 {
     make();
