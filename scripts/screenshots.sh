@@ -59,7 +59,10 @@ FEED
 port=$(( 20000 + $$ % 20000 ))
 python3 -m http.server --bind 127.0.0.1 --directory "$root/web" "$port" >"$root/web.log" 2>&1 &
 webpid=$!
-printf '{"ATEST:WEB_HOST": "http://127.0.0.1:%s"}\n' "$port" >"$XDG_CONFIG_HOME/com.brendix.Lurkel-SII.json"
+# The searches run in the demo Documents (chosen as the custom folder), not in the home of
+# the account that runs this.
+printf '{"ATEST:WEB_HOST": "http://127.0.0.1:%s", "KEY_SearchLocation": "%s", "KEY_CustomFolderButtonSearchLocation": "%s"}\n' \
+    "$port" "$HOME/Documents" "$HOME/Documents" >"$XDG_CONFIG_HOME/com.brendix.Lurkel-SII.json"
 
 display=:$(( 90 + $$ % 100 ))
 Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >"$root/xvfb.log" 2>&1 &
@@ -89,14 +92,20 @@ shot() { # shot NAME [WINDOW]: the whole screen, or one window
     import -window "${2:-root}" "$out/$1.png"
     echo "screenshots: $out/$1.png"
 }
-# tab_walk NAME WINDOW COUNT: presses Tab COUNT times in the window, a picture after each.
+# tab_walk NAME WINDOW COUNT: presses Tab COUNT times in the window, a picture of the
+# window after each, put side by side into NAME-tab-walk.png.
 tab_walk() {
-    n=1
+    n=1 pictures=""
     while [ "$n" -le "$3" ]; do
         xdotool key --window "$2" Tab
-        shot "$1-tab-$n" "$2"
+        sleep 0.4
+        import -window "$2" "$root/$1-tab-$n.png"
+        pictures="$pictures $root/$1-tab-$n.png"
         n=$((n + 1))
     done
+    # shellcheck disable=SC2086 # file names without spaces, made above
+    convert $pictures +append "$out/$1-tab-walk.png"
+    echo "screenshots: $out/$1-tab-walk.png"
 }
 
 wait_for 10 xdpyinfo
@@ -147,8 +156,9 @@ xdotool key --window "$results" ctrl+f
 xdotool type --delay 40 "only-hidden-match"
 xdotool key Return
 sleep 1.5
-eval "$(xdotool getwindowgeometry --shell "$results")"
-xdotool mousemove $((X + WIDTH - 70)) $((Y + 20)) click 1
+# From the field, Tab passes the four folder buttons and the three filter buttons to the
+# pop-up; Space opens it.
+xdotool key --window "$results" Tab Tab Tab Tab Tab Tab Tab Tab space
 sleep 0.5
 shot 03c-filter-popup
 xdotool key Down Down Down Return

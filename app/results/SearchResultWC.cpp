@@ -218,11 +218,13 @@ void SearchResultWC::buildWindow()
     m_emptyTableMessage = new QLabel(table->viewport());
     m_emptyTableMessage->setForegroundRole(QPalette::PlaceholderText);
     m_emptyTableMessage->setAlignment(Qt::AlignCenter);
-    m_emptyTableMessage->setWordWrap(true);
     m_emptyTableMessage->setAttribute(Qt::WA_TransparentForMouseEvents);
     auto *emptyLayout = new QVBoxLayout(table->viewport());
     emptyLayout->addWidget(m_emptyTableMessage, 0, Qt::AlignCenter);
     m_emptyTableMessage->hide();
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(m_model, signal, this, &SearchResultWC::updateEmptyTableMessage);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &SearchResultWC::updateEmptyTableMessage);
     layout->addWidget(buildStatusBar());
     buildContextMenu();
 

@@ -265,6 +265,7 @@ TEST(ResultsWindow, SortsPerKeyThenFilteringGoesBackToReportOrderKeepingTheSelec
     h.makeFolder("S/sortme-folder");
     h.search(QStringLiteral("sortme"), h.home);
     ASSERT_EQ(h.shownNames().size(), 5u);
+    EXPECT_FALSE(h.window->emptyTableMessage()->isVisible());
 
     // Plain byte order: capitals before small letters, dot first.
     clickHeader(h, SearchResultsTableModel::NameColumn);
