@@ -15,6 +15,7 @@
 #include <poll.h>
 #include <spawn.h>
 #include <sys/eventfd.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -189,9 +190,17 @@ SpawnResult Spawn::run(const SpawnRequest &request, SpawnCancel *cancel)
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, inRead.get(), STDIN_FILENO);
+    // Standard error into a memory file, which (unlike a pipe) does not keep the run
+    // waiting for the programs that inherit it.
+    UniqueFd errFile;
     if (request.discardOutput) {
+        errFile = UniqueFd(::memfd_create("lurkel-spawn-stderr", MFD_CLOEXEC));
         posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+        if (errFile.get() >= 0) {
+            posix_spawn_file_actions_adddup2(&actions, errFile.get(), STDERR_FILENO);
+        } else {
+            posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+        }
     } else {
         posix_spawn_file_actions_adddup2(&actions, outWrite.get(), STDOUT_FILENO);
         posix_spawn_file_actions_adddup2(&actions, errWrite.get(), STDERR_FILENO);
@@ -296,6 +305,13 @@ SpawnResult Spawn::run(const SpawnRequest &request, SpawnCancel *cancel)
 
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
+    if (errFile.get() >= 0) {
+        // What it wrote before it ended (its children may write on; that is not read).
+        constexpr std::size_t kMaxErrorText = 65536;
+        result.standardError.resize(kMaxErrorText);
+        const ssize_t got = ::pread(errFile.get(), result.standardError.data(), kMaxErrorText, 0);
+        result.standardError.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    }
     if (WIFEXITED(status)) {
         result.exitStatus = WEXITSTATUS(status);
     } else if (WIFSIGNALED(status)) {

@@ -43,9 +43,9 @@ struct SpawnRequest {
     std::optional<std::string> workingDirectory{};
     // Written to the child's standard input, which is then closed.
     std::string standardInput{};
-    // Standard output and error go to /dev/null instead of being captured: for a program
-    // that starts others which outlive it (xdg-open), whose copies of the pipes would keep
-    // the run waiting for as long as they live.
+    // Standard output goes to /dev/null and standard error to a memory file (read when the
+    // program has ended) instead of pipes: for a program that starts others which outlive
+    // it (xdg-open), whose copies of the pipes would keep the run waiting as long as they live.
     bool discardOutput = false;
     // After a cancel, how long the program has to end by itself (SIGTERM) before its group
     // is killed (SIGKILL): time to finish or undo the item it is working on.

@@ -58,11 +58,13 @@ TEST(Spawn, CancelEndsTheProgramAndItsChildren)
 TEST(Spawn, DiscardedOutputDoesNotWaitForWhatTheProgramLeftRunning)
 {
     const BytePath pidFile = test::TestEnvironment::root() / "left-running.pid";
-    SpawnRequest request{{"/bin/sh", "-c", "sleep 600 & echo $! > \"$1\"; echo gone", "sh", pidFile.bytes()}};
+    SpawnRequest request{
+        {"/bin/sh", "-c", "sleep 600 & echo $! > \"$1\"; echo gone; echo why >&2", "sh", pidFile.bytes()}};
     request.discardOutput = true;
     const SpawnResult r = Spawn::run(request);
     EXPECT_TRUE(r.succeeded());
     EXPECT_TRUE(r.standardOutput.empty());
+    EXPECT_EQ(r.standardError, "why\n"); // the reason of a failure is still there
     const pid_t leftRunning = std::atoi(test::readFile(pidFile).c_str());
     ASSERT_GT(leftRunning, 0);
     EXPECT_EQ(::kill(leftRunning, SIGKILL), 0) << "the child outlived the run, as it should";
