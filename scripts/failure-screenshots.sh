@@ -12,13 +12,14 @@ out=${1:-$here/docs/screenshots}
 [ "$(id -u)" -eq 0 ] || { echo "failure-screenshots: run as root (the move is made as nobody)" >&2; exit 2; }
 [ -x "$here/build/bin/lurkel" ] || { echo "failure-screenshots: build first (make build)" >&2; exit 2; }
 bin=$here/build/bin
+demo_name=failure-screenshots
+# shellcheck source=scripts/demo-desktop.sh
+. "$here/scripts/demo-desktop.sh"
+demo_install_missing
 root=$(mktemp -d /tmp/lurkel-fshots.XXXXXX)
 chmod 755 "$root"
-mkdir -p "$root/home" "$root/config" "$root/data" "$root/cache" "$root/state" "$root/runtime" "$root/area/src"
-chmod 700 "$root/runtime"
-export HOME="$root/home" XDG_CONFIG_HOME="$root/config" XDG_DATA_HOME="$root/data" XDG_CACHE_HOME="$root/cache"
-export XDG_STATE_HOME="$root/state" XDG_RUNTIME_DIR="$root/runtime"
-unset WAYLAND_DISPLAY QT_QPA_PLATFORM XDG_SESSION_TYPE
+demo_home "$root"
+mkdir -p "$root/area/src"
 # Files of an unprivileged user, and a folder nobody may write into.
 for f in "tax return 2025.pdf" "tax receipts.zip" "tax notes.txt"; do printf 'x\n' > "$root/area/src/$f"; done
 mkdir -p "$root/area/Archive (read-only)"
@@ -33,40 +34,12 @@ chmod 755 "$root/lurkelctl-nobody"
 export LURKELCTL="$root/lurkelctl-nobody"
 printf '{"KEY_SearchLocation": "%s", "KEY_dontShowNewSearchAlertDialog": true}\n' "$root/area/src" >"$XDG_CONFIG_HOME/com.brendix.Lurkel-SII.json"
 
-display=:$(( 90 + $$ % 100 ))
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >"$root/xvfb.log" 2>&1 &
-xvfb=$!
-export DISPLAY="$display"
-bus=$(dbus-daemon --session --fork --print-address=1 --print-pid=1 | tr '\n' ' ')
-export DBUS_SESSION_BUS_ADDRESS=${bus%% *}
-buspid=${bus#* }
-pids=""
-cleanup() {
-    for p in $pids; do kill "$p" 2>/dev/null || true; done
-    kill $buspid "$xvfb" 2>/dev/null || true
-    rm -rf "$root"
-}
-trap cleanup EXIT INT TERM
-wait_for() { limit=$(( $1 * 10 )); shift; i=0
-    until "$@" >/dev/null 2>&1; do i=$((i + 1)); [ "$i" -lt "$limit" ] || return 1; sleep 0.1; done; }
-shot() { sleep 0.8; import -window root "$out/$1.png"; echo "failure-screenshots: $out/$1.png"; }
-
-wait_for 10 xdpyinfo
-openbox >"$root/openbox.log" 2>&1 &
-pids="$pids $!"
-sleep 0.5
-xsetroot -solid '#4c566a'
-trayer --edge top --align right --widthtype request --height 28 --SetDockType true --transparent false \
-       --tint 0x2e3440 --expand true >"$root/trayer.log" 2>&1 &
-pids="$pids $!"
-wait_for 10 xdotool search --name '^panel$'
+demo_desktop
 "$bin/lurkel" >"$root/lurkel.log" 2>&1 &
 pids="$pids $!"
 wait_for 20 xdotool search --onlyvisible --name "Welcome" || true
 sleep 1
-tray=$(xdotool search --name '^panel$' | head -n 1)
-eval "$(xdotool getwindowgeometry --shell "$tray")"
-iconx=$((X + WIDTH - 12)) icony=$((Y + HEIGHT / 2))
+demo_tray_icon
 xdotool mousemove $iconx $icony click 1
 sleep 1
 wait_for 10 xdotool search --onlyvisible --name '^Lurkel$'

@@ -18,24 +18,13 @@ out=${1:-$here/docs/screenshots}
 bin=$here/build/bin
 [ -x "$bin/lurkel" ] || { echo "screenshots: build first (make build)" >&2; exit 2; }
 
-need=""
-command -v Xvfb >/dev/null || need="$need xvfb"
-command -v trayer >/dev/null || need="$need trayer"
-command -v xdotool >/dev/null || need="$need xdotool"
-command -v import >/dev/null || need="$need imagemagick"
-command -v dbus-daemon >/dev/null || need="$need dbus"
-command -v openbox >/dev/null || need="$need openbox"
-command -v xsetroot >/dev/null || need="$need x11-xserver-utils"
-if [ -n "$need" ]; then
-    if [ "$(id -u)" -eq 0 ]; then apt-get install -y --no-install-recommends $need; else sudo apt-get install -y --no-install-recommends $need; fi
-fi
-
+demo_name=screenshots
+# shellcheck source=scripts/demo-desktop.sh
+. "$here/scripts/demo-desktop.sh"
+demo_install_missing
 root=$(mktemp -d /tmp/lurkel-shots.XXXXXX)
-mkdir -p "$root/home/Documents/Projects" "$root/config" "$root/data" "$root/cache" "$root/state" "$root/runtime"
-chmod 700 "$root/runtime"
-export HOME="$root/home" XDG_CONFIG_HOME="$root/config" XDG_DATA_HOME="$root/data" XDG_CACHE_HOME="$root/cache"
-export XDG_STATE_HOME="$root/state" XDG_RUNTIME_DIR="$root/runtime"
-unset WAYLAND_DISPLAY QT_QPA_PLATFORM XDG_SESSION_TYPE
+demo_home "$root"
+mkdir -p "$HOME/Documents/Projects"
 for f in report-2026.pdf report-draft.odt .report-notes "Quarterly report.xlsx"; do
     printf 'x\n' > "$HOME/Documents/$f"
 done
@@ -58,65 +47,13 @@ cat >"$root/web/pro-support/lurkel/appcast.xml" <<'FEED'
 FEED
 port=$(( 20000 + $$ % 20000 ))
 python3 -m http.server --bind 127.0.0.1 --directory "$root/web" "$port" >"$root/web.log" 2>&1 &
-webpid=$!
+pids="$pids $!"
 # The searches run in the demo Documents (chosen as the custom folder), not in the home of
 # the account that runs this.
 printf '{"ATEST:WEB_HOST": "http://127.0.0.1:%s", "KEY_SearchLocation": "%s", "KEY_CustomFolderButtonSearchLocation": "%s"}\n' \
     "$port" "$HOME/Documents" "$HOME/Documents" >"$XDG_CONFIG_HOME/com.brendix.Lurkel-SII.json"
 
-display=:$(( 90 + $$ % 100 ))
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >"$root/xvfb.log" 2>&1 &
-xvfb=$!
-export DISPLAY="$display"
-bus=$(dbus-daemon --session --fork --print-address=1 --print-pid=1 | tr '\n' ' ')
-export DBUS_SESSION_BUS_ADDRESS=${bus%% *}
-buspid=${bus#* }
-pids=""
-cleanup() {
-    for p in $pids; do kill "$p" 2>/dev/null || true; done
-    kill $buspid "$xvfb" "$webpid" 2>/dev/null || true
-    rm -rf "$root"
-}
-trap cleanup EXIT INT TERM
-
-wait_for() { # wait_for SECONDS COMMAND...: polls the command until it succeeds
-    limit=$(( $1 * 10 )); shift
-    i=0
-    until "$@" >/dev/null 2>&1; do
-        i=$((i + 1)); [ "$i" -lt "$limit" ] || return 1
-        sleep 0.1
-    done
-}
-shot() { # shot NAME [WINDOW]: the whole screen, or one window
-    sleep 0.6
-    import -window "${2:-root}" "$out/$1.png"
-    echo "screenshots: $out/$1.png"
-}
-# tab_walk NAME WINDOW COUNT: presses Tab COUNT times in the window, a picture of the
-# window after each, put side by side into NAME-tab-walk.png.
-tab_walk() {
-    n=1 pictures=""
-    while [ "$n" -le "$3" ]; do
-        xdotool key --window "$2" Tab
-        sleep 0.4
-        import -window "$2" "$root/$1-tab-$n.png"
-        pictures="$pictures $root/$1-tab-$n.png"
-        n=$((n + 1))
-    done
-    # shellcheck disable=SC2086 # file names without spaces, made above
-    convert $pictures +append "$out/$1-tab-walk.png"
-    echo "screenshots: $out/$1-tab-walk.png"
-}
-
-wait_for 10 xdpyinfo
-openbox >"$root/openbox.log" 2>&1 &
-pids="$pids $!"
-sleep 0.5
-xsetroot -solid '#4c566a'
-trayer --edge top --align right --widthtype request --height 28 --SetDockType true --transparent false \
-       --tint 0x2e3440 --expand true >"$root/trayer.log" 2>&1 &
-pids="$pids $!"
-wait_for 10 xdotool search --name '^panel$'
+demo_desktop
 
 "$bin/lurkel" >"$root/lurkel.log" 2>&1 &
 lurkel=$!
@@ -126,9 +63,7 @@ wait_for 20 xdotool search --onlyvisible --name "Welcome"  || wait_for 5 xdotool
 shot 01-welcome
 
 # A click on the tray icon (the right end of trayer's row) closes it and opens the panel.
-tray=$(xdotool search --name '^panel$' | head -n 1)
-eval "$(xdotool getwindowgeometry --shell "$tray")"
-iconx=$((X + WIDTH - 12)) icony=$((Y + HEIGHT / 2))
+demo_tray_icon
 xdotool mousemove $iconx $icony click 1
 sleep 1
 shot 02-panel
