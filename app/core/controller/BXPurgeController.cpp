@@ -50,12 +50,15 @@
 #include <QPalette>
 #include <QPixmap>
 #include <QPointer>
+#include <QPushButton>
 #include <QScreen>
 #include <QSlider>
 #include <QStandardPaths>
+#include <QStyleHints>
 #include <QSvgRenderer>
 #include <QSystemTrayIcon>
 
+#include <cstdio>
 #include <utility>
 
 // Q_INIT_RESOURCE must be used outside any namespace.
@@ -158,7 +161,10 @@ BXPurgeController::BXPurgeController(PurgeControllerServices services, QObject *
       m_clock(services.clock ? *services.clock : Clock::instance()), m_pluginKit(std::move(services.pluginKit)),
       m_quitApplication(services.quitApplication ? std::move(services.quitApplication)
                                                  : std::function<bool(const QString &)>(&RunningApplications::quit)),
-      m_terminate(services.terminate ? std::move(services.terminate) : std::function<void()>(&QCoreApplication::quit))
+      m_terminate(services.terminate ? std::move(services.terminate) : std::function<void()>(&QCoreApplication::quit)),
+      m_trayAvailable(services.trayAvailable ? std::move(services.trayAvailable)
+                                             : std::function<bool()>(&QSystemTrayIcon::isSystemTrayAvailable)),
+      m_noTrayAlert(std::move(services.noTrayAlert))
 {
     initTrayIconResources();
 
@@ -169,6 +175,7 @@ BXPurgeController::BXPurgeController(PurgeControllerServices services, QObject *
     panelServices.defaults = &m_defaults;
     panelServices.notificationCenter = &m_center;
     panelServices.clock = &m_clock;
+    panelServices.isApplicationActive = services.isApplicationActive;
     m_wndInfo = std::make_unique<PanelWindow>(panelServices);
     m_wndInfo->setSearchResultWindow(this);
     m_wndPreferences = std::make_unique<PreferencesWindow>();
@@ -202,6 +209,7 @@ BXPurgeController::BXPurgeController(PurgeControllerServices services, QObject *
     connect(m_wndInfo.get(), &PanelWindow::preferencesButtonPressed, this, [this] { preferencesButtonPressed(); });
     connect(m_wndInfo.get(), &PanelWindow::cleanMemoryButtonPressed, this, [this] { onFreeMemory(); });
     connect(m_wndInfo.get(), &PanelWindow::panelClosedByUser, this, [this] { onPanelInfoClosed(); });
+    m_wndInfo->installEventFilter(this);
 }
 
 BXPurgeController::~BXPurgeController()
@@ -212,6 +220,8 @@ BXPurgeController::~BXPurgeController()
     m_memory->setCleanButton(nullptr);
     m_memory->setPreferencesView(nullptr);
     if (qApp != nullptr) qApp->removeEventFilter(this);
+    m_wndInfo->removeEventFilter(this);
+    m_trayWait.cancel();
 }
 
 void BXPurgeController::awakeFromNib()
@@ -229,14 +239,15 @@ void BXPurgeController::awakeFromNib()
     m_statusItem->setContextMenu(m_theMenu.get());
     connect(m_statusItem.get(), &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         // A left click toggles the panel; a right click opens the menu (Qt shows the
-        // context menu itself); a middle click does nothing.
-        if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) statusItemAction(true);
+        // context menu itself); a middle click does nothing, and so does the double click
+        // an XEmbed tray reports after the first click's Trigger.
+        if (reason == QSystemTrayIcon::Trigger) statusItemClicked();
     });
     qCInfo(lcCore, "tray icon created");
     showStatusIconForState(m_hidden.isHiddenShown());
     // Shown at once where a tray exists (the welcome dialog of the first start points at
     // it); main() waits for a tray that comes up later.
-    if (QSystemTrayIcon::isSystemTrayAvailable()) m_statusItem->show();
+    if (m_trayAvailable()) m_statusItem->show();
 
     m_hidden.startTrackingSystemValue();
     m_hidden.applyStoredValue();
@@ -262,6 +273,48 @@ void BXPurgeController::awakeFromNib()
 
     registerDistributedObservers();
     finderIntegration();
+}
+
+void BXPurgeController::waitForTray()
+{
+    m_trayWait.cancel();
+    trayWaitStep(m_clock.nowMs());
+}
+
+void BXPurgeController::trayWaitStep(std::int64_t startMs)
+{
+    if (m_trayAvailable()) {
+        if (m_statusItem) m_statusItem->show();
+        return;
+    }
+    if (m_clock.nowMs() - startMs >= kTrayWaitLimitMs) {
+        const QString message = noTrayMessage();
+        std::fprintf(stderr, "lurkel: %s\n", qPrintable(message));
+        if (m_noTrayAlert) {
+            m_noTrayAlert(message);
+            return;
+        }
+        auto *alert = new QMessageBox(QMessageBox::Warning, displayName(), message);
+        alert->setAttribute(Qt::WA_DeleteOnClose);
+        alert->addButton(QStringLiteral("Keep Running"), QMessageBox::AcceptRole);
+        QAbstractButton *quit = alert->addButton(QStringLiteral("Quit Lurkel"), QMessageBox::RejectRole);
+        QPointer<BXPurgeController> self(this);
+        connect(alert, &QMessageBox::buttonClicked, this, [self, quit](QAbstractButton *button) {
+            if (self && button == quit) self->onQuitLurkel();
+        });
+        alert->show();
+        return;
+    }
+    m_trayWait = MainQueue::after(
+        kTrayWaitStepMs, [this, startMs] { trayWaitStep(startMs); }, m_clock);
+}
+
+QString BXPurgeController::noTrayMessage()
+{
+    return QStringLiteral(
+        "No system tray is available in this session, so Lurkel's icon cannot be shown. Lurkel keeps running: "
+        "start lurkel again (from the applications menu or a terminal) to open its panel. On GNOME, install and "
+        "enable the AppIndicator extension (gnome-shell-extension-appindicator) for the tray icon.");
 }
 
 // ---- Tray icon.
@@ -326,6 +379,19 @@ void BXPurgeController::statusItemAction(bool clicked)
         true, clicked);
 }
 
+void BXPurgeController::statusItemClicked()
+{
+    const std::int64_t now = m_clock.nowMs();
+    const std::int64_t doubleClickMs = QGuiApplication::styleHints()->mouseDoubleClickInterval();
+    if (m_lastTrayClickMs && now - *m_lastTrayClickMs < doubleClickMs) {
+        // The second click of a double click; the third starts afresh.
+        m_lastTrayClickMs.reset();
+        return;
+    }
+    m_lastTrayClickMs = now;
+    statusItemAction(true);
+}
+
 void BXPurgeController::showMainWindowAndMakeActive()
 {
     QPointer<BXPurgeController> self(this);
@@ -346,6 +412,8 @@ bool BXPurgeController::eventFilter(QObject *watched, QEvent *event)
         m_memory->fillInfoPanel();
         prepareUpdateStatusIcon();
     }
+    if (watched == m_wndInfo.get() && (event->type() == QEvent::Show || event->type() == QEvent::Hide))
+        updateTogglePanelInfoItem();
     return QObject::eventFilter(watched, event);
 }
 
@@ -681,8 +749,7 @@ void BXPurgeController::validateMenu()
     m_preferencesItem->setText(PanelWindowContextualMenuStrings::preferences());
     m_aboutItem->setText(PanelWindowContextualMenuStrings::about(displayName()));
     m_quitItem->setText(PanelWindowContextualMenuStrings::quit(displayName()));
-    m_togglePanelInfoItem->setText(m_wndInfo->isVisible() ? QStringLiteral("Hide Information")
-                                                          : QStringLiteral("Show Information"));
+    updateTogglePanelInfoItem();
     m_togglePanelInfoItem->setEnabled(true);
     m_freeMemoryItem->setEnabled(!m_memory->isPurging());
     m_newsItem->setText(PanelWindowContextualMenuStrings::news());
@@ -690,6 +757,13 @@ void BXPurgeController::validateMenu()
     m_checkForUpdatesItem->setVisible(true);
     m_checkForUpdatesItem->setEnabled(!m_updater->isChecking());
     m_helpDeskItem->setText(PanelWindowContextualMenuStrings::helpDesk());
+}
+
+void BXPurgeController::updateTogglePanelInfoItem()
+{
+    if (m_togglePanelInfoItem == nullptr) return;
+    m_togglePanelInfoItem->setText(m_wndInfo->isVisible() ? QStringLiteral("Hide Information")
+                                                          : QStringLiteral("Show Information"));
 }
 
 void BXPurgeController::onTogglePanelInfo()

@@ -3,6 +3,7 @@
 #include "BytePath.h"
 #include "DistributedNotificationCenter.h"
 #include "HiddenFilesState.h"
+#include "MainQueue.h"
 #include "NotificationCenter.h"
 #include "SearchResultWindowInterface.h"
 #include "Spawn.h"
@@ -60,6 +61,14 @@ struct PurgeControllerServices {
     std::function<bool(const QString &busName)> quitApplication;
     // Ends this application's event loop (QCoreApplication::quit).
     std::function<void()> terminate;
+    // Whether the session has a tray to show the icon in (QSystemTrayIcon::isSystemTrayAvailable).
+    std::function<bool()> trayAvailable;
+    // Tells the user that no tray came up (the line on stderr and a message box whose
+    // second button quits).
+    std::function<void(const QString &message)> noTrayAlert;
+    // Whether the application has the focus (QGuiApplication::applicationState), for the
+    // panel's close on focus loss.
+    std::function<bool()> isApplicationActive;
 };
 
 // The central controller of the tray application. It owns the tray icon with its menu,
@@ -94,6 +103,15 @@ public:
     // The start sequence.
     void awakeFromNib();
 
+    // A tray host may come up after us at login: the icon is shown as soon as there is a
+    // tray, looked for every kTrayWaitStepMs; after kTrayWaitLimitMs without one the user is
+    // told (whatever windows are open), and Lurkel keeps running, its panel reachable by
+    // starting lurkel again.
+    static constexpr std::int64_t kTrayWaitStepMs = 1000;
+    static constexpr std::int64_t kTrayWaitLimitMs = 30000;
+    void waitForTray();
+    static QString noTrayMessage();
+
     // ---- Tray icon.
 
     // "offon_91" (shown) or "offon_90" (hidden) from the icon theme where the desktop finds
@@ -109,6 +127,10 @@ public:
     void updateStatusItem();
     // A left click on the icon (clicked) or a request to open the panel (not clicked).
     void statusItemAction(bool clicked);
+    // What the tray reports as a left click. The second click of a double click (XEmbed
+    // trays report it as a double click, StatusNotifierItem hosts as a second Activate)
+    // toggles nothing: one toggle per double click.
+    void statusItemClicked();
     void showMainWindowAndMakeActive();
     // StatusItemToolTip
     void updateStatusItemWithToolTip(const QString &toolTip) override;
@@ -207,6 +229,11 @@ private:
     struct ApplicationActivityAdapter;
 
     void buildMenu();
+    // The toggle's title from the panel's state now; kept in step whenever the panel shows
+    // or hides, so the menu says what choosing it does even when the panel closed (on focus
+    // loss) after the menu was opened.
+    void updateTogglePanelInfoItem();
+    void trayWaitStep(std::int64_t startMs);
     void connectPreferencesWindow();
     void registerLocalObservers();
     void registerDistributedObservers();
@@ -229,6 +256,10 @@ private:
     std::function<bool(const QString &)> m_quitApplication;
     std::function<void()> m_terminate;
     std::function<void(int)> m_toggleLaunchAtStartup;
+    std::function<bool()> m_trayAvailable;
+    std::function<void(const QString &)> m_noTrayAlert;
+    DelayedCall m_trayWait;
+    std::optional<std::int64_t> m_lastTrayClickMs;
 
     std::unique_ptr<QSystemTrayIcon> m_statusItem;
     std::unique_ptr<QMenu> m_theMenu;

@@ -82,7 +82,10 @@ void WelcomeDialogWC::setStopModal(std::function<void()> stopModal)
 void WelcomeDialogWC::showAt(const PanelPlacement::Result &placement)
 {
     WelcomeDialogView *view = m_window->view();
-    view->setArrowX(placement.arrowX.value_or(WelcomeDialogView::kWidth / 2));
+    // The arrow only where the window hangs under a known place (the icon, or the click
+    // that opened it); above it or at the screen's corner it would point at nothing.
+    view->setArrowShown(placement.arrowX.has_value());
+    if (placement.arrowX) view->setArrowX(*placement.arrowX);
     m_window->move(placement.topLeft);
     m_window->chrome()->prepareToShow();
     m_window->show();

@@ -26,6 +26,7 @@
 #include "Settings.h"
 #include "SettingsKeys.h"
 #include "Spawn.h"
+#include "StatusItemPositionWait.h"
 #include "TestEnvironment.h"
 #include "UserDefaults.h"
 #include "XdgDirs.h"
@@ -36,6 +37,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QSlider>
+#include <QStyleHints>
 #include <QSystemTrayIcon>
 #include <QTest>
 
@@ -107,6 +109,9 @@ struct Fixture {
             return true;
         };
         services.terminate = [this] { ++terminations; };
+        services.trayAvailable = [this] { return trayAvailable; };
+        services.noTrayAlert = [this](const QString &message) { noTrayMessages << message; };
+        services.isApplicationActive = [this] { return applicationActive; };
         controller = std::make_unique<BXPurgeController>(std::move(services));
     }
 
@@ -116,6 +121,9 @@ struct Fixture {
     std::unique_ptr<BXPurgeController> controller;
     QStringList quitRequests;
     int terminations = 0;
+    bool trayAvailable = false;
+    bool applicationActive = true;
+    QStringList noTrayMessages;
 };
 
 // A click on a check box's indicator (its middle may lie beyond its text).
@@ -173,6 +181,83 @@ TEST(ControllerTest, StartsWithItsIconMenuAndObservers)
     EXPECT_EQ(f.quitRequests, (QStringList{QStringLiteral("com.brendix.Lurkel-SII.FinderSyncExt"),
                                            QStringLiteral("com.brendix.Lurkel-SII.hiderXPC")}));
     EXPECT_EQ(f.terminations, 1);
+}
+
+TEST(ControllerTest, OneToggleADoubleClickAndAMenuThatSaysWhatItDoes)
+{
+    Fixture f;
+    f.defaults.setBool(Keys::kWelcomeDialogDisplayed, true);
+    f.controller->awakeFromNib();
+    PanelWindow *panel = f.controller->window();
+    QAction *toggle = f.controller->togglePanelInfoItem();
+    const std::int64_t doubleClickMs = QGuiApplication::styleHints()->mouseDoubleClickInterval();
+    f.controller->statusItemAction(false);
+    f.clock.advance(StatusItemPositionWait::kLimitMs); // no tray here tells where the icon is
+    ASSERT_TRUE(panel->isVisible());
+    EXPECT_EQ(toggle->text(), QStringLiteral("Hide Information"));
+
+    // A double click closes it once; the second click is part of the first.
+    f.controller->statusItemClicked();
+    EXPECT_FALSE(panel->isVisible());
+    f.controller->statusItemClicked();
+    f.clock.advance(0);
+    EXPECT_FALSE(panel->isVisible());
+    f.clock.advance(doubleClickMs);
+    f.controller->statusItemClicked();
+    f.clock.advance(0);
+    EXPECT_TRUE(panel->isVisible());
+
+    // The menu was opened with the panel up (its title set then); the host's menu takes
+    // the focus and the panel closes on the focus loss: the title follows at once, and
+    // choosing it opens the panel as it says.
+    ASSERT_TRUE(QTest::qWaitForWindowActive(panel));
+    f.controller->validateMenu();
+    ASSERT_EQ(toggle->text(), QStringLiteral("Hide Information"));
+    f.applicationActive = false;
+    QWidget elsewhere;
+    elsewhere.resize(100, 100);
+    elsewhere.show();
+    elsewhere.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&elsewhere));
+    ASSERT_TRUE(waitUntil([&] { return !panel->isVisible(); }));
+    EXPECT_EQ(toggle->text(), QStringLiteral("Show Information"));
+    toggle->trigger();
+    f.clock.advance(0);
+    EXPECT_TRUE(panel->isVisible());
+}
+
+TEST(ControllerTest, WithoutATrayTheUserIsToldWhileTheWelcomeDialogIsUp)
+{
+    {
+        Fixture f;
+        f.controller->awakeFromNib();
+        f.controller->waitForTray();
+        f.controller->showMainWindowAndMakeActive();
+        f.clock.advance(StatusItemPositionWait::kLimitMs);
+        ASSERT_TRUE(f.controller->isWelcomeScreenVisible());
+        EXPECT_FALSE(f.controller->statusItem()->isVisible());
+
+        f.clock.advance(BXPurgeController::kTrayWaitLimitMs - StatusItemPositionWait::kLimitMs - 1);
+        EXPECT_TRUE(f.noTrayMessages.isEmpty());
+        f.clock.advance(BXPurgeController::kTrayWaitStepMs);
+        ASSERT_EQ(f.noTrayMessages.size(), 1);
+        EXPECT_TRUE(f.noTrayMessages.front().contains(QStringLiteral("start lurkel again")));
+        EXPECT_TRUE(f.controller->isWelcomeScreenVisible());
+        EXPECT_EQ(f.terminations, 0) << "kept running: a second lurkel opens the panel";
+        f.clock.advance(BXPurgeController::kTrayWaitLimitMs);
+        EXPECT_EQ(f.noTrayMessages.size(), 1) << "said once";
+    }
+
+    // A tray that comes up in time gets the icon, and nothing is said.
+    Fixture g;
+    g.controller->awakeFromNib();
+    g.controller->waitForTray();
+    g.clock.advance(BXPurgeController::kTrayWaitStepMs * 3);
+    g.trayAvailable = true;
+    g.clock.advance(BXPurgeController::kTrayWaitStepMs);
+    EXPECT_TRUE(g.controller->statusItem()->isVisible());
+    g.clock.advance(BXPurgeController::kTrayWaitLimitMs);
+    EXPECT_TRUE(g.noTrayMessages.isEmpty());
 }
 
 TEST(ControllerTest, HidesAndUnhidesExactlyTheRequestedItems)
