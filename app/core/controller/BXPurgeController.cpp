@@ -31,6 +31,7 @@
 #include "SettingsKeys.h"
 #include "Spawn.h"
 #include "StatusItemAnchor.h"
+#include "StatusNotifierItem.h"
 #include "UserDefaults.h"
 #include "VisibilityRestorerAtLaunch.h"
 #include "WelcomeDialogOpener.h"
@@ -43,6 +44,7 @@
 #include <QComboBox>
 #include <QCursor>
 #include <QEvent>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMessageBox>
@@ -111,6 +113,17 @@ QIcon tintedIcon(const QString &resource, const QColor &color)
         icon.addPixmap(pixmap);
     }
     return icon;
+}
+
+// The theme folder (the one holding "hicolor") where this program finds the icon by name:
+// the build tree's share/icons before installation.
+QString iconFolderOf(const QString &name)
+{
+    for (const QString &folder : QIcon::themeSearchPaths()) {
+        const QFileInfo icon(folder + QStringLiteral("/hicolor/scalable/status/%1.svg").arg(name));
+        if (icon.exists()) return QFileInfo(folder).canonicalFilePath();
+    }
+    return {};
 }
 
 QString toolTipForState(bool shown)
@@ -203,7 +216,7 @@ BXPurgeController::BXPurgeController(PurgeControllerServices services, QObject *
 
     // The welcome dialog of the first start points at the tray icon; its close button
     // opens the panel.
-    m_welcome->setStatusItemAnchor([this] { return DesktopAnchor::fromTrayIcon(m_statusItem.get(), false); });
+    m_welcome->setStatusItemAnchor([this] { return currentAnchor(); });
     m_welcome->setShowMainWindowAndMakeActive([this] { showMainWindowAndMakeActive(); });
 
     connect(m_wndInfo.get(), &PanelWindow::preferencesButtonPressed, this, [this] { preferencesButtonPressed(); });
@@ -222,6 +235,7 @@ BXPurgeController::~BXPurgeController()
     if (qApp != nullptr) qApp->removeEventFilter(this);
     m_wndInfo->removeEventFilter(this);
     m_trayWait.cancel();
+    m_notifierItem.reset();
 }
 
 void BXPurgeController::awakeFromNib()
@@ -244,10 +258,13 @@ void BXPurgeController::awakeFromNib()
         if (reason == QSystemTrayIcon::Trigger) statusItemClicked();
     });
     qCInfo(lcCore, "tray icon created");
+    // Under a StatusNotifierItem host our own item stands for Qt's icon (it registers as
+    // soon as a watcher is on the bus, also one that comes up later); Qt's is shown at once
+    // in an XEmbed tray (the welcome dialog of the first start points at it). main() waits
+    // for a tray that comes up later.
+    startNotifierItem();
     showStatusIconForState(m_hidden.isHiddenShown());
-    // Shown at once where a tray exists (the welcome dialog of the first start points at
-    // it); main() waits for a tray that comes up later.
-    if (m_trayAvailable()) m_statusItem->show();
+    if (!StatusNotifierItem::watcherIsOnBus() && m_trayAvailable()) m_statusItem->show();
 
     m_hidden.startTrackingSystemValue();
     m_hidden.applyStoredValue();
@@ -281,9 +298,54 @@ void BXPurgeController::waitForTray()
     trayWaitStep(m_clock.nowMs());
 }
 
+void BXPurgeController::startNotifierItem()
+{
+    m_notifierItem = std::make_unique<StatusNotifierItem>(QString::fromLatin1(Identity::kBundleName), m_theMenu.get());
+    if (!m_notifierItem->start()) {
+        m_notifierItem.reset();
+        return;
+    }
+    connect(m_notifierItem.get(), &StatusNotifierItem::registered, this, [this] {
+        qCInfo(lcCore, "tray icon registered with the StatusNotifierItem host");
+        if (m_statusItem) m_statusItem->hide();
+        m_trayWait.cancel();
+    });
+    connect(m_notifierItem.get(), &StatusNotifierItem::activated, this, [this](QPoint point) {
+        // Hosts that do not know where the click was send 0, 0.
+        statusItemClicked(point.isNull() ? std::nullopt : std::optional<QPoint>(point));
+    });
+    connect(m_notifierItem.get(), &StatusNotifierItem::contextMenuRequested, this, [this](QPoint point) {
+        if (!point.isNull()) m_lastClickPoint = point;
+        m_theMenu->popup(point.isNull() ? QCursor::pos() : point);
+    });
+}
+
+bool BXPurgeController::notifierItemRegistered() const
+{
+    return m_notifierItem && m_notifierItem->isRegistered();
+}
+
+StatusItemAnchor BXPurgeController::currentAnchor() const
+{
+    StatusItemAnchor anchor = DesktopAnchor::fromTrayIcon(m_statusItem.get(), false);
+    anchor.clickPoint = m_lastClickPoint;
+    return anchor;
+}
+
+void BXPurgeController::setToolTipOnIcons(const QString &toolTip)
+{
+    if (m_statusItem) m_statusItem->setToolTip(toolTip);
+    if (m_notifierItem) {
+        const qsizetype newline = toolTip.indexOf(QLatin1Char('\n'));
+        m_notifierItem->setToolTip(newline < 0 ? toolTip : toolTip.left(newline),
+                                   newline < 0 ? QString() : toolTip.mid(newline + 1));
+    }
+}
+
 void BXPurgeController::trayWaitStep(std::int64_t startMs)
 {
-    if (m_trayAvailable()) {
+    if (notifierItemRegistered()) return;
+    if (!StatusNotifierItem::watcherIsOnBus() && m_trayAvailable()) {
         if (m_statusItem) m_statusItem->show();
         return;
     }
@@ -335,7 +397,14 @@ void BXPurgeController::updateStatusIconWithImage(const QIcon &image)
 void BXPurgeController::showStatusIconForState(bool shown)
 {
     m_iconState = shown;
-    updateStatusIconWithImage(statusIconImageForState(shown));
+    const QIcon image = statusIconImageForState(shown);
+    updateStatusIconWithImage(image);
+    if (m_notifierItem) {
+        // By name, so that the host draws it in the panel's colours: from the desktop's
+        // themes once installed, otherwise from the icon folder this program found it in.
+        const QString name = iconThemeName(shown);
+        m_notifierItem->setIcon(name, desktopFindsIcon(name) ? QString() : iconFolderOf(name), image);
+    }
 }
 
 void BXPurgeController::prepareUpdateStatusIcon()
@@ -346,18 +415,18 @@ void BXPurgeController::prepareUpdateStatusIcon()
 void BXPurgeController::updateStatusIcon_Lurkel()
 {
     prepareUpdateStatusIcon();
-    if (m_statusItem) m_statusItem->setToolTip(toolTipForState(m_hidden.isHiddenShown()));
+    setToolTipOnIcons(toolTipForState(m_hidden.isHiddenShown()));
 }
 
 void BXPurgeController::updateStatusItem()
 {
-    if (m_statusItem) m_statusItem->setToolTip(toolTipForState(m_hidden.isHiddenShown()));
+    setToolTipOnIcons(toolTipForState(m_hidden.isHiddenShown()));
     m_memory->updateLastFreeLabel();
 }
 
 void BXPurgeController::updateStatusItemWithToolTip(const QString &toolTip)
 {
-    if (m_statusItem) m_statusItem->setToolTip(toolTip);
+    setToolTipOnIcons(toolTip);
 }
 
 bool BXPurgeController::isWelcomeScreenVisible() const
@@ -368,18 +437,11 @@ bool BXPurgeController::isWelcomeScreenVisible() const
 void BXPurgeController::statusItemAction(bool clicked)
 {
     if (m_welcome->isWelcomeScreenVisible()) m_welcome->closeWelcomeDialogAndStopModal();
-    const std::optional<QPoint> click = clicked ? DesktopAnchor::pointerIfReliable() : std::nullopt;
-    QSystemTrayIcon *tray = m_statusItem.get();
-    m_wndInfo->processActionOfStatusItem(
-        [tray, click] {
-            StatusItemAnchor anchor = DesktopAnchor::fromTrayIcon(tray, false);
-            anchor.clickPoint = click;
-            return anchor;
-        },
-        true, clicked);
+    // A click, or a request without one, opens where the last click was.
+    m_wndInfo->processActionOfStatusItem([this] { return currentAnchor(); }, true, clicked);
 }
 
-void BXPurgeController::statusItemClicked()
+void BXPurgeController::statusItemClicked(std::optional<QPoint> point)
 {
     const std::int64_t now = m_clock.nowMs();
     const std::int64_t doubleClickMs = QGuiApplication::styleHints()->mouseDoubleClickInterval();
@@ -389,6 +451,8 @@ void BXPurgeController::statusItemClicked()
         return;
     }
     m_lastTrayClickMs = now;
+    if (!point) point = DesktopAnchor::pointerIfReliable();
+    if (point) m_lastClickPoint = point;
     statusItemAction(true);
 }
 

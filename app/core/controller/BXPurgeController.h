@@ -7,11 +7,13 @@
 #include "NotificationCenter.h"
 #include "SearchResultWindowInterface.h"
 #include "Spawn.h"
+#include "StatusItemAnchor.h"
 #include "StatusItemToolTip.h"
 #include "Updater.h"
 
 #include <QIcon>
 #include <QObject>
+#include <QPoint>
 #include <QString>
 
 #include <functional>
@@ -37,6 +39,7 @@ class RunAtLoginManager;
 class ScriptsManager;
 class SearchManager;
 class SearchResultWC;
+class StatusNotifierItem;
 class UrlOpener;
 class UserDefaults;
 class VisibilityRestorerAtLaunch;
@@ -127,10 +130,13 @@ public:
     void updateStatusItem();
     // A left click on the icon (clicked) or a request to open the panel (not clicked).
     void statusItemAction(bool clicked);
-    // What the tray reports as a left click. The second click of a double click (XEmbed
-    // trays report it as a double click, StatusNotifierItem hosts as a second Activate)
-    // toggles nothing: one toggle per double click.
-    void statusItemClicked();
+    // What the tray reports as a left click, at point when the tray tells (otherwise the
+    // pointer where it can be trusted). The second click of a double click (XEmbed trays
+    // report it as a double click, StatusNotifierItem hosts as a second Activate) toggles
+    // nothing: one toggle per double click. The place is remembered: the panel opened
+    // without a click (the menu, a second start, the welcome dialog) opens there too.
+    void statusItemClicked(std::optional<QPoint> point = std::nullopt);
+    std::optional<QPoint> lastClickPoint() const { return m_lastClickPoint; }
     void showMainWindowAndMakeActive();
     // StatusItemToolTip
     void updateStatusItemWithToolTip(const QString &toolTip) override;
@@ -153,7 +159,10 @@ public:
     SearchResultWC *searchResultDialog() const { return m_searchResultDialog.get(); }
     PanelWindow *window() const { return m_wndInfo.get(); }
     PreferencesWindow *preferencesWindow() const { return m_wndPreferences.get(); }
+    // Qt's tray icon, shown in XEmbed trays; under a StatusNotifierItem host our own item
+    // stands for it (null without a session bus).
     QSystemTrayIcon *statusItem() const { return m_statusItem.get(); }
+    StatusNotifierItem *notifierItem() const { return m_notifierItem.get(); }
     QMenu *theMenu() const { return m_theMenu.get(); }
     MemoryController &memory() const { return *m_memory; }
     HiddenManager &hiddenManager() const { return m_hidden; }
@@ -234,6 +243,10 @@ private:
     // loss) after the menu was opened.
     void updateTogglePanelInfoItem();
     void trayWaitStep(std::int64_t startMs);
+    void startNotifierItem();
+    bool notifierItemRegistered() const;
+    void setToolTipOnIcons(const QString &toolTip);
+    StatusItemAnchor currentAnchor() const;
     void connectPreferencesWindow();
     void registerLocalObservers();
     void registerDistributedObservers();
@@ -262,6 +275,8 @@ private:
     std::optional<std::int64_t> m_lastTrayClickMs;
 
     std::unique_ptr<QSystemTrayIcon> m_statusItem;
+    std::unique_ptr<StatusNotifierItem> m_notifierItem;
+    std::optional<QPoint> m_lastClickPoint;
     std::unique_ptr<QMenu> m_theMenu;
     std::unique_ptr<PanelWindow> m_wndInfo;
     std::unique_ptr<PreferencesWindow> m_wndPreferences;

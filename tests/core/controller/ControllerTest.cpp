@@ -9,6 +9,7 @@
 #include "DistributedNotificationCenter.h"
 #include "EventWait.h"
 #include "FakeScripts.h"
+#include "FakeStatusNotifierWatcher.h"
 #include "FeedServer.h"
 #include "HiddenManager.h"
 #include "Identity.h"
@@ -27,6 +28,7 @@
 #include "SettingsKeys.h"
 #include "Spawn.h"
 #include "StatusItemPositionWait.h"
+#include "StatusNotifierItem.h"
 #include "TestEnvironment.h"
 #include "UserDefaults.h"
 #include "XdgDirs.h"
@@ -34,8 +36,12 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QGuiApplication>
+#include <QIcon>
 #include <QMenu>
 #include <QMessageBox>
+#include <QScreen>
 #include <QSlider>
 #include <QStyleHints>
 #include <QSystemTrayIcon>
@@ -258,6 +264,79 @@ TEST(ControllerTest, WithoutATrayTheUserIsToldWhileTheWelcomeDialogIsUp)
     EXPECT_TRUE(g.controller->statusItem()->isVisible());
     g.clock.advance(BXPurgeController::kTrayWaitLimitMs);
     EXPECT_TRUE(g.noTrayMessages.isEmpty());
+}
+
+// The build folder's icon theme, as main() adds it.
+static void useBuildIcons()
+{
+    QStringList paths = QIcon::themeSearchPaths();
+    if (!paths.contains(QStringLiteral(LURKEL_BUILD_ICONS))) paths << QStringLiteral(LURKEL_BUILD_ICONS);
+    QIcon::setThemeSearchPaths(paths);
+}
+
+TEST(ControllerTest, UnderAStatusNotifierHostTheItemIsOursAndOpensThePanelWhereTheClickWas)
+{
+    useBuildIcons();
+    FakeStatusNotifierWatcher host(PrivateBus::shared().address());
+    Fixture f;
+    f.defaults.setBool(Keys::kWelcomeDialogDisplayed, true);
+    f.controller->awakeFromNib();
+    StatusNotifierItem *item = f.controller->notifierItem();
+    ASSERT_NE(item, nullptr);
+    ASSERT_TRUE(waitUntil([&] { return item->isRegistered(); }));
+    EXPECT_EQ(host.registeredItems(), QStringList{item->serviceName()});
+    EXPECT_FALSE(f.controller->statusItem()->isVisible()) << "one icon, not Qt's as well";
+
+    // Not installed: the icon goes by name, found in the build folder's theme, so that the
+    // host draws it in the panel's colours.
+    EXPECT_EQ(host.itemProperty(QStringLiteral("IconName")).toString(), QStringLiteral("offon_90-symbolic"));
+    EXPECT_EQ(host.itemProperty(QStringLiteral("IconThemePath")).toString(),
+              QDir(QStringLiteral(LURKEL_BUILD_ICONS)).canonicalPath());
+
+    // A click near the screen's right edge: the panel hangs under it, kept on the screen.
+    PanelWindow *panel = f.controller->window();
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    const QPoint click(area.right() - 4, area.top() + 3);
+    host.activate(click);
+    f.clock.advance(0);
+    ASSERT_TRUE(panel->isVisible());
+    EXPECT_EQ(panel->pos(), QPoint(area.right() + 1 - panel->width(), click.y() + PanelPlacement::kGap));
+    const QPoint opened = panel->pos();
+    // Its second click as a double click: still open.
+    host.activate(click);
+    f.clock.advance(0);
+    EXPECT_TRUE(panel->isVisible());
+
+    // Closed, then opened from the exported menu: at the same place.
+    f.clock.advance(QGuiApplication::styleHints()->mouseDoubleClickInterval());
+    host.activate(click);
+    EXPECT_FALSE(panel->isVisible());
+    EXPECT_TRUE(host.menuTitles().contains(QStringLiteral("Show Information")));
+    ASSERT_TRUE(host.chooseMenuEntry(QStringLiteral("Show Information")));
+    ASSERT_TRUE(waitUntil([&] {
+        f.clock.advance(0);
+        return panel->isVisible();
+    }));
+    EXPECT_EQ(panel->pos(), opened);
+    EXPECT_TRUE(host.menuTitles().contains(QStringLiteral("Hide Information")));
+}
+
+TEST(ControllerTest, AStatusNotifierWatcherThatComesLaterGetsTheItem)
+{
+    Fixture f;
+    f.controller->awakeFromNib();
+    f.controller->waitForTray();
+    StatusNotifierItem *item = f.controller->notifierItem();
+    ASSERT_NE(item, nullptr);
+    drainMainQueue();
+    EXPECT_FALSE(item->isRegistered());
+
+    f.clock.advance(BXPurgeController::kTrayWaitStepMs * 5);
+    FakeStatusNotifierWatcher host(PrivateBus::shared().address());
+    ASSERT_TRUE(waitUntil([&] { return item->isRegistered(); }));
+    EXPECT_EQ(host.registeredItems(), QStringList{item->serviceName()});
+    f.clock.advance(BXPurgeController::kTrayWaitLimitMs);
+    EXPECT_TRUE(f.noTrayMessages.isEmpty()) << "the tray came in time";
 }
 
 TEST(ControllerTest, HidesAndUnhidesExactlyTheRequestedItems)
