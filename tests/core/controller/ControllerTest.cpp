@@ -37,12 +37,14 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QMenu>
 #include <QMessageBox>
 #include <QScreen>
 #include <QSlider>
+#include <QStandardPaths>
 #include <QStyleHints>
 #include <QSystemTrayIcon>
 #include <QTest>
@@ -323,6 +325,13 @@ TEST(ControllerTest, UnderAStatusNotifierHostTheItemIsOursAndOpensThePanelWhereT
 
 TEST(ControllerTest, AStatusNotifierWatcherThatComesLaterGetsTheItem)
 {
+    // Installed: the desktop finds the icons by name in its own themes.
+    const QString status = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                           QStringLiteral("/icons/hicolor/scalable/status/");
+    ASSERT_TRUE(QDir().mkpath(status));
+    for (const char *name : {"offon_90-symbolic.svg", "offon_91-symbolic.svg"})
+        ASSERT_TRUE(QFile::copy(QStringLiteral(LURKEL_BUILD_ICONS "/hicolor/scalable/status/") + QLatin1String(name),
+                                status + QLatin1String(name)));
     Fixture f;
     f.controller->awakeFromNib();
     f.controller->waitForTray();
@@ -335,6 +344,8 @@ TEST(ControllerTest, AStatusNotifierWatcherThatComesLaterGetsTheItem)
     FakeStatusNotifierWatcher host(PrivateBus::shared().address());
     ASSERT_TRUE(waitUntil([&] { return item->isRegistered(); }));
     EXPECT_EQ(host.registeredItems(), QStringList{item->serviceName()});
+    EXPECT_EQ(host.itemProperty(QStringLiteral("IconName")).toString(), QStringLiteral("offon_90-symbolic"));
+    EXPECT_EQ(host.itemProperty(QStringLiteral("IconThemePath")).toString(), QString());
     f.clock.advance(BXPurgeController::kTrayWaitLimitMs);
     EXPECT_TRUE(f.noTrayMessages.isEmpty()) << "the tray came in time";
 }
