@@ -114,7 +114,7 @@ bool StatusNotifierItem::start()
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) return false;
     if (!m_exported) {
-        // The name the specification asks for; one item per process.
+        // The bus name hosts expect of an item: org.kde.StatusNotifierItem-PID-N.
         m_serviceName = QStringLiteral("org.kde.StatusNotifierItem-%1-1").arg(::getpid());
         if (!bus.registerService(m_serviceName)) m_serviceName = bus.baseService();
         if (!bus.registerVirtualObject(QString::fromLatin1(kItemPath), this, QDBusConnection::SingleNode)) return false;
