@@ -86,7 +86,12 @@ void WelcomeDialogWC::showAt(const PanelPlacement::Result &placement)
     // that opened it); above it or at the screen's corner it would point at nothing.
     view->setArrowShown(placement.arrowX.has_value());
     if (placement.arrowX) view->setArrowX(*placement.arrowX);
-    m_window->move(placement.topLeft);
+    QPoint topLeft = placement.topLeft;
+    // Nothing to point at: the card itself goes into the corner, the arrow's empty room
+    // above it off the screen.
+    if (placement.kind == PanelPlacement::Kind::TopRightCorner)
+        topLeft.ry() += PanelPlacement::kGap - WelcomeDialogView::kCardRect.top();
+    m_window->move(topLeft);
     m_window->chrome()->prepareToShow();
     m_window->show();
     m_window->raise();

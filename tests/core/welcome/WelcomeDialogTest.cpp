@@ -2,6 +2,7 @@
 #include "WelcomeDialogOpener.h"
 
 #include "ManualClock.h"
+#include "PanelPlacement.h"
 #include "SettingsKeys.h"
 #include "SvgTrackingButton.h"
 #include "TestEnvironment.h"
@@ -120,6 +121,8 @@ TEST_F(WelcomeDialogTest, PointsOnlyAtAKnownPlace)
     EXPECT_FALSE(view->arrowImageView()->isVisible());
     EXPECT_FALSE(view->outline().contains(view->arrowCenter()));
     EXPECT_EQ(view->arrowAnimation()->state(), QAbstractAnimation::Stopped);
+    EXPECT_EQ(window()->pos().y() + WelcomeDialogView::kCardRect.top(), PanelPlacement::kGap)
+        << "the card in the corner, not the arrow's empty room";
     opener->closeWelcomeDialogAndStopModal();
 
     // Where a click on the icon is known, the arrow points at it again.
