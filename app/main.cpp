@@ -18,11 +18,7 @@
 #include <QApplication>
 #include <QIcon>
 #include <QLineEdit>
-#include <QSystemTrayIcon>
-#include <QTimer>
-#include <QWidget>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -156,30 +152,9 @@ int main(int argc, char **argv)
 
     if (search) runSearch(controller, *search);
 
-    // A tray host may come up after us at login: wait for it a while, then say why nothing shows.
-    QSystemTrayIcon &tray = *controller.statusItem();
-    int attempts = 0;
-    QTimer waitForTray;
-    waitForTray.setInterval(1000);
-    QObject::connect(&waitForTray, &QTimer::timeout, [&]() {
-        if (QSystemTrayIcon::isSystemTrayAvailable()) {
-            waitForTray.stop();
-            tray.show();
-        } else if (++attempts >= 30) {
-            waitForTray.stop();
-            const QWidgetList windows = QApplication::topLevelWidgets();
-            if (std::none_of(windows.cbegin(), windows.cend(), [](const QWidget *w) { return w->isVisible(); })) {
-                std::fprintf(stderr, "lurkel: no system tray is available in this session. On GNOME, install and "
-                                     "enable the AppIndicator extension (gnome-shell-extension-appindicator).\n");
-                QCoreApplication::exit(1);
-            }
-        }
-    });
-    if (QSystemTrayIcon::isSystemTrayAvailable()) {
-        tray.show();
-    } else {
-        waitForTray.start();
-    }
+    // A tray host may come up after us at login: the controller waits for it a while, then
+    // says so.
+    controller.waitForTray();
     const int status = QApplication::exec();
     UserDefaults::standardUserDefaults().synchronize();
     Settings::shfGroup().synchronize();

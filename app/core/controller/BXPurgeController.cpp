@@ -31,6 +31,7 @@
 #include "SettingsKeys.h"
 #include "Spawn.h"
 #include "StatusItemAnchor.h"
+#include "StatusNotifierItem.h"
 #include "UserDefaults.h"
 #include "VisibilityRestorerAtLaunch.h"
 #include "WelcomeDialogOpener.h"
@@ -43,6 +44,7 @@
 #include <QComboBox>
 #include <QCursor>
 #include <QEvent>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMessageBox>
@@ -50,12 +52,15 @@
 #include <QPalette>
 #include <QPixmap>
 #include <QPointer>
+#include <QPushButton>
 #include <QScreen>
 #include <QSlider>
 #include <QStandardPaths>
+#include <QStyleHints>
 #include <QSvgRenderer>
 #include <QSystemTrayIcon>
 
+#include <cstdio>
 #include <utility>
 
 // Q_INIT_RESOURCE must be used outside any namespace.
@@ -110,6 +115,17 @@ QIcon tintedIcon(const QString &resource, const QColor &color)
     return icon;
 }
 
+// The theme folder (the one holding "hicolor") where this program finds the icon by name:
+// the build tree's share/icons before installation.
+QString iconFolderOf(const QString &name)
+{
+    for (const QString &folder : QIcon::themeSearchPaths()) {
+        const QFileInfo icon(folder + QStringLiteral("/hicolor/scalable/status/%1.svg").arg(name));
+        if (icon.exists()) return QFileInfo(folder).canonicalFilePath();
+    }
+    return {};
+}
+
 QString toolTipForState(bool shown)
 {
     return shown ? QStringLiteral("Lurkel\nHidden files are visible in the file manager")
@@ -158,7 +174,10 @@ BXPurgeController::BXPurgeController(PurgeControllerServices services, QObject *
       m_clock(services.clock ? *services.clock : Clock::instance()), m_pluginKit(std::move(services.pluginKit)),
       m_quitApplication(services.quitApplication ? std::move(services.quitApplication)
                                                  : std::function<bool(const QString &)>(&RunningApplications::quit)),
-      m_terminate(services.terminate ? std::move(services.terminate) : std::function<void()>(&QCoreApplication::quit))
+      m_terminate(services.terminate ? std::move(services.terminate) : std::function<void()>(&QCoreApplication::quit)),
+      m_trayAvailable(services.trayAvailable ? std::move(services.trayAvailable)
+                                             : std::function<bool()>(&QSystemTrayIcon::isSystemTrayAvailable)),
+      m_noTrayAlert(std::move(services.noTrayAlert))
 {
     initTrayIconResources();
 
@@ -169,6 +188,7 @@ BXPurgeController::BXPurgeController(PurgeControllerServices services, QObject *
     panelServices.defaults = &m_defaults;
     panelServices.notificationCenter = &m_center;
     panelServices.clock = &m_clock;
+    panelServices.isApplicationActive = services.isApplicationActive;
     m_wndInfo = std::make_unique<PanelWindow>(panelServices);
     m_wndInfo->setSearchResultWindow(this);
     m_wndPreferences = std::make_unique<PreferencesWindow>();
@@ -196,12 +216,13 @@ BXPurgeController::BXPurgeController(PurgeControllerServices services, QObject *
 
     // The welcome dialog of the first start points at the tray icon; its close button
     // opens the panel.
-    m_welcome->setStatusItemAnchor([this] { return DesktopAnchor::fromTrayIcon(m_statusItem.get(), false); });
+    m_welcome->setStatusItemAnchor([this] { return currentAnchor(); });
     m_welcome->setShowMainWindowAndMakeActive([this] { showMainWindowAndMakeActive(); });
 
     connect(m_wndInfo.get(), &PanelWindow::preferencesButtonPressed, this, [this] { preferencesButtonPressed(); });
     connect(m_wndInfo.get(), &PanelWindow::cleanMemoryButtonPressed, this, [this] { onFreeMemory(); });
     connect(m_wndInfo.get(), &PanelWindow::panelClosedByUser, this, [this] { onPanelInfoClosed(); });
+    m_wndInfo->installEventFilter(this);
 }
 
 BXPurgeController::~BXPurgeController()
@@ -212,6 +233,9 @@ BXPurgeController::~BXPurgeController()
     m_memory->setCleanButton(nullptr);
     m_memory->setPreferencesView(nullptr);
     if (qApp != nullptr) qApp->removeEventFilter(this);
+    m_wndInfo->removeEventFilter(this);
+    m_trayWait.cancel();
+    m_notifierItem.reset();
 }
 
 void BXPurgeController::awakeFromNib()
@@ -229,14 +253,18 @@ void BXPurgeController::awakeFromNib()
     m_statusItem->setContextMenu(m_theMenu.get());
     connect(m_statusItem.get(), &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         // A left click toggles the panel; a right click opens the menu (Qt shows the
-        // context menu itself); a middle click does nothing.
-        if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) statusItemAction(true);
+        // context menu itself); a middle click does nothing, and so does the double click
+        // an XEmbed tray reports after the first click's Trigger.
+        if (reason == QSystemTrayIcon::Trigger) statusItemClicked();
     });
     qCInfo(lcCore, "tray icon created");
+    // Under a StatusNotifierItem host our own item stands for Qt's icon (it registers as
+    // soon as a watcher is on the bus, also one that comes up later); Qt's is shown at once
+    // in an XEmbed tray (the welcome dialog of the first start points at it). main() waits
+    // for a tray that comes up later.
+    startNotifierItem();
     showStatusIconForState(m_hidden.isHiddenShown());
-    // Shown at once where a tray exists (the welcome dialog of the first start points at
-    // it); main() waits for a tray that comes up later.
-    if (QSystemTrayIcon::isSystemTrayAvailable()) m_statusItem->show();
+    if (!StatusNotifierItem::watcherIsOnBus() && m_trayAvailable()) m_statusItem->show();
 
     m_hidden.startTrackingSystemValue();
     m_hidden.applyStoredValue();
@@ -264,6 +292,93 @@ void BXPurgeController::awakeFromNib()
     finderIntegration();
 }
 
+void BXPurgeController::waitForTray()
+{
+    m_trayWait.cancel();
+    trayWaitStep(m_clock.nowMs());
+}
+
+void BXPurgeController::startNotifierItem()
+{
+    m_notifierItem = std::make_unique<StatusNotifierItem>(QString::fromLatin1(Identity::kBundleName), m_theMenu.get());
+    if (!m_notifierItem->start()) {
+        m_notifierItem.reset();
+        return;
+    }
+    connect(m_notifierItem.get(), &StatusNotifierItem::registered, this, [this] {
+        qCInfo(lcCore, "tray icon registered with the StatusNotifierItem host");
+        if (m_statusItem) m_statusItem->hide();
+        m_trayWait.cancel();
+    });
+    connect(m_notifierItem.get(), &StatusNotifierItem::activated, this, [this](QPoint point) {
+        // Hosts that do not know where the click was send 0, 0.
+        statusItemClicked(point.isNull() ? std::nullopt : std::optional<QPoint>(point));
+    });
+    connect(m_notifierItem.get(), &StatusNotifierItem::contextMenuRequested, this, [this](QPoint point) {
+        if (!point.isNull()) m_lastClickPoint = point;
+        m_theMenu->popup(point.isNull() ? QCursor::pos() : point);
+    });
+}
+
+bool BXPurgeController::notifierItemRegistered() const
+{
+    return m_notifierItem && m_notifierItem->isRegistered();
+}
+
+StatusItemAnchor BXPurgeController::currentAnchor() const
+{
+    StatusItemAnchor anchor = DesktopAnchor::fromTrayIcon(m_statusItem.get(), false);
+    anchor.clickPoint = m_lastClickPoint;
+    return anchor;
+}
+
+void BXPurgeController::setToolTipOnIcons(const QString &toolTip)
+{
+    if (m_statusItem) m_statusItem->setToolTip(toolTip);
+    if (m_notifierItem) {
+        const qsizetype newline = toolTip.indexOf(QLatin1Char('\n'));
+        m_notifierItem->setToolTip(newline < 0 ? toolTip : toolTip.left(newline),
+                                   newline < 0 ? QString() : toolTip.mid(newline + 1));
+    }
+}
+
+void BXPurgeController::trayWaitStep(std::int64_t startMs)
+{
+    if (notifierItemRegistered()) return;
+    if (!StatusNotifierItem::watcherIsOnBus() && m_trayAvailable()) {
+        if (m_statusItem) m_statusItem->show();
+        return;
+    }
+    if (m_clock.nowMs() - startMs >= kTrayWaitLimitMs) {
+        const QString message = noTrayMessage();
+        std::fprintf(stderr, "lurkel: %s\n", qPrintable(message));
+        if (m_noTrayAlert) {
+            m_noTrayAlert(message);
+            return;
+        }
+        auto *alert = new QMessageBox(QMessageBox::Warning, displayName(), message);
+        alert->setAttribute(Qt::WA_DeleteOnClose);
+        alert->addButton(QStringLiteral("Keep Running"), QMessageBox::AcceptRole);
+        QAbstractButton *quit = alert->addButton(QStringLiteral("Quit Lurkel"), QMessageBox::RejectRole);
+        QPointer<BXPurgeController> self(this);
+        connect(alert, &QMessageBox::buttonClicked, this, [self, quit](QAbstractButton *button) {
+            if (self && button == quit) self->onQuitLurkel();
+        });
+        alert->show();
+        return;
+    }
+    m_trayWait = MainQueue::after(
+        kTrayWaitStepMs, [this, startMs] { trayWaitStep(startMs); }, m_clock);
+}
+
+QString BXPurgeController::noTrayMessage()
+{
+    return QStringLiteral(
+        "No system tray is available in this session, so Lurkel's icon cannot be shown. Lurkel keeps running: "
+        "start lurkel again (from the applications menu or a terminal) to open its panel. On GNOME, install and "
+        "enable the AppIndicator extension (gnome-shell-extension-appindicator) for the tray icon.");
+}
+
 // ---- Tray icon.
 
 QIcon BXPurgeController::statusIconImageForState(bool shown) const
@@ -282,7 +397,14 @@ void BXPurgeController::updateStatusIconWithImage(const QIcon &image)
 void BXPurgeController::showStatusIconForState(bool shown)
 {
     m_iconState = shown;
-    updateStatusIconWithImage(statusIconImageForState(shown));
+    const QIcon image = statusIconImageForState(shown);
+    updateStatusIconWithImage(image);
+    if (m_notifierItem) {
+        // By name, so that the host draws it in the panel's colours: from the desktop's
+        // themes once installed, otherwise from the icon folder this program found it in.
+        const QString name = iconThemeName(shown);
+        m_notifierItem->setIcon(name, desktopFindsIcon(name) ? QString() : iconFolderOf(name), image);
+    }
 }
 
 void BXPurgeController::prepareUpdateStatusIcon()
@@ -293,18 +415,18 @@ void BXPurgeController::prepareUpdateStatusIcon()
 void BXPurgeController::updateStatusIcon_Lurkel()
 {
     prepareUpdateStatusIcon();
-    if (m_statusItem) m_statusItem->setToolTip(toolTipForState(m_hidden.isHiddenShown()));
+    setToolTipOnIcons(toolTipForState(m_hidden.isHiddenShown()));
 }
 
 void BXPurgeController::updateStatusItem()
 {
-    if (m_statusItem) m_statusItem->setToolTip(toolTipForState(m_hidden.isHiddenShown()));
+    setToolTipOnIcons(toolTipForState(m_hidden.isHiddenShown()));
     m_memory->updateLastFreeLabel();
 }
 
 void BXPurgeController::updateStatusItemWithToolTip(const QString &toolTip)
 {
-    if (m_statusItem) m_statusItem->setToolTip(toolTip);
+    setToolTipOnIcons(toolTip);
 }
 
 bool BXPurgeController::isWelcomeScreenVisible() const
@@ -315,15 +437,23 @@ bool BXPurgeController::isWelcomeScreenVisible() const
 void BXPurgeController::statusItemAction(bool clicked)
 {
     if (m_welcome->isWelcomeScreenVisible()) m_welcome->closeWelcomeDialogAndStopModal();
-    const std::optional<QPoint> click = clicked ? DesktopAnchor::pointerIfReliable() : std::nullopt;
-    QSystemTrayIcon *tray = m_statusItem.get();
-    m_wndInfo->processActionOfStatusItem(
-        [tray, click] {
-            StatusItemAnchor anchor = DesktopAnchor::fromTrayIcon(tray, false);
-            anchor.clickPoint = click;
-            return anchor;
-        },
-        true, clicked);
+    // A click, or a request without one, opens where the last click was.
+    m_wndInfo->processActionOfStatusItem([this] { return currentAnchor(); }, true, clicked);
+}
+
+void BXPurgeController::statusItemClicked(std::optional<QPoint> point)
+{
+    const std::int64_t now = m_clock.nowMs();
+    const std::int64_t doubleClickMs = QGuiApplication::styleHints()->mouseDoubleClickInterval();
+    if (m_lastTrayClickMs && now - *m_lastTrayClickMs < doubleClickMs) {
+        // The second click of a double click; the third starts afresh.
+        m_lastTrayClickMs.reset();
+        return;
+    }
+    m_lastTrayClickMs = now;
+    if (!point) point = DesktopAnchor::pointerIfReliable();
+    if (point) m_lastClickPoint = point;
+    statusItemAction(true);
 }
 
 void BXPurgeController::showMainWindowAndMakeActive()
@@ -346,6 +476,8 @@ bool BXPurgeController::eventFilter(QObject *watched, QEvent *event)
         m_memory->fillInfoPanel();
         prepareUpdateStatusIcon();
     }
+    if (watched == m_wndInfo.get() && (event->type() == QEvent::Show || event->type() == QEvent::Hide))
+        updateTogglePanelInfoItem();
     return QObject::eventFilter(watched, event);
 }
 
@@ -681,8 +813,7 @@ void BXPurgeController::validateMenu()
     m_preferencesItem->setText(PanelWindowContextualMenuStrings::preferences());
     m_aboutItem->setText(PanelWindowContextualMenuStrings::about(displayName()));
     m_quitItem->setText(PanelWindowContextualMenuStrings::quit(displayName()));
-    m_togglePanelInfoItem->setText(m_wndInfo->isVisible() ? QStringLiteral("Hide Information")
-                                                          : QStringLiteral("Show Information"));
+    updateTogglePanelInfoItem();
     m_togglePanelInfoItem->setEnabled(true);
     m_freeMemoryItem->setEnabled(!m_memory->isPurging());
     m_newsItem->setText(PanelWindowContextualMenuStrings::news());
@@ -690,6 +821,13 @@ void BXPurgeController::validateMenu()
     m_checkForUpdatesItem->setVisible(true);
     m_checkForUpdatesItem->setEnabled(!m_updater->isChecking());
     m_helpDeskItem->setText(PanelWindowContextualMenuStrings::helpDesk());
+}
+
+void BXPurgeController::updateTogglePanelInfoItem()
+{
+    if (m_togglePanelInfoItem == nullptr) return;
+    m_togglePanelInfoItem->setText(m_wndInfo->isVisible() ? QStringLiteral("Hide Information")
+                                                          : QStringLiteral("Show Information"));
 }
 
 void BXPurgeController::onTogglePanelInfo()

@@ -3,14 +3,17 @@
 #include "BytePath.h"
 #include "DistributedNotificationCenter.h"
 #include "HiddenFilesState.h"
+#include "MainQueue.h"
 #include "NotificationCenter.h"
 #include "SearchResultWindowInterface.h"
 #include "Spawn.h"
+#include "StatusItemAnchor.h"
 #include "StatusItemToolTip.h"
 #include "Updater.h"
 
 #include <QIcon>
 #include <QObject>
+#include <QPoint>
 #include <QString>
 
 #include <functional>
@@ -36,6 +39,7 @@ class RunAtLoginManager;
 class ScriptsManager;
 class SearchManager;
 class SearchResultWC;
+class StatusNotifierItem;
 class UrlOpener;
 class UserDefaults;
 class VisibilityRestorerAtLaunch;
@@ -60,6 +64,14 @@ struct PurgeControllerServices {
     std::function<bool(const QString &busName)> quitApplication;
     // Ends this application's event loop (QCoreApplication::quit).
     std::function<void()> terminate;
+    // Whether the session has a tray to show the icon in (QSystemTrayIcon::isSystemTrayAvailable).
+    std::function<bool()> trayAvailable;
+    // Tells the user that no tray came up (the line on stderr and a message box whose
+    // second button quits).
+    std::function<void(const QString &message)> noTrayAlert;
+    // Whether the application has the focus (QGuiApplication::applicationState), for the
+    // panel's close on focus loss.
+    std::function<bool()> isApplicationActive;
 };
 
 // The central controller of the tray application. It owns the tray icon with its menu,
@@ -94,6 +106,15 @@ public:
     // The start sequence.
     void awakeFromNib();
 
+    // A tray host may come up after us at login: the icon is shown as soon as there is a
+    // tray, looked for every kTrayWaitStepMs; after kTrayWaitLimitMs without one the user is
+    // told (whatever windows are open), and Lurkel keeps running, its panel reachable by
+    // starting lurkel again.
+    static constexpr std::int64_t kTrayWaitStepMs = 1000;
+    static constexpr std::int64_t kTrayWaitLimitMs = 30000;
+    void waitForTray();
+    static QString noTrayMessage();
+
     // ---- Tray icon.
 
     // "offon_91" (shown) or "offon_90" (hidden) from the icon theme where the desktop finds
@@ -109,6 +130,13 @@ public:
     void updateStatusItem();
     // A left click on the icon (clicked) or a request to open the panel (not clicked).
     void statusItemAction(bool clicked);
+    // What the tray reports as a left click, at point when the tray tells (otherwise the
+    // pointer where it can be trusted). The second click of a double click (XEmbed trays
+    // report it as a double click, StatusNotifierItem hosts as a second Activate) toggles
+    // nothing: one toggle per double click. The place is remembered: the panel opened
+    // without a click (the menu, a second start, the welcome dialog) opens there too.
+    void statusItemClicked(std::optional<QPoint> point = std::nullopt);
+    std::optional<QPoint> lastClickPoint() const { return m_lastClickPoint; }
     void showMainWindowAndMakeActive();
     // StatusItemToolTip
     void updateStatusItemWithToolTip(const QString &toolTip) override;
@@ -131,7 +159,10 @@ public:
     SearchResultWC *searchResultDialog() const { return m_searchResultDialog.get(); }
     PanelWindow *window() const { return m_wndInfo.get(); }
     PreferencesWindow *preferencesWindow() const { return m_wndPreferences.get(); }
+    // Qt's tray icon, shown in XEmbed trays; under a StatusNotifierItem host our own item
+    // stands for it (null without a session bus).
     QSystemTrayIcon *statusItem() const { return m_statusItem.get(); }
+    StatusNotifierItem *notifierItem() const { return m_notifierItem.get(); }
     QMenu *theMenu() const { return m_theMenu.get(); }
     MemoryController &memory() const { return *m_memory; }
     HiddenManager &hiddenManager() const { return m_hidden; }
@@ -207,6 +238,15 @@ private:
     struct ApplicationActivityAdapter;
 
     void buildMenu();
+    // The toggle's title from the panel's state now; kept in step whenever the panel shows
+    // or hides, so the menu says what choosing it does even when the panel closed (on focus
+    // loss) after the menu was opened.
+    void updateTogglePanelInfoItem();
+    void trayWaitStep(std::int64_t startMs);
+    void startNotifierItem();
+    bool notifierItemRegistered() const;
+    void setToolTipOnIcons(const QString &toolTip);
+    StatusItemAnchor currentAnchor() const;
     void connectPreferencesWindow();
     void registerLocalObservers();
     void registerDistributedObservers();
@@ -229,8 +269,14 @@ private:
     std::function<bool(const QString &)> m_quitApplication;
     std::function<void()> m_terminate;
     std::function<void(int)> m_toggleLaunchAtStartup;
+    std::function<bool()> m_trayAvailable;
+    std::function<void(const QString &)> m_noTrayAlert;
+    DelayedCall m_trayWait;
+    std::optional<std::int64_t> m_lastTrayClickMs;
 
     std::unique_ptr<QSystemTrayIcon> m_statusItem;
+    std::unique_ptr<StatusNotifierItem> m_notifierItem;
+    std::optional<QPoint> m_lastClickPoint;
     std::unique_ptr<QMenu> m_theMenu;
     std::unique_ptr<PanelWindow> m_wndInfo;
     std::unique_ptr<PreferencesWindow> m_wndPreferences;

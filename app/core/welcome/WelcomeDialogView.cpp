@@ -60,6 +60,14 @@ void WelcomeDialogView::setArrowX(int x)
     placeArrow(m_arrowUpwardY);
 }
 
+void WelcomeDialogView::setArrowShown(bool shown)
+{
+    m_arrowShown = shown;
+    m_arrow->setVisible(shown);
+    if (!shown) stopArrowAnimation();
+    Q_EMIT outlineChanged();
+}
+
 QPointF WelcomeDialogView::arrowCenter() const
 {
     return {static_cast<qreal>(m_arrowX), kHeight - m_arrowUpwardY};
@@ -77,6 +85,7 @@ void WelcomeDialogView::placeArrow(qreal upwardY)
 void WelcomeDialogView::arrowFirstAppearanceAnimation()
 {
     m_animation->stop();
+    if (!m_arrowShown) return;
     m_inFirstAppearance = true;
     m_roundStartY = kFirstStartY;
     placeArrow(kFirstStartY);
@@ -88,6 +97,7 @@ void WelcomeDialogView::arrowFirstAppearanceAnimation()
 void WelcomeDialogView::arrowContinuousAnimation()
 {
     m_animation->stop();
+    if (!m_arrowShown) return;
     m_inFirstAppearance = false;
     m_roundStartY = kEndY;
     m_animation->setDuration(m_roundMs);
@@ -116,6 +126,7 @@ QPainterPath WelcomeDialogView::outline() const
 {
     QPainterPath path;
     path.addRoundedRect(QRectF(kCardRect), 10, 10);
+    if (!m_arrowShown) return path;
     // The arrow's own shape (as drawn in "welcome_arrow"), a little wider for its stroke.
     const QPointF at = m_arrow->pos();
     QPolygonF arrow({{20, 0}, {40, 24.5}, {28, 24.5}, {28, 64}, {12, 64}, {12, 24.5}, {0, 24.5}});

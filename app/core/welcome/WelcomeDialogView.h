@@ -44,6 +44,10 @@ public:
 
     // The x the arrow stands at (its centre, view coordinates); the view's middle unless set.
     void setArrowX(int x);
+    // Whether the arrow is there at all: without a known place of the tray icon the dialog
+    // points at nothing rather than at a guess.
+    void setArrowShown(bool shown);
+    bool isArrowShown() const { return m_arrowShown; }
     int arrowX() const { return m_arrowX; }
     // The arrow's centre now, in view coordinates.
     QPointF arrowCenter() const;
@@ -55,7 +59,7 @@ public:
     // Which animation runs: the first appearance, the loop, or none.
     void setRoundDuration(int ms);
 
-    // What is drawn: the card and the arrow where it is now.
+    // What is drawn: the card and, when shown, the arrow where it is now.
     QPainterPath outline() const;
 
 Q_SIGNALS:
@@ -74,6 +78,7 @@ private:
     qreal m_arrowUpwardY = kFirstStartY;
     qreal m_roundStartY = kFirstStartY;
     bool m_inFirstAppearance = false;
+    bool m_arrowShown = true;
     int m_roundMs = kRoundMs;
 };
 

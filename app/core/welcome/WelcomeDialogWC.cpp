@@ -82,8 +82,16 @@ void WelcomeDialogWC::setStopModal(std::function<void()> stopModal)
 void WelcomeDialogWC::showAt(const PanelPlacement::Result &placement)
 {
     WelcomeDialogView *view = m_window->view();
-    view->setArrowX(placement.arrowX.value_or(WelcomeDialogView::kWidth / 2));
-    m_window->move(placement.topLeft);
+    // The arrow only where the window hangs under a known place (the icon, or the click
+    // that opened it); above it or at the screen's corner it would point at nothing.
+    view->setArrowShown(placement.arrowX.has_value());
+    if (placement.arrowX) view->setArrowX(*placement.arrowX);
+    QPoint topLeft = placement.topLeft;
+    // Nothing to point at: the card itself goes into the corner, the arrow's empty room
+    // above it off the screen.
+    if (placement.kind == PanelPlacement::Kind::TopRightCorner)
+        topLeft.ry() += PanelPlacement::kGap - WelcomeDialogView::kCardRect.top();
+    m_window->move(topLeft);
     m_window->chrome()->prepareToShow();
     m_window->show();
     m_window->raise();

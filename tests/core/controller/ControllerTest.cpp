@@ -9,6 +9,7 @@
 #include "DistributedNotificationCenter.h"
 #include "EventWait.h"
 #include "FakeScripts.h"
+#include "FakeStatusNotifierWatcher.h"
 #include "FeedServer.h"
 #include "HiddenManager.h"
 #include "Identity.h"
@@ -26,6 +27,8 @@
 #include "Settings.h"
 #include "SettingsKeys.h"
 #include "Spawn.h"
+#include "StatusItemPositionWait.h"
+#include "StatusNotifierItem.h"
 #include "TestEnvironment.h"
 #include "UserDefaults.h"
 #include "XdgDirs.h"
@@ -33,9 +36,16 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QIcon>
 #include <QMenu>
 #include <QMessageBox>
+#include <QScreen>
 #include <QSlider>
+#include <QStandardPaths>
+#include <QStyleHints>
 #include <QSystemTrayIcon>
 #include <QTest>
 
@@ -107,6 +117,9 @@ struct Fixture {
             return true;
         };
         services.terminate = [this] { ++terminations; };
+        services.trayAvailable = [this] { return trayAvailable; };
+        services.noTrayAlert = [this](const QString &message) { noTrayMessages << message; };
+        services.isApplicationActive = [this] { return applicationActive; };
         controller = std::make_unique<BXPurgeController>(std::move(services));
     }
 
@@ -116,6 +129,9 @@ struct Fixture {
     std::unique_ptr<BXPurgeController> controller;
     QStringList quitRequests;
     int terminations = 0;
+    bool trayAvailable = false;
+    bool applicationActive = true;
+    QStringList noTrayMessages;
 };
 
 // A click on a check box's indicator (its middle may lie beyond its text).
@@ -173,6 +189,165 @@ TEST(ControllerTest, StartsWithItsIconMenuAndObservers)
     EXPECT_EQ(f.quitRequests, (QStringList{QStringLiteral("com.brendix.Lurkel-SII.FinderSyncExt"),
                                            QStringLiteral("com.brendix.Lurkel-SII.hiderXPC")}));
     EXPECT_EQ(f.terminations, 1);
+}
+
+TEST(ControllerTest, OneToggleADoubleClickAndAMenuThatSaysWhatItDoes)
+{
+    Fixture f;
+    f.defaults.setBool(Keys::kWelcomeDialogDisplayed, true);
+    f.controller->awakeFromNib();
+    PanelWindow *panel = f.controller->window();
+    QAction *toggle = f.controller->togglePanelInfoItem();
+    const std::int64_t doubleClickMs = QGuiApplication::styleHints()->mouseDoubleClickInterval();
+    f.controller->statusItemAction(false);
+    f.clock.advance(StatusItemPositionWait::kLimitMs); // no tray here tells where the icon is
+    ASSERT_TRUE(panel->isVisible());
+    EXPECT_EQ(toggle->text(), QStringLiteral("Hide Information"));
+
+    // A double click closes it once; the second click is part of the first.
+    f.controller->statusItemClicked();
+    EXPECT_FALSE(panel->isVisible());
+    f.controller->statusItemClicked();
+    f.clock.advance(0);
+    EXPECT_FALSE(panel->isVisible());
+    f.clock.advance(doubleClickMs);
+    f.controller->statusItemClicked();
+    f.clock.advance(0);
+    EXPECT_TRUE(panel->isVisible());
+
+    // The menu was opened with the panel up (its title set then); the host's menu takes
+    // the focus and the panel closes on the focus loss: the title follows at once, and
+    // choosing it opens the panel as it says.
+    ASSERT_TRUE(QTest::qWaitForWindowActive(panel));
+    f.controller->validateMenu();
+    ASSERT_EQ(toggle->text(), QStringLiteral("Hide Information"));
+    f.applicationActive = false;
+    QWidget elsewhere;
+    elsewhere.resize(100, 100);
+    elsewhere.show();
+    elsewhere.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&elsewhere));
+    ASSERT_TRUE(waitUntil([&] { return !panel->isVisible(); }));
+    EXPECT_EQ(toggle->text(), QStringLiteral("Show Information"));
+    toggle->trigger();
+    f.clock.advance(0);
+    EXPECT_TRUE(panel->isVisible());
+}
+
+TEST(ControllerTest, WithoutATrayTheUserIsToldWhileTheWelcomeDialogIsUp)
+{
+    {
+        Fixture f;
+        f.controller->awakeFromNib();
+        f.controller->waitForTray();
+        f.controller->showMainWindowAndMakeActive();
+        f.clock.advance(StatusItemPositionWait::kLimitMs);
+        ASSERT_TRUE(f.controller->isWelcomeScreenVisible());
+        EXPECT_FALSE(f.controller->statusItem()->isVisible());
+
+        f.clock.advance(BXPurgeController::kTrayWaitLimitMs - StatusItemPositionWait::kLimitMs - 1);
+        EXPECT_TRUE(f.noTrayMessages.isEmpty());
+        f.clock.advance(BXPurgeController::kTrayWaitStepMs);
+        ASSERT_EQ(f.noTrayMessages.size(), 1);
+        EXPECT_TRUE(f.noTrayMessages.front().contains(QStringLiteral("start lurkel again")));
+        EXPECT_TRUE(f.controller->isWelcomeScreenVisible());
+        EXPECT_EQ(f.terminations, 0) << "kept running: a second lurkel opens the panel";
+        f.clock.advance(BXPurgeController::kTrayWaitLimitMs);
+        EXPECT_EQ(f.noTrayMessages.size(), 1) << "said once";
+    }
+
+    // A tray that comes up in time gets the icon, and nothing is said.
+    Fixture g;
+    g.controller->awakeFromNib();
+    g.controller->waitForTray();
+    g.clock.advance(BXPurgeController::kTrayWaitStepMs * 3);
+    g.trayAvailable = true;
+    g.clock.advance(BXPurgeController::kTrayWaitStepMs);
+    EXPECT_TRUE(g.controller->statusItem()->isVisible());
+    g.clock.advance(BXPurgeController::kTrayWaitLimitMs);
+    EXPECT_TRUE(g.noTrayMessages.isEmpty());
+}
+
+// The build folder's icon theme, as main() adds it.
+static void useBuildIcons()
+{
+    QStringList paths = QIcon::themeSearchPaths();
+    if (!paths.contains(QStringLiteral(LURKEL_BUILD_ICONS))) paths << QStringLiteral(LURKEL_BUILD_ICONS);
+    QIcon::setThemeSearchPaths(paths);
+}
+
+TEST(ControllerTest, UnderAStatusNotifierHostTheItemIsOursAndOpensThePanelWhereTheClickWas)
+{
+    useBuildIcons();
+    FakeStatusNotifierWatcher host(PrivateBus::shared().address());
+    Fixture f;
+    f.defaults.setBool(Keys::kWelcomeDialogDisplayed, true);
+    f.controller->awakeFromNib();
+    StatusNotifierItem *item = f.controller->notifierItem();
+    ASSERT_NE(item, nullptr);
+    ASSERT_TRUE(waitUntil([&] { return item->isRegistered(); }));
+    EXPECT_EQ(host.registeredItems(), QStringList{item->serviceName()});
+    EXPECT_FALSE(f.controller->statusItem()->isVisible()) << "one icon, not Qt's as well";
+
+    // Not installed: the icon goes by name, found in the build folder's theme, so that the
+    // host draws it in the panel's colours.
+    EXPECT_EQ(host.itemProperty(QStringLiteral("IconName")).toString(), QStringLiteral("offon_90-symbolic"));
+    EXPECT_EQ(host.itemProperty(QStringLiteral("IconThemePath")).toString(),
+              QDir(QStringLiteral(LURKEL_BUILD_ICONS)).canonicalPath());
+
+    // A click near the screen's right edge: the panel hangs under it, kept on the screen.
+    PanelWindow *panel = f.controller->window();
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    const QPoint click(area.right() - 4, area.top() + 3);
+    host.activate(click);
+    f.clock.advance(0);
+    ASSERT_TRUE(panel->isVisible());
+    EXPECT_EQ(panel->pos(), QPoint(area.right() + 1 - panel->width(), click.y() + PanelPlacement::kGap));
+    const QPoint opened = panel->pos();
+    // Its second click as a double click: still open.
+    host.activate(click);
+    f.clock.advance(0);
+    EXPECT_TRUE(panel->isVisible());
+
+    // Closed, then opened from the exported menu: at the same place.
+    f.clock.advance(QGuiApplication::styleHints()->mouseDoubleClickInterval());
+    host.activate(click);
+    EXPECT_FALSE(panel->isVisible());
+    EXPECT_TRUE(host.menuTitles().contains(QStringLiteral("Show Information")));
+    ASSERT_TRUE(host.chooseMenuEntry(QStringLiteral("Show Information")));
+    ASSERT_TRUE(waitUntil([&] {
+        f.clock.advance(0);
+        return panel->isVisible();
+    }));
+    EXPECT_EQ(panel->pos(), opened);
+    EXPECT_TRUE(host.menuTitles().contains(QStringLiteral("Hide Information")));
+}
+
+TEST(ControllerTest, AStatusNotifierWatcherThatComesLaterGetsTheItem)
+{
+    // Installed: the desktop finds the icons by name in its own themes.
+    const QString status = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                           QStringLiteral("/icons/hicolor/scalable/status/");
+    ASSERT_TRUE(QDir().mkpath(status));
+    for (const char *name : {"offon_90-symbolic.svg", "offon_91-symbolic.svg"})
+        ASSERT_TRUE(QFile::copy(QStringLiteral(LURKEL_BUILD_ICONS "/hicolor/scalable/status/") + QLatin1String(name),
+                                status + QLatin1String(name)));
+    Fixture f;
+    f.controller->awakeFromNib();
+    f.controller->waitForTray();
+    StatusNotifierItem *item = f.controller->notifierItem();
+    ASSERT_NE(item, nullptr);
+    drainMainQueue();
+    EXPECT_FALSE(item->isRegistered());
+
+    f.clock.advance(BXPurgeController::kTrayWaitStepMs * 5);
+    FakeStatusNotifierWatcher host(PrivateBus::shared().address());
+    ASSERT_TRUE(waitUntil([&] { return item->isRegistered(); }));
+    EXPECT_EQ(host.registeredItems(), QStringList{item->serviceName()});
+    EXPECT_EQ(host.itemProperty(QStringLiteral("IconName")).toString(), QStringLiteral("offon_90-symbolic"));
+    EXPECT_EQ(host.itemProperty(QStringLiteral("IconThemePath")).toString(), QString());
+    f.clock.advance(BXPurgeController::kTrayWaitLimitMs);
+    EXPECT_TRUE(f.noTrayMessages.isEmpty()) << "the tray came in time";
 }
 
 TEST(ControllerTest, HidesAndUnhidesExactlyTheRequestedItems)

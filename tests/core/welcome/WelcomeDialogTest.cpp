@@ -2,6 +2,7 @@
 #include "WelcomeDialogOpener.h"
 
 #include "ManualClock.h"
+#include "PanelPlacement.h"
 #include "SettingsKeys.h"
 #include "SvgTrackingButton.h"
 #include "TestEnvironment.h"
@@ -12,6 +13,7 @@
 
 #include "QtPrinters.h"
 
+#include <QPainterPath>
 #include <QTest>
 #include <QVariantAnimation>
 
@@ -27,7 +29,7 @@ protected:
         TestEnvironment::freshHome();
         defaults = std::make_unique<UserDefaults>(QStringLiteral("welcome-dialog-test"));
         opener = std::make_unique<WelcomeDialogOpener>(defaults.get(), &clock);
-        opener->setStatusItemAnchor([this] { return StatusItemAnchor{icon, std::nullopt}; });
+        opener->setStatusItemAnchor([this] { return StatusItemAnchor{icon, click}; });
         opener->setShowMainWindowAndMakeActive([this] { ++showMainWindow; });
     }
     WelcomeDialogWindow *window() const
@@ -43,6 +45,7 @@ protected:
     std::unique_ptr<UserDefaults> defaults;
     std::unique_ptr<WelcomeDialogOpener> opener;
     std::optional<QRect> icon = QRect(600, 0, 24, 24);
+    std::optional<QPoint> click;
     int showMainWindow = 0;
 };
 
@@ -103,6 +106,33 @@ TEST_F(WelcomeDialogTest, WaitsForTheTrayIconAndATrayClickEndsIt)
     EXPECT_EQ(done, 1);
     EXPECT_EQ(showMainWindow, 0);
     EXPECT_TRUE(displayedStored());
+}
+
+TEST_F(WelcomeDialogTest, PointsOnlyAtAKnownPlace)
+{
+    // A tray host that never tells where the icon is: after the wait the dialog shows in
+    // the corner without an arrow, and nothing animates.
+    icon.reset();
+    opener->openWelcomeDialog({});
+    clock.advance(StatusItemPositionWait::kLimitMs);
+    ASSERT_TRUE(opener->isWelcomeScreenVisible());
+    WelcomeDialogView *view = window()->view();
+    EXPECT_FALSE(view->isArrowShown());
+    EXPECT_FALSE(view->arrowImageView()->isVisible());
+    EXPECT_FALSE(view->outline().contains(view->arrowCenter()));
+    EXPECT_EQ(view->arrowAnimation()->state(), QAbstractAnimation::Stopped);
+    EXPECT_EQ(window()->pos().y() + WelcomeDialogView::kCardRect.top(), PanelPlacement::kGap)
+        << "the card in the corner, not the arrow's empty room";
+    opener->closeWelcomeDialogAndStopModal();
+
+    // Where a click on the icon is known, the arrow points at it again.
+    defaults->removeObject(SettingsKeys::kWelcomeDialogDisplayed);
+    click = QPoint(500, 12);
+    opener->openWelcomeDialog({});
+    ASSERT_TRUE(opener->isWelcomeScreenVisible());
+    EXPECT_TRUE(view->isArrowShown());
+    EXPECT_EQ(window()->pos().x() + view->arrowX(), 500);
+    EXPECT_EQ(view->arrowAnimation()->state(), QAbstractAnimation::Running);
 }
 
 TEST_F(WelcomeDialogTest, TheArrowRestsAfterAFewRoundsAndWhenHidden)
