@@ -63,7 +63,7 @@ public:
     static std::vector<std::string> readHiddenList(const BytePath &folder);
 
     // A ".hidden" longer than this is read up to here (whole lines only).
-    static constexpr std::int64_t kMaxHiddenFileBytes = 1024 * 1024;
+    static constexpr std::int64_t kMaxHiddenFileBytes = std::int64_t{1024} * 1024;
     // The raw content of folder/.hidden; nullopt when there is none, it is a link or not a
     // regular file, or it cannot be read.
     static std::optional<std::string> readHiddenFile(const BytePath &folder);

@@ -951,11 +951,10 @@ void SearchResultWC::checkCustomFolderAndUpdateButtons()
         m_manager->searchLocation().empty() ? currentSearchLocation() : m_manager->searchLocation();
     const bool customOn = m_selectCustomFolderForSearchButton->isChecked();
     const BytePath home = SearchFolder::home();
+    // The home as the custom folder too lights "Custom"; any other folder but the root does.
     if (!customOn && location == home) {
         setLocationButtonOn(LocationButton::Home);
-    } else if (customOn && location == home) {
-        setLocationButtonOn(LocationButton::Custom);
-    } else if (location == BytePath("/") && m_selectMacForSearchButton->isEnabled()) {
+    } else if (location != home && location == BytePath("/") && m_selectMacForSearchButton->isEnabled()) {
         setLocationButtonOn(LocationButton::WholeDisk);
     } else {
         setLocationButtonOn(LocationButton::Custom);
