@@ -60,8 +60,7 @@ template <typename Key, typename KeyOf> void sortByKeys(SearchItemList &list, bo
 
 std::int64_t dateKey(const SearchItem &item)
 {
-    const QDateTime &date = item.lastUsedDate();
-    return date.isValid() ? date.toMSecsSinceEpoch() : std::numeric_limits<std::int64_t>::min();
+    return item.lastUsedMsecs(); // SearchItem::kNoDate, the lowest, when unknown
 }
 
 } // namespace
