@@ -246,7 +246,7 @@ int runSearch(const Options &options, CommandIO &io)
                 io.out << quoteForTerminal(item.fullFileNameWithPath().bytes());
             } else {
                 // the folder and the name as they are, without building the joined path
-                const std::string &folder = item.filePath().bytes();
+                const std::string_view folder = item.filePathBytes();
                 const std::string_view name = item.fileName();
                 io.out.write(folder.data(), static_cast<std::streamsize>(folder.size()));
                 if (!folder.empty() && folder.back() != '/') io.out.put('/');

@@ -161,9 +161,8 @@ void SearchResultsTableModel::sortList(int column, bool ascending)
                                      [](const SearchItem &item) { return std::string_view(item.fileName()); });
         break;
     case EnclosingFolderColumn:
-        sortByKeys<std::string_view>(list, ascending, [](const SearchItem &item) {
-            return std::string_view(item.enclosingFolderForSorting().bytes());
-        });
+        sortByKeys<std::string_view>(list, ascending,
+                                     [](const SearchItem &item) { return item.enclosingFolderForSorting(); });
         break;
     case SizeColumn:
         sortByKeys<std::uint64_t>(list, ascending,

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace lurkel {
@@ -29,20 +30,36 @@ enum SearchCategory : unsigned {
 // name is not valid UTF-8 still names the right file; the display strings are derived
 // from those bytes and never used as paths.
 //
-// Items are small: the items found in one folder listing share one Folder (the folder's path
-// and their names, one after the other), the type is a code and the date an integer. A
-// search makes its items in blocks, one block per walker at a time.
+// Items are small: the items found in one folder listing share one FolderBytes (the folder's
+// path and their names, one after the other, in one allocation), the type is a code and the
+// date an integer. A search makes its items in blocks, one block per walker at a time.
 class SearchItem {
 public:
-    // What the items of one folder listing share. Never changed once items point at it.
-    struct Folder {
-        BytePath path;
-        std::string names; // the items' names, one after the other
+    // A counted reference to what the items of one folder listing share: the folder's path,
+    // then the items' names. One allocation, never changed, freed with its last reference.
+    class FolderBytes {
+    public:
+        FolderBytes() = default;
+        FolderBytes(std::string_view path, std::string_view names);
+        FolderBytes(const FolderBytes &other) noexcept;
+        FolderBytes(FolderBytes &&other) noexcept : m_block(std::exchange(other.m_block, nullptr)) {}
+        FolderBytes &operator=(FolderBytes other) noexcept
+        {
+            std::swap(m_block, other.m_block);
+            return *this;
+        }
+        ~FolderBytes();
+        std::string_view path() const;
+        std::string_view names() const;
+
+    private:
+        struct Block;
+        Block *m_block = nullptr;
     };
 
     SearchItem() = default;
-    // The item named folder->names[nameOffset, nameOffset + nameLength) in folder->path.
-    SearchItem(std::shared_ptr<const Folder> folder, std::uint32_t nameOffset, std::uint16_t nameLength)
+    // The item named folder.names()[nameOffset, nameOffset + nameLength) in folder.path().
+    SearchItem(FolderBytes folder, std::uint32_t nameOffset, std::uint16_t nameLength)
         : m_folder(std::move(folder)), m_nameOffset(nameOffset), m_nameLength(nameLength)
     {}
 
@@ -59,14 +76,12 @@ public:
     void setItemID(std::uint64_t value) { m_itemID = value; }
 
     // The name as listed on disk (raw bytes).
-    std::string_view fileName() const
-    {
-        return m_folder ? std::string_view(m_folder->names).substr(m_nameOffset, m_nameLength) : std::string_view();
-    }
+    std::string_view fileName() const { return m_folder.names().substr(m_nameOffset, m_nameLength); }
     void setFileName(std::string_view value);
     // The folder that holds the item, as the walker built it (no trailing separator).
-    const BytePath &filePath() const;
-    void setFilePath(BytePath value);
+    BytePath filePath() const { return BytePath(m_folder.path()); }
+    std::string_view filePathBytes() const { return m_folder.path(); }
+    void setFilePath(const BytePath &value);
     // The type identifier ("public.folder", "com.apple.package", ...); null when unknown.
     const QString &fileType() const;
     // One of the FileAttributes type identifiers; any other text makes the type unknown.
@@ -89,7 +104,7 @@ public:
     BytePath fullFileNameWithPath() const { return filePath() / fileName(); }
     // The last component of filePath.
     std::string enclosingFolderName() const { return std::string(filePath().fileName()); }
-    const BytePath &enclosingFolderForSorting() const { return filePath(); }
+    std::string_view enclosingFolderForSorting() const { return m_folder.path(); }
 
     // For display only (invalid UTF-8 shows as U+FFFD).
     QString fileNameForDisplay() const;
@@ -120,7 +135,7 @@ private:
         m_flags = static_cast<std::uint8_t>(value ? (m_flags | flag) : (m_flags & ~flag));
     }
 
-    std::shared_ptr<const Folder> m_folder;
+    FolderBytes m_folder;
     std::int64_t m_fileSize = 0;
     std::int64_t m_lastUsedMsecs = kNoDate;
     std::uint64_t m_itemID = 0;

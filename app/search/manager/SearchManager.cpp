@@ -67,9 +67,8 @@ SearchItem::TypeCode typeCodeFor(std::string_view name, bool isDirectory, bool i
     return SearchItem::kTypeData;
 }
 
-bool isInsideFolder(const BytePath &path, const std::string &folder)
+bool isInsideFolder(std::string_view p, const std::string &folder)
 {
-    const std::string &p = path.bytes();
     if (p.size() < folder.size() || p.compare(0, folder.size(), folder) != 0) return false;
     return p.size() == folder.size() || p[folder.size()] == '/' || folder.back() == '/';
 }
@@ -181,15 +180,10 @@ public:
     void folderMatched(std::span<const walker::FoundEntry> matches) override
     {
         if (m_run->superseded.load(std::memory_order_relaxed)) return;
-        auto folder = std::make_shared<SearchItem::Folder>();
-        folder->path = BytePath(matches.front().folder);
-        std::size_t bytes = 0;
+        m_names.clear();
         for (const walker::FoundEntry &entry : matches)
-            bytes += entry.name.size();
-        folder->names.reserve(bytes);
-        for (const walker::FoundEntry &entry : matches)
-            folder->names.append(entry.name);
-        const std::shared_ptr<const SearchItem::Folder> shared = std::move(folder);
+            m_names.append(entry.name);
+        const SearchItem::FolderBytes folder(matches.front().folder, m_names);
 
         std::uint32_t offset = 0;
         for (const walker::FoundEntry &entry : matches) {
@@ -199,7 +193,7 @@ public:
                 m_blockStart = std::chrono::steady_clock::now();
             }
             SearchItem &item =
-                m_block->items.emplace_back(shared, offset, static_cast<std::uint16_t>(entry.name.size()));
+                m_block->items.emplace_back(folder, offset, static_cast<std::uint16_t>(entry.name.size()));
             offset += static_cast<std::uint32_t>(entry.name.size());
             classify(item, entry);
             if (m_block->items.size() == kBlockItems) handOver();
@@ -222,6 +216,7 @@ private:
     std::shared_ptr<SearchRun> m_run;
     ItemBlockPtr m_block;
     std::chrono::steady_clock::time_point m_blockStart;
+    std::string m_names; // scratch: the names of a folder's matches
 };
 
 // Knows the run only: it may outlive the manager.
@@ -545,7 +540,7 @@ SearchItemList SearchManager::removeItemsWithIndexSet(const std::vector<std::siz
         if (!removed[i]->filePackage()) continue;
         const std::string package = removed[i]->fullFileNameWithPath().bytes();
         for (const SearchItemPtr &item : *m_searchResultArray) {
-            if (isInsideFolder(item->filePath(), package)) collect(item);
+            if (isInsideFolder(item->filePathBytes(), package)) collect(item);
         }
     }
     const auto isCollected = [&](const SearchItemPtr &item) { return collected.count(item.get()) != 0; };

@@ -22,7 +22,6 @@
 
 namespace lurkel {
 
-
 // A folder a search could not open or list to the end, and the errno of the failure.
 struct UnreadableFolder {
     BytePath folder;
