@@ -143,21 +143,24 @@ busy_loop_stop() {
 }
 
 # openat calls of the classified run against what it must open: every folder entered, every
-# ".hidden" present, every folder below a matched package (summed for its size), and a few
-# more for the program's own start (measured on an empty folder) and the root's ancestors.
+# ".hidden" present, every folder below a matched package (summed for its size), and 10 more
+# (the mount table, the root's ancestors). "Of the walk" are the calls relative to an open
+# folder or naming the root, a ".hidden" or the mount table; the others are the program's own
+# start (libraries, locale files) and the package sums' first folders (opened by path).
 strace_openat() {
   local dir=$1
   command -v strace >/dev/null || {
     echo "strace not installed: skipped"
     return
   }
-  local empty="$out_dir/empty"
-  mkdir -p "$empty"
-  strace -c -f -o "$out_dir/strace-empty" "$ctl" search -0 "$broad" "$empty" >/dev/null 2>&1 || true
-  strace -c -f -o "$out_dir/strace" "$ctl" search -0 "$broad" "$dir" >/dev/null 2>&1 || true
-  local calls errors start folders hidden packages summed=0 p
-  read -r calls errors < <(awk '$NF == "openat" { if (NF == 6) print $4, $5; else print $4, 0 }' "$out_dir/strace")
-  start=$(awk '$NF == "openat" { print $4 }' "$out_dir/strace-empty")
+  strace -f -e trace=openat -o "$out_dir/strace" "$ctl" search -0 "$broad" "$dir" >/dev/null 2>&1 || true
+  strace -c -f -o "$out_dir/strace-c" "$ctl" search -0 "$broad" "$dir" >/dev/null 2>&1 || true
+  local calls failed walk folders hidden packages summed=0 p
+  calls=$(grep -c 'openat(' "$out_dir/strace" || true)
+  failed=$(grep 'openat(' "$out_dir/strace" | grep -c '= -1' || true)
+  walk=$(grep -o 'openat([^,]*, "[^"]*"' "$out_dir/strace" | awk -v root="$dir" -F'"' '
+    $1 !~ /AT_FDCWD/ || $2 == root || $2 ~ /\/\.hidden$/ || $2 == "/proc/self/mountinfo" { n++ }
+    END { print n + 0 }')
   folders=$(find "$dir" -type d 2>/dev/null | wc -l)
   hidden=$(find "$dir" -name .hidden -type f 2>/dev/null | wc -l)
   packages=$(find "$dir" -mindepth 1 -type d -iname "*$broad*" -regextype posix-extended -iregex \
@@ -166,14 +169,14 @@ strace_openat() {
     [ -n "$p" ] && summed=$((summed + $(find "$p" -type d | wc -l)))
   done <<<"$packages"
   echo
-  echo "### strace -c -f, lurkelctl search -0 $broad $dir"
+  echo "### strace, lurkelctl search -0 $broad $dir"
   echo
-  echo "| openat calls | of them failed | at the program's start (empty folder) | folders entered | .hidden files | folders summed for package sizes | bound: folders + .hidden + summed + 10 |"
-  echo "|---|---|---|---|---|---|---|"
-  echo "| $calls | $errors | $start | $folders | $hidden | $summed | $((folders + hidden + summed + 10)) |"
+  echo "| openat calls | failed | of the walk | others (program start, package roots) | folders entered | .hidden files | folders summed for package sizes | bound: folders + .hidden + summed + 10 |"
+  echo "|---|---|---|---|---|---|---|---|"
+  echo "| $calls | $failed | $walk | $((calls - walk)) | $folders | $hidden | $summed | $((folders + hidden + summed + 10)) |"
   echo
-  echo "openat beyond the program's start: $((calls - start)); the five most frequent calls:"
-  awk '/^-/ { n++; next } n == 1 && NF >= 5 { print }' "$out_dir/strace" | sort -k4 -n -r | head -5
+  echo "strace -c -f, the five most frequent calls:"
+  awk '/^-/ { n++; next } n == 1 && NF >= 5 { print }' "$out_dir/strace-c" | sort -k4 -n -r | head -5
 }
 
 for tree in ${LURKEL_BENCH_TREES:-corpus usr home}; do
@@ -184,3 +187,5 @@ for tree in ${LURKEL_BENCH_TREES:-corpus usr home}; do
   esac
 done
 strace_openat /usr
+strace_openat "$home"
+strace_openat "$corpus"
