@@ -55,7 +55,7 @@ struct ItemBlock {
 using ItemBlockPtr = std::shared_ptr<ItemBlock>;
 
 // A walker's block is handed over when it is full, when the walker runs out of work, or
-// when a folder ends and its first item has waited this long.
+// when a folder has been listed and the block's first item has waited this long.
 constexpr std::size_t kBlockItems = 512;
 constexpr auto kBlockHoldTime = std::chrono::milliseconds(50);
 
@@ -198,6 +198,10 @@ public:
             classify(item, entry);
             if (m_block->items.size() == kBlockItems) handOver();
         }
+    }
+
+    void folderListed() override
+    {
         if (m_block && std::chrono::steady_clock::now() - m_blockStart >= kBlockHoldTime) handOver();
     }
 

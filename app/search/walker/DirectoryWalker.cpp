@@ -427,6 +427,7 @@ private:
                         m_hiddenNames.contains(std::string_view(child->path).substr(child->nameOffset));
         }
         if (!m_held.empty() && m_scan.running()) reportHeld(*node, fd);
+        if (m_sink) m_sink->folderListed();
 
         if (children.empty() || !m_scan.running()) {
             ::close(fd);

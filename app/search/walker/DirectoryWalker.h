@@ -41,6 +41,9 @@ public:
     virtual ~MatchSink() = default;
     // The matches of one folder (at least one), valid only during the call.
     virtual void folderMatched(std::span<const FoundEntry> matches) = 0;
+    // A folder has been listed, whether it held matches or not: what the sink holds back may
+    // go now, so that a long walk without matches does not keep it.
+    virtual void folderListed() {}
     // The walker has no work of its own left: it is about to look for more (and may wait for
     // it) or to end. What the sink holds back should go now.
     virtual void walkerIdle() {}
