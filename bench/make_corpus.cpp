@@ -2,7 +2,11 @@
 // dot folders, ".hidden" files, package folders, long and non-UTF-8 names and symbolic
 // links (loops included). The same seed and size always give the same tree.
 //
-//   lurkel_bench_corpus ROOT [ENTRIES]   (default 300000 entries)
+// With --home the tree is shaped like a real home folder instead: many small folders, deep
+// chains (as in source trees and caches), a few huge flat folders (a camera roll, a
+// thumbnail cache, downloads) and a ".hidden" in one folder of twenty.
+//
+//   lurkel_bench_corpus ROOT [ENTRIES] [--home]   (default 300000 entries)
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -64,6 +68,18 @@ void makeFile(const std::string &path)
     }
 }
 
+void writeHiddenList(const std::string &dir, const std::vector<std::string> &names)
+{
+    std::string list;
+    for (const std::string &n : names)
+        list += n + "\n";
+    const int fd = ::open((dir + "/.hidden").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return;
+    if (::write(fd, list.data(), list.size()) < 0) std::perror("write");
+    ::close(fd);
+    ++g_entries;
+}
+
 void fill(const std::string &dir, int depth)
 {
     if (g_entries >= g_target) return;
@@ -76,17 +92,7 @@ void fill(const std::string &dir, int depth)
         makeFile(dir + "/" + n);
         if (pick(20) == 0 && n[0] != '.') hiddenNames.push_back(n);
     }
-    if (!hiddenNames.empty()) {
-        std::string list;
-        for (const std::string &n : hiddenNames)
-            list += n + "\n";
-        const int fd = ::open((dir + "/.hidden").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        if (fd >= 0) {
-            if (::write(fd, list.data(), list.size()) < 0) std::perror("write");
-            ::close(fd);
-            ++g_entries;
-        }
-    }
+    if (!hiddenNames.empty()) writeHiddenList(dir, hiddenNames);
     if (pick(15) == 0) {
         const std::string target = pick(2) ? "." : "..";
         if (::symlink(target.c_str(), (dir + "/loop_" + std::to_string(pick(1000))).c_str()) == 0) ++g_entries;
@@ -104,6 +110,56 @@ void fill(const std::string &dir, int depth)
     }
 }
 
+// A home-shaped folder: a few files, now and then a ".hidden" naming some of them, and
+// folders below, most of them small; one in eight starts a deep chain.
+void fillHome(const std::string &dir, int depth, int chain)
+{
+    if (g_entries >= g_target) return;
+    const unsigned files = pick(9);
+    std::vector<std::string> names;
+    for (unsigned i = 0; i < files && g_entries < g_target; ++i) {
+        names.push_back(name(false));
+        makeFile(dir + "/" + names.back());
+    }
+    if (pick(20) == 0 && !names.empty()) writeHiddenList(dir, {names.front()});
+    if (chain > 0) {
+        const std::string sub = dir + "/" + name(true);
+        if (::mkdir(sub.c_str(), 0755) == 0) {
+            ++g_entries;
+            fillHome(sub, depth + 1, chain - 1);
+        }
+        return;
+    }
+    if (depth >= 6) return;
+    const unsigned folders = depth < 2 ? 4 + pick(6) : pick(4);
+    for (unsigned i = 0; i < folders && g_entries < g_target; ++i) {
+        const std::string sub = dir + "/" + name(true);
+        if (::mkdir(sub.c_str(), 0755) != 0) continue;
+        ++g_entries;
+        fillHome(sub, depth + 1, pick(8) == 0 ? 8 + static_cast<int>(pick(12)) : 0);
+    }
+}
+
+int makeHome(const std::string &root)
+{
+    // three huge flat folders take a sixth of the entries
+    for (const char *flat : {"Pictures", ".cache", "Downloads"}) {
+        const std::string dir = root + "/" + flat + "/flat";
+        ::mkdir((root + "/" + flat).c_str(), 0755);
+        if (::mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST) return 1;
+        for (long i = 0; i < g_target / 18; ++i)
+            makeFile(dir + "/" + name(false));
+    }
+    for (int top = 0; g_entries < g_target; ++top) {
+        const std::string dir = root + "/" + (pick(4) == 0 ? "." : "") + "area_" + std::to_string(top);
+        if (::mkdir(dir.c_str(), 0755) != 0) return 1;
+        ++g_entries;
+        fillHome(dir, 0, 0);
+    }
+    std::printf("%ld entries in %s (home-shaped)\n", g_entries, root.c_str());
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -113,11 +169,13 @@ int main(int argc, char **argv)
         return 2;
     }
     if (argc > 2) g_target = std::atol(argv[2]);
+    const bool home = argc > 3 && std::strcmp(argv[3], "--home") == 0;
     const std::string root = argv[1];
     if (::mkdir(root.c_str(), 0755) != 0 && errno != EEXIST) {
         std::perror(root.c_str());
         return 1;
     }
+    if (home) return makeHome(root);
     while (g_entries < g_target) {
         const std::string top = root + "/top_" + std::to_string(g_entries);
         if (::mkdir(top.c_str(), 0755) != 0) break;

@@ -241,11 +241,16 @@ int runSearch(const Options &options, CommandIO &io)
         const bool quoted = io.stdoutIsTerminal && !options.nul;
         const char end = options.nul ? '\0' : '\n';
         for (; printed < list->size(); ++printed) {
-            const BytePath path = (*list)[printed]->fullFileNameWithPath();
+            const SearchItem &item = *(*list)[printed];
             if (quoted) {
-                io.out << quoteForTerminal(path.bytes());
+                io.out << quoteForTerminal(item.fullFileNameWithPath().bytes());
             } else {
-                io.out.write(path.c_str(), static_cast<std::streamsize>(path.size()));
+                // the folder and the name as they are, without building the joined path
+                const std::string_view folder = item.filePathBytes();
+                const std::string_view name = item.fileName();
+                io.out.write(folder.data(), static_cast<std::streamsize>(folder.size()));
+                if (!folder.empty() && folder.back() != '/') io.out.put('/');
+                io.out.write(name.data(), static_cast<std::streamsize>(name.size()));
             }
             io.out.put(end);
         }

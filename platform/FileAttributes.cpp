@@ -138,17 +138,37 @@ std::optional<std::string> FileAttributes::typeIdentifier(const BytePath &path)
     return std::string(typeIdentifierFor(path.fileName(), st->isDirectory, st->isSymlink));
 }
 
+namespace {
+
+// O_NOFOLLOW: a ".hidden" that is a symbolic link is never followed (open fails with ELOOP).
+// O_NONBLOCK: a FIFO or device of that name must not block the open; such entries are
+// refused by the regular-file test that follows.
+constexpr int kHiddenFileFlags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+
+} // namespace
+
 std::optional<std::string> FileAttributes::readHiddenFile(const BytePath &folder)
 {
     if (folder.empty()) return std::nullopt;
-    // O_NOFOLLOW: a ".hidden" that is a symbolic link is never followed (open fails with
-    // ELOOP). O_NONBLOCK: a FIFO or device of that name must not block the open; such
-    // entries are refused by the regular-file test below.
     const BytePath file = folder / ".hidden";
     int fd;
     do {
-        fd = ::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        fd = ::open(file.c_str(), kHiddenFileFlags);
     } while (fd < 0 && errno == EINTR);
+    return readHiddenContent(fd);
+}
+
+std::optional<std::string> FileAttributes::readHiddenFileAt(int directoryFd)
+{
+    int fd;
+    do {
+        fd = ::openat(directoryFd, ".hidden", kHiddenFileFlags);
+    } while (fd < 0 && errno == EINTR);
+    return readHiddenContent(fd);
+}
+
+std::optional<std::string> FileAttributes::readHiddenContent(int fd)
+{
     if (fd < 0) return std::nullopt;
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {

@@ -67,10 +67,16 @@ public:
     // The raw content of folder/.hidden; nullopt when there is none, it is a link or not a
     // regular file, or it cannot be read.
     static std::optional<std::string> readHiddenFile(const BytePath &folder);
+    // The same for the open directory directoryFd.
+    static std::optional<std::string> readHiddenFileAt(int directoryFd);
     // name is one of the lines of a ".hidden" content (byte exact; a CRLF line does not match).
     static bool hiddenListContains(std::string_view content, std::string_view name);
     // The non-empty lines of a ".hidden" content, as they are.
     static std::vector<std::string> splitHiddenList(std::string_view content);
+
+private:
+    // Reads the open ".hidden" fd (closing it); nullopt when fd is -1 or not a regular file.
+    static std::optional<std::string> readHiddenContent(int fd);
 };
 
 } // namespace lurkel

@@ -60,8 +60,7 @@ template <typename Key, typename KeyOf> void sortByKeys(SearchItemList &list, bo
 
 std::int64_t dateKey(const SearchItem &item)
 {
-    const QDateTime &date = item.lastUsedDate();
-    return date.isValid() ? date.toMSecsSinceEpoch() : std::numeric_limits<std::int64_t>::min();
+    return item.lastUsedMsecs(); // SearchItem::kNoDate, the lowest, when unknown
 }
 
 } // namespace
@@ -164,8 +163,10 @@ void SearchResultsTableModel::sortList(int column, bool ascending)
     case EnclosingFolderColumn:
         // By the folder's name as the column shows it; folders of the same name by their path.
         sortByKeys<std::pair<std::string_view, std::string_view>>(list, ascending, [](const SearchItem &item) {
-            const BytePath &folder = item.enclosingFolderForSorting();
-            return std::pair{folder.fileName(), std::string_view(folder.bytes())};
+            const std::string_view folder = item.enclosingFolderForSorting();
+            const std::size_t slash = folder.size() > 1 ? folder.rfind('/') : std::string_view::npos;
+            const std::string_view name = slash == std::string_view::npos ? folder : folder.substr(slash + 1);
+            return std::pair{name, folder};
         });
         break;
     case SizeColumn:

@@ -53,7 +53,14 @@ TEST(FileAttributes, HiddenByDotNameOrByTheParentsHiddenList)
     for (const BytePath &folder : {viaLink, viaDir, viaFifo}) {
         EXPECT_FALSE(FileAttributes::isHidden(folder / "x")) << folder.bytes();
         EXPECT_TRUE(FileAttributes::readHiddenList(folder).empty()) << folder.bytes();
+        const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        EXPECT_FALSE(FileAttributes::readHiddenFileAt(fd).has_value()) << folder.bytes();
+        ::close(fd);
     }
+    // read through the open folder, as the walker does: the same content
+    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    EXPECT_EQ(FileAttributes::readHiddenFileAt(fd), FileAttributes::readHiddenFile(dir));
+    ::close(fd);
 }
 
 TEST(FileAttributes, PackagesAreRealDirectoriesWithAPackageExtension)

@@ -289,12 +289,12 @@ TEST(ResultsWindow, SortsPerKeyThenFilteringGoesBackToReportOrderKeepingTheSelec
     EXPECT_EQ(h.manager.filterMask(), unsigned(kSearchCategoryRegular));
     Names reportOrder;
     for (const SearchItemPtr &item : *h.manager.getSearchResultArray()) {
-        if (item->category() == kSearchCategoryRegular) reportOrder.push_back(item->fileName());
+        if (item->category() == kSearchCategoryRegular) reportOrder.emplace_back(item->fileName());
     }
     EXPECT_EQ(h.shownNames(), reportOrder);
     Names selected;
     for (const SearchItemPtr &item : h.window->itemsActedOn())
-        selected.push_back(item->fileName());
+        selected.emplace_back(item->fileName());
     std::sort(selected.begin(), selected.end());
     EXPECT_EQ(selected, (Names{"sortme-a.txt", "sortme-folder"}));
     EXPECT_TRUE(h.window->copyActionButton()->isEnabled());

@@ -148,7 +148,7 @@ std::vector<std::string> ResultsHarness::shownNames() const
     std::vector<std::string> names;
     const SearchResultsTableModel *model = window->tableModel();
     for (int row = 0; row < model->rowCount(); ++row)
-        names.push_back(model->itemAt(row)->fileName());
+        names.emplace_back(model->itemAt(row)->fileName());
     return names;
 }
 

@@ -16,9 +16,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <span>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -34,37 +36,39 @@ constexpr std::int64_t kBatchIntervalMs = 15;
 // descriptor open).
 constexpr int kMaxSumDepth = 512;
 
-// The type identifiers as shared strings: every item of a kind points at the same text.
-QString sharedTypeText(const char *type)
-{
-    static const QString folder = QString::fromLatin1(FileAttributes::kTypeFolder);
-    static const QString package = QString::fromLatin1(FileAttributes::kTypePackage);
-    static const QString symlink = QString::fromLatin1(FileAttributes::kTypeSymlink);
-    static const QString data = QString::fromLatin1(FileAttributes::kTypeData);
-    if (type == nullptr) return {};
-    if (std::strcmp(type, FileAttributes::kTypeFolder) == 0) return folder;
-    if (std::strcmp(type, FileAttributes::kTypePackage) == 0) return package;
-    if (std::strcmp(type, FileAttributes::kTypeSymlink) == 0) return symlink;
-    if (std::strcmp(type, FileAttributes::kTypeData) == 0) return data;
-    return QString::fromLatin1(type);
-}
-
 std::string lowerUtf8(std::string_view valid)
 {
     const QByteArray lower = QString::fromUtf8(valid.data(), static_cast<qsizetype>(valid.size())).toLower().toUtf8();
     return std::string(lower.constData(), static_cast<std::size_t>(lower.size()));
 }
 
-// In UTC: a local-time date would consult the time zone (and its process-wide lock in the C
-// library) for every match on every walker thread. The instant is the same.
-QDateTime modificationDateOf(const FileStat &stat)
+std::int64_t modificationMsecsOf(const FileStat &stat)
 {
-    return QDateTime::fromMSecsSinceEpoch(stat.mtimeSec * 1000 + stat.mtimeNsec / 1000000, Qt::UTC);
+    return stat.mtimeSec * 1000 + stat.mtimeNsec / 1000000;
 }
 
-bool isInsideFolder(const BytePath &path, const std::string &folder)
+// Items made by one walker, handed to the main thread together. The list never grows past
+// its first capacity, so that the items stay where they are: the result lists point into it.
+struct ItemBlock {
+    std::vector<SearchItem> items;
+};
+using ItemBlockPtr = std::shared_ptr<ItemBlock>;
+
+// A walker's block is handed over when it is full, when the walker runs out of work, or
+// when a folder has been listed and the block's first item has waited this long.
+constexpr std::size_t kBlockItems = 512;
+constexpr auto kBlockHoldTime = std::chrono::milliseconds(50);
+
+SearchItem::TypeCode typeCodeFor(std::string_view name, bool isDirectory, bool isSymlink)
 {
-    const std::string &p = path.bytes();
+    if (isSymlink) return SearchItem::kTypeSymlink;
+    if (isDirectory)
+        return FileAttributes::hasPackageExtension(name) ? SearchItem::kTypePackage : SearchItem::kTypeFolder;
+    return SearchItem::kTypeData;
+}
+
+bool isInsideFolder(std::string_view p, const std::string &folder)
+{
     if (p.size() < folder.size() || p.compare(0, folder.size(), folder) != 0) return false;
     return p.size() == folder.size() || p[folder.size()] == '/' || folder.back() == '/';
 }
@@ -128,15 +132,14 @@ struct SearchManager::SearchRun {
 
     std::string root;
     std::string pattern;
-    HiddenStateCache cache;
     std::atomic<bool> cancelled{false};  // stop walking (button or a newer search)
     std::atomic<bool> superseded{false}; // a newer search replaced it: drop its results
     const std::shared_ptr<walker::ScanControl> control = std::make_shared<walker::ScanControl>();
-    bool scanEnded = false;              // its walkers have all returned; under Link::mutex
-    bool abandoned = false;              // stopped or replaced before that; under Link::mutex
-    bool finished = false;               // its completion has run (main thread)
-    MatchHandOff<SearchItemPtr> handOff; // walker threads -> main thread, in batches
-    std::uint64_t itemsCounter = 0;      // next itemID (main thread)
+    bool scanEnded = false;             // its walkers have all returned; under Link::mutex
+    bool abandoned = false;             // stopped or replaced before that; under Link::mutex
+    bool finished = false;              // its completion has run (main thread)
+    MatchHandOff<ItemBlockPtr> handOff; // walker threads -> main thread, a block at a time
+    std::uint64_t itemsCounter = 0;     // next itemID (main thread)
     std::atomic<std::int64_t> lastDrainMs{std::numeric_limits<std::int64_t>::min() / 2}; // clock time of the last drain
     std::function<void()> completion;
 
@@ -166,15 +169,66 @@ struct SearchManager::Link {
     }
 };
 
+// One walker's matches made into items: the items of a folder share one Folder, and go to the
+// main thread in blocks. Nothing here is shared with the other walkers until a block is
+// handed over.
+class SearchManager::ItemSink final : public walker::MatchSink {
+public:
+    explicit ItemSink(std::shared_ptr<SearchRun> run) : m_run(std::move(run)) {}
+    ~ItemSink() override { handOver(); }
+
+    void folderMatched(std::span<const walker::FoundEntry> matches) override
+    {
+        if (m_run->superseded.load(std::memory_order_relaxed)) return;
+        m_names.clear();
+        for (const walker::FoundEntry &entry : matches)
+            m_names.append(entry.name);
+        const SearchItem::FolderBytes folder(matches.front().folder, m_names);
+
+        std::uint32_t offset = 0;
+        for (const walker::FoundEntry &entry : matches) {
+            if (!m_block) {
+                m_block = std::make_shared<ItemBlock>();
+                m_block->items.reserve(kBlockItems);
+                m_blockStart = std::chrono::steady_clock::now();
+            }
+            SearchItem &item =
+                m_block->items.emplace_back(folder, offset, static_cast<std::uint16_t>(entry.name.size()));
+            offset += static_cast<std::uint32_t>(entry.name.size());
+            classify(item, entry);
+            if (m_block->items.size() == kBlockItems) handOver();
+        }
+    }
+
+    void folderListed() override
+    {
+        if (m_block && std::chrono::steady_clock::now() - m_blockStart >= kBlockHoldTime) handOver();
+    }
+
+    void walkerIdle() override { handOver(); }
+
+private:
+    void handOver()
+    {
+        if (!m_block) return;
+        // a block handed over early gives its unused room back (no item is pointed at yet)
+        if (m_block->items.size() < kBlockItems / 2) m_block->items.shrink_to_fit();
+        m_run->handOff.push(std::move(m_block));
+        m_block.reset();
+    }
+
+    std::shared_ptr<SearchRun> m_run;
+    ItemBlockPtr m_block;
+    std::chrono::steady_clock::time_point m_blockStart;
+    std::string m_names; // scratch: the names of a folder's matches
+};
+
 // Knows the run only: it may outlive the manager.
 class SearchManager::RunReceiver final : public walker::WalkerReceiver {
 public:
     explicit RunReceiver(std::shared_ptr<SearchRun> run) : m_run(std::move(run)) {}
 
-    void fileFound(const walker::FoundEntry &entry) override
-    {
-        fileFoundObjCWithFileAndPathAndTotalFilesCount(m_run, entry);
-    }
+    std::unique_ptr<walker::MatchSink> sinkForWalker() override { return std::make_unique<ItemSink>(m_run); }
     void directoryUnreadable(std::string_view folder, int error) override
     {
         if (m_run->superseded.load(std::memory_order_relaxed)) return;
@@ -382,6 +436,7 @@ void SearchManager::findFilesAtPathWithcompletionBlock(const std::shared_ptr<Sea
             RunReceiver receiver(run);
             walker::ScanOptions options;
             options.control = run->control;
+            options.classify = true;
             const walker::ScanSummary summary = walker::runScan(run->root, run->pattern, receiver, options);
             if (summary.refused) qCWarning(lcSearch) << "the walker refused the search text";
         }
@@ -405,21 +460,18 @@ void SearchManager::findFilesAtPathWithcompletionBlock(const std::shared_ptr<Sea
     }
 }
 
-void SearchManager::fileFoundObjCWithFileAndPathAndTotalFilesCount(const std::shared_ptr<SearchRun> &run,
-                                                                   const walker::FoundEntry &entry)
-{
-    if (run->superseded.load(std::memory_order_relaxed)) return;
-    run->handOff.push(createSearchItem(entry, run->cache));
-}
-
 void SearchManager::drainRun(const std::shared_ptr<SearchRun> &run)
 {
     run->lastDrainMs.store(Clock::instance().nowMs(), std::memory_order_relaxed);
-    SearchItemList batch = run->handOff.drain();
+    const std::vector<ItemBlockPtr> blocks = run->handOff.drain();
     if (run != m_currentRun || run->superseded || run->finished) return;
-    for (const SearchItemPtr &item : batch)
-        item->setItemID(run->itemsCounter++);
-    appendItems(batch);
+    for (const ItemBlockPtr &block : blocks) {
+        for (SearchItem &item : block->items) {
+            item.setItemID(run->itemsCounter++);
+            // the item lives as long as its block
+            appendItem(SearchItemPtr(block, &item));
+        }
+    }
 }
 
 void SearchManager::finishRun(const std::shared_ptr<SearchRun> &run)
@@ -437,15 +489,13 @@ void SearchManager::finishRun(const std::shared_ptr<SearchRun> &run)
     if (run->completion) run->completion();
 }
 
-void SearchManager::appendItems(const SearchItemList &items)
+void SearchManager::appendItem(SearchItemPtr item)
 {
-    for (const SearchItemPtr &item : items) {
-        const SearchCategory category = item->category();
-        m_searchResultArray->push_back(item);
-        m_foundItemsMask |= category;
-        if ((m_filterMask & category) != 0) m_filteredSearchResultArray->push_back(item);
-        if (item->filePackage()) getFolderSizeForSearchItem(item);
-    }
+    const SearchCategory category = item->category();
+    m_foundItemsMask |= category;
+    if ((m_filterMask & category) != 0) m_filteredSearchResultArray->push_back(item);
+    if (item->filePackage()) getFolderSizeForSearchItem(item);
+    m_searchResultArray->push_back(std::move(item));
 }
 
 void SearchManager::cancelSearchByButton()
@@ -503,7 +553,7 @@ SearchItemList SearchManager::removeItemsWithIndexSet(const std::vector<std::siz
         if (!removed[i]->filePackage()) continue;
         const std::string package = removed[i]->fullFileNameWithPath().bytes();
         for (const SearchItemPtr &item : *m_searchResultArray) {
-            if (isInsideFolder(item->filePath(), package)) collect(item);
+            if (isInsideFolder(item->filePathBytes(), package)) collect(item);
         }
     }
     const auto isCollected = [&](const SearchItemPtr &item) { return collected.count(item.get()) != 0; };
@@ -525,42 +575,26 @@ void SearchManager::performSearchResultsFiltering()
     }
 }
 
-SearchItemPtr SearchManager::createSearchItem(std::string_view name, std::string_view folder, bool isDirectory,
-                                              bool isSymlink, HiddenStateCache &cache)
-{
-    return createSearchItem(walker::FoundEntry{name, folder, 0, isDirectory, isSymlink, -1}, cache);
-}
-
-SearchItemPtr SearchManager::createSearchItem(const walker::FoundEntry &entry, HiddenStateCache &cache)
+void SearchManager::classify(SearchItem &item, const walker::FoundEntry &entry)
 {
     const std::string_view name = entry.name;
-    const std::string_view folder = entry.folder;
-    const bool isDirectory = entry.isDirectory;
-    const bool isSymlink = entry.isSymlink;
-    auto item = std::make_shared<SearchItem>();
-    item->setFileName(std::string(name));
-    item->setFilePath(BytePath(folder));
-    const char *type = FileAttributes::typeIdentifierFor(name, isDirectory, isSymlink);
-    item->setFileType(sharedTypeText(type));
-
+    item.setTypeCode(typeCodeFor(name, entry.isDirectory, entry.isSymlink));
     const std::optional<FileStat> stat = entry.directoryFd >= 0 ? FileAttributes::lstatAt(entry.directoryFd, name)
-                                                                : FileAttributes::lstat(item->fullFileNameWithPath());
-    if (stat) item->setLastUsedDate(modificationDateOf(*stat));
-    const HiddenStateCache::FolderFacts facts = cache.folderFacts(folder);
-
-    const bool package = FileAttributes::isPackageEntry(name, isDirectory, isSymlink);
-    item->setFilePackage(package);
-    item->setFileInPackage(facts.inPackage);
+                                                                : FileAttributes::lstat(item.fullFileNameWithPath());
+    if (stat) item.setLastUsedMsecs(modificationMsecsOf(*stat));
+    const bool package = FileAttributes::isPackageEntry(name, entry.isDirectory, entry.isSymlink);
+    item.setFilePackage(package);
+    item.setFileInPackage(entry.folderInPackage);
     if (package) {
-        item->setFileSize(0); // the background sum replaces it
-    } else if (item->fileType() == QLatin1String(FileAttributes::kTypeFolder)) {
-        item->setFileSize(-1);
+        item.setFileSize(0); // the background sum replaces it
+    } else if (item.typeCode() == SearchItem::kTypeFolder) {
+        item.setFileSize(-1);
     } else {
-        item->setFileSize(stat ? stat->apparentSize : 0);
+        item.setFileSize(stat ? stat->apparentSize : 0);
     }
-    item->setFileHidden(item->fileInPackage() ? false : HiddenStateCache::isHidden(facts, name));
-    item->setFileInHiddenFolder(facts.inHiddenFolder);
-    return item;
+    const bool hidden = !name.empty() && (name.front() == '.' || entry.listedHidden);
+    item.setFileHidden(!entry.folderInPackage && hidden);
+    item.setFileInHiddenFolder(entry.folderInHiddenFolder);
 }
 
 bool SearchManager::isFilePackage(const BytePath &path)
@@ -594,7 +628,7 @@ std::int64_t SearchManager::getFileSize(const BytePath &path)
 QDateTime SearchManager::getModificationDate(const BytePath &path)
 {
     const std::optional<FileStat> stat = FileAttributes::lstat(path);
-    return stat ? modificationDateOf(*stat) : QDateTime();
+    return stat ? QDateTime::fromMSecsSinceEpoch(modificationMsecsOf(*stat), Qt::UTC) : QDateTime();
 }
 
 std::optional<SearchManager::FolderSize> SearchManager::sumFolderContents(const BytePath &folder,

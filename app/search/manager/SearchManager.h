@@ -22,8 +22,6 @@
 
 namespace lurkel {
 
-class HiddenStateCache;
-
 // A folder a search could not open or list to the end, and the errno of the failure.
 struct UnreadableFolder {
     BytePath folder;
@@ -140,12 +138,9 @@ public:
 
     // Classification, callable from any thread. A failed query gives its neutral value.
     //
-    // The item for a match: name in folder, with the kind the listing reported. Per-folder
-    // answers come from cache, so that a match costs about one lstat.
-    static SearchItemPtr createSearchItem(std::string_view name, std::string_view folder, bool isDirectory,
-                                          bool isSymlink, HiddenStateCache &cache);
-    // The same for an entry as the walker reports it: stat relative to its open directory.
-    static SearchItemPtr createSearchItem(const walker::FoundEntry &entry, HiddenStateCache &cache);
+    // Fills item (named and placed already) for a match as a classifying walk reports it: one
+    // lstat relative to the open directory; the hidden and package facts come with the match.
+    static void classify(SearchItem &item, const walker::FoundEntry &entry);
     static bool isFilePackage(const BytePath &path);
     // Some folder above path (up to "/") is a package.
     static bool isFilePackagedAtPath(const BytePath &path);
@@ -185,15 +180,14 @@ private:
     struct SearchRun;
     struct Link;
     class RunReceiver;
+    class ItemSink;
 
     void findFilesAtPathWithcompletionBlock(const std::shared_ptr<SearchRun> &run, std::function<void()> completion);
-    static void fileFoundObjCWithFileAndPathAndTotalFilesCount(const std::shared_ptr<SearchRun> &run,
-                                                               const walker::FoundEntry &entry);
     void stopCurrentRun(bool supersede);
     void scheduleDrain(const std::shared_ptr<SearchRun> &run);
     void drainRun(const std::shared_ptr<SearchRun> &run);
     void finishRun(const std::shared_ptr<SearchRun> &run);
-    void appendItems(const SearchItemList &items);
+    void appendItem(SearchItemPtr item);
 
     std::atomic<double> m_startTime{0.0};
     QString m_searchTemplate;

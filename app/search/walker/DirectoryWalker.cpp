@@ -1,9 +1,12 @@
 #include "DirectoryWalker.h"
 #include "ChildDefaults.h"
 
+#include "FileAttributes.h"
+#include "HiddenStateCache.h"
 #include "MountTable.h"
 #include "TWalkerSkipList.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -64,6 +67,10 @@ struct Node {
     std::shared_ptr<Node> parent;
     std::atomic<int> fd{-1};              // kept open for the children's openat
     std::atomic<int> unopenedChildren{0}; // children not yet opened
+    // This folder or one above it is hidden / is a package; decided by the walker that found
+    // it, before it is handed on.
+    bool inHiddenFolder = false;
+    bool inPackage = false;
 
     Node() = default;
     Node(const Node &) = delete;
@@ -97,6 +104,7 @@ struct Scan {
     WalkerReceiver &receiver;
     char pattern[kMaxPatternBytes + 1] = {};
     std::size_t patternLength = 0;
+    bool classify = false;
     std::string root;                               // as given, no trailing separator: every node's path starts with it
     std::string physicalRoot;                       // root with links and ".." resolved (root itself when that failed)
     std::unordered_set<std::string> excludedMounts; // under root as given
@@ -193,9 +201,41 @@ int openNode(Scan &scan, Node &node)
     return fd;
 }
 
+// A match held until its folder has been listed: its name lies in Walker::m_names.
+struct HeldMatch {
+    std::uint32_t nameOffset;
+    std::uint32_t nameLength;
+    std::int32_t examined;
+    bool isDirectory;
+    bool isSymlink;
+};
+
+// The names a folder's ".hidden" lists, sorted for lookup.
+class HiddenNames {
+public:
+    void read(int directoryFd)
+    {
+        m_names.clear();
+        if (const auto content = FileAttributes::readHiddenFileAt(directoryFd))
+            m_names = FileAttributes::splitHiddenList(*content);
+        std::sort(m_names.begin(), m_names.end());
+    }
+    void clear() { m_names.clear(); }
+    bool empty() const { return m_names.empty(); }
+    bool contains(std::string_view name) const
+    {
+        return std::binary_search(m_names.begin(), m_names.end(), name, std::less<>());
+    }
+
+private:
+    std::vector<std::string> m_names;
+};
+
 class Walker {
 public:
-    explicit Walker(Scan &scan) : m_scan(scan), m_buffer(new char[kListingBufferBytes]) {}
+    explicit Walker(Scan &scan)
+        : m_scan(scan), m_buffer(new char[kListingBufferBytes]), m_sink(scan.receiver.sinkForWalker())
+    {}
 
     // Works until the scan has no directory left (or is cancelled).
     void run(std::shared_ptr<Node> first)
@@ -206,14 +246,16 @@ public:
             if (!m_local.empty()) {
                 node = std::move(m_local.back());
                 m_local.pop_back();
-            } else if (!(node = takeShared())) {
-                break;
+            } else {
+                if (m_sink) m_sink->walkerIdle();
+                if (!(node = takeShared())) break;
             }
             walkDirectory(node);
             finishNode();
             shareWork();
         }
         flushCount();
+        if (m_sink) m_sink->walkerIdle();
     }
 
 private:
@@ -294,6 +336,9 @@ private:
         const TWalkerSkipList &skip = TWalkerSkipList::shared();
         std::vector<std::shared_ptr<Node>> children;
         unsigned char folded[256];
+        bool hasHiddenFile = false;
+        m_held.clear();
+        m_names.clear();
 
         for (;;) {
             const long got = ::syscall(SYS_getdents64, fd, m_buffer.get(), kListingBufferBytes);
@@ -314,6 +359,10 @@ private:
                 const std::string_view nameView(name, nameLength);
 
                 ++m_examined;
+                if (nameLength == 7 && std::memcmp(name, ".hidden", 7) == 0) {
+                    const auto listedType = static_cast<unsigned char>(record[kDirentTypeOffset]);
+                    hasHiddenFile = listedType == DT_REG || listedType == DT_UNKNOWN;
+                }
                 if (skip.isInExcludeListNameInPath(nameView, folder)) continue;
 
                 auto type = static_cast<unsigned char>(record[kDirentTypeOffset]);
@@ -332,8 +381,18 @@ private:
                         folded[i] = kFold.map[static_cast<unsigned char>(name[i])];
                     if (::memmem(folded, n, m_scan.pattern, m_scan.patternLength) != nullptr) {
                         if (!m_scan.running()) break;
-                        m_scan.receiver.fileFound(FoundEntry{nameView, folder, m_scan.control->examined() + m_examined,
-                                                             isDirectory, type == DT_LNK, fd});
+                        const std::int32_t examined = m_scan.control->examined() + m_examined;
+                        if (m_sink) {
+                            m_held.push_back(HeldMatch{static_cast<std::uint32_t>(m_names.size()),
+                                                       static_cast<std::uint32_t>(nameLength), examined, isDirectory,
+                                                       type == DT_LNK});
+                            m_names.append(name, nameLength);
+                        } else {
+                            FoundEntry entry{nameView, folder, examined, isDirectory, type == DT_LNK, fd};
+                            entry.folderInHiddenFolder = node->inHiddenFolder;
+                            entry.folderInPackage = node->inPackage;
+                            m_scan.receiver.fileFound(entry);
+                        }
                     }
                 }
 
@@ -346,6 +405,8 @@ private:
                     child->path.append(name, nameLength);
                     if (!m_scan.excludedMounts.empty() && m_scan.excludedMounts.count(child->path) != 0) continue;
                     child->parent = node;
+                    child->inHiddenFolder = node->inHiddenFolder || name[0] == '.';
+                    child->inPackage = node->inPackage || FileAttributes::hasPackageExtension(nameView);
                     children.push_back(std::move(child));
                 }
                 if (!m_scan.running()) break;
@@ -353,6 +414,20 @@ private:
             if (!m_scan.running()) break;
             if (m_examined >= 4096) flushCount();
         }
+
+        if (m_scan.classify && hasHiddenFile && m_scan.running()) {
+            m_hiddenNames.read(fd);
+        } else {
+            m_hiddenNames.clear();
+        }
+        if (!m_hiddenNames.empty()) {
+            for (const std::shared_ptr<Node> &child : children)
+                if (!child->inHiddenFolder)
+                    child->inHiddenFolder =
+                        m_hiddenNames.contains(std::string_view(child->path).substr(child->nameOffset));
+        }
+        if (!m_held.empty() && m_scan.running()) reportHeld(*node, fd);
+        if (m_sink) m_sink->folderListed();
 
         if (children.empty() || !m_scan.running()) {
             ::close(fd);
@@ -373,8 +448,29 @@ private:
             m_local.push_back(std::move(*it));
     }
 
+    // Hands the folder's matches to the sink, with what the walk knows of each.
+    void reportHeld(const Node &node, int fd)
+    {
+        m_found.clear();
+        m_found.reserve(m_held.size());
+        for (const HeldMatch &held : m_held) {
+            const std::string_view name(m_names.data() + held.nameOffset, held.nameLength);
+            FoundEntry entry{name, node.path, held.examined, held.isDirectory, held.isSymlink, fd};
+            entry.listedHidden = !m_hiddenNames.empty() && m_hiddenNames.contains(name);
+            entry.folderInHiddenFolder = node.inHiddenFolder;
+            entry.folderInPackage = node.inPackage;
+            m_found.push_back(entry);
+        }
+        m_sink->folderMatched(m_found);
+    }
+
     Scan &m_scan;
     std::unique_ptr<char[]> m_buffer;
+    std::unique_ptr<MatchSink> m_sink;
+    std::vector<HeldMatch> m_held; // the matches of the folder being listed
+    std::string m_names;           // their names, one after the other
+    std::vector<FoundEntry> m_found;
+    HiddenNames m_hiddenNames;
     std::vector<std::shared_ptr<Node>> m_local;
     std::size_t m_newNodes = 0;
     std::int32_t m_examined = 0;
@@ -469,6 +565,13 @@ ScanSummary runScan(const std::string &root, std::string_view text, WalkerReceiv
 
     auto rootNode = std::make_shared<Node>();
     rootNode->path = scan.root;
+    scan.classify = options.classify;
+    if (scan.classify && scan.running()) {
+        // The only folders asked of the file system: the root and those above it.
+        HiddenStateCache cache;
+        rootNode->inHiddenFolder = cache.isInHiddenFolder(scan.root);
+        rootNode->inPackage = cache.isInPackage(scan.root);
+    }
     scan.outstanding = 1;
 
     activeWalkerCount.fetch_add(1);

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -24,13 +25,39 @@ struct FoundEntry {
     bool isDirectory;        // from the listing itself (a link to a folder is not one)
     bool isSymlink;
     int directoryFd; // the open directory being listed: stat the entry relative to it
+    // What the walk knows of the folder, told to a MatchSink of a scan with
+    // ScanOptions::classify: the folder's ".hidden" names the entry; the folder itself or one
+    // above it (up to "/") is hidden; ... is a package. Nothing is opened to learn them but
+    // the ".hidden" of a folder whose listing holds one.
+    bool listedHidden = false;
+    bool folderInHiddenFolder = false;
+    bool folderInPackage = false;
+};
+
+// One walker's share of the matches, a folder at a time: the walker lists a folder to the
+// end, then hands over all its matches at once. Used by that walker's thread only.
+class MatchSink {
+public:
+    virtual ~MatchSink() = default;
+    // The matches of one folder (at least one), valid only during the call.
+    virtual void folderMatched(std::span<const FoundEntry> matches) = 0;
+    // A folder has been listed, whether it held matches or not: what the sink holds back may
+    // go now, so that a long walk without matches does not keep it.
+    virtual void folderListed() {}
+    // The walker has no work of its own left: it is about to look for more (and may wait for
+    // it) or to end. What the sink holds back should go now.
+    virtual void walkerIdle() {}
 };
 
 // Where matches and unreadable folders go. Called on the walker threads, several at once.
 class WalkerReceiver {
 public:
     virtual ~WalkerReceiver() = default;
-    virtual void fileFound(const FoundEntry &entry) = 0;
+    // One match, as soon as it is listed (when sinkForWalker gives no sink).
+    virtual void fileFound(const FoundEntry &) {}
+    // Asked once by every walker as it starts: the sink that gets its matches, or nullptr
+    // (the default) for fileFound.
+    virtual std::unique_ptr<MatchSink> sinkForWalker() { return nullptr; }
     // A folder (the root included) could not be opened, or its listing broke off part way
     // (what was listed before the break has been reported and is walked). error is the
     // errno. Called once per such folder; the folder view is valid only during the call.
@@ -74,6 +101,9 @@ struct ScanOptions {
     // The scan's own stop switch. Without one, a scan started while cancelScan is in force
     // walks nothing.
     std::shared_ptr<ScanControl> control;
+    // Tell a MatchSink the hidden and package facts of every match (FoundEntry): the root's are
+    // asked of the file system once, every other folder's are passed down the walk.
+    bool classify = false;
 };
 
 // Walks root and reports to receiver every entry whose ASCII-folded name contains text
