@@ -620,12 +620,12 @@ TEST(ResultsWindow, StopEndsATrashUnderWayLeavingEachItemDoneOrUntouched)
     ASSERT_EQ(finished.size(), 1);
     EXPECT_FALSE(h.window->stopSearchButton()->isVisible());
 
-    const std::string first = chosen.front()->fileName();
+    const std::string first(chosen.front()->fileName());
     std::set<std::string> shown;
     for (const std::string &name : h.shownNames())
         shown.insert(name);
     for (const SearchItemPtr &item : chosen) {
-        const std::string name = item->fileName();
+        const std::string name(item->fileName());
         const bool trashed = exists(Trash::homeTrash() / "files" / name);
         EXPECT_EQ(trashed, name == first) << name;
         EXPECT_NE(trashed, exists(item->fullFileNameWithPath())) << name << ": done or untouched";
