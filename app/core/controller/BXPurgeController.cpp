@@ -697,7 +697,7 @@ SpawnResult BXPurgeController::runPluginKit(const std::vector<std::string> &argu
     request.argv = {m_pluginKit.empty() ? ProgramPaths::besideThisProgram("lurkel-pluginkit").bytes()
                                         : m_pluginKit.bytes()};
     request.argv.insert(request.argv.end(), arguments.begin(), arguments.end());
-    const SpawnResult result = Spawn::run(request);
+    SpawnResult result = Spawn::run(request);
     if (!result.started && result.error) logFailure(lcCore, "pluginkit", *result.error);
     return result;
 }
