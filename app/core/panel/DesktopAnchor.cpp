@@ -10,7 +10,8 @@ namespace lurkel {
 StatusItemAnchor DesktopAnchor::fromTrayIcon(const QSystemTrayIcon *icon, bool clicked)
 {
     StatusItemAnchor anchor;
-    if (icon != nullptr && icon->isVisible()) anchor.iconGeometry = StatusItemAnchor::usableIconGeometry(icon->geometry());
+    if (icon != nullptr && icon->isVisible())
+        anchor.iconGeometry = StatusItemAnchor::usableIconGeometry(icon->geometry());
     if (clicked) anchor.clickPoint = pointerIfReliable();
     return anchor;
 }

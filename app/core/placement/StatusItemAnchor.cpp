@@ -1,6 +1,5 @@
 #include "StatusItemAnchor.h"
 
-
 namespace lurkel {
 
 std::optional<QRect> StatusItemAnchor::usableIconGeometry(const QRect &geometry)
