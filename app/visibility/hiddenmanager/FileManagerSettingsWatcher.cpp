@@ -79,7 +79,9 @@ void FileManagerSettingsWatcher::start()
     const BytePath data = XdgDirs::dataHome();
     for (const BytePath &file :
          {data / "dolphin" / "view_properties" / "global" / ".directory", config / "dolphinrc",
-          config / "pcmanfm" / "default" / "pcmanfm.conf", config / "pcmanfm-qt" / "default" / "settings.conf"}) {
+          config / "pcmanfm" / "default" / "pcmanfm.conf", config / "pcmanfm-qt" / "default" / "settings.conf",
+          // the profiles LXDE and LXQt run them with
+          config / "pcmanfm" / "LXDE" / "pcmanfm.conf", config / "pcmanfm-qt" / "lxqt" / "settings.conf"}) {
         m_files.push_back({file, signatureOf(file)});
     }
     m_watcher = new QFileSystemWatcher(this);

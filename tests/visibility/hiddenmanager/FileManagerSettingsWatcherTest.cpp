@@ -73,13 +73,14 @@ TEST(FileManagerSettingsWatcherTest, ChangesByOtherProgramsAreReadOnceAndIdleSta
     // A key the check script does not read changes nothing.
     desktop.gsettingsSet("org.gtk.gtk4.Settings.FileChooser", "sort-column", "'size'");
 
-    // PCManFM writes its file by rename into folders that did not exist; another file of
-    // the configuration folder is written first and does not count.
+    // PCManFM-Qt, in the profile LXQt runs it with, writes its file by rename into folders
+    // that did not exist; another file of the configuration folder is written first and
+    // does not count.
     writeFile(XdgDirs::configHome() / "unrelated.conf", "x");
-    const BytePath folder = XdgDirs::configHome() / "pcmanfm" / "default";
+    const BytePath folder = XdgDirs::configHome() / "pcmanfm-qt" / "lxqt";
     ASSERT_TRUE(XdgDirs::makePath(folder));
-    writeFile(folder / ".pcmanfm.conf.new", "[ui]\nshow_hidden=1\n");
-    ASSERT_EQ(std::rename((folder / ".pcmanfm.conf.new").c_str(), (folder / "pcmanfm.conf").c_str()), 0);
+    writeFile(folder / ".settings.conf.new", "[FolderView]\nShowHidden=true\n");
+    ASSERT_EQ(std::rename((folder / ".settings.conf.new").c_str(), (folder / "settings.conf").c_str()), 0);
     ASSERT_TRUE(waitUntil([&] { return watcher.changesSeen() > dconfChanges; }));
     drainMainQueue();
     EXPECT_EQ(watcher.changesSeen(), dconfChanges + 1);
