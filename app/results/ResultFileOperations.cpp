@@ -31,15 +31,6 @@
 namespace lurkel {
 namespace {
 
-BytePathList pathsOf(const SearchItemList &items)
-{
-    BytePathList paths;
-    paths.reserve(items.size());
-    for (const SearchItemPtr &item : items)
-        paths.push_back(item->fullFileNameWithPath());
-    return paths;
-}
-
 bool anyInPackage(const SearchItemList &items)
 {
     return std::any_of(items.begin(), items.end(), [](const SearchItemPtr &item) { return item->fileInPackage(); });
@@ -457,6 +448,15 @@ void ResultFileOperations::getInfo(const SearchItemList &items)
 {
     if (items.empty()) return;
     m_workspace->showItemProperties(pathsOf(items));
+}
+
+BytePathList ResultFileOperations::pathsOf(const SearchItemList &items)
+{
+    BytePathList paths;
+    paths.reserve(items.size());
+    for (const SearchItemPtr &item : items)
+        paths.push_back(item->fullFileNameWithPath());
+    return paths;
 }
 
 QByteArray ResultFileOperations::uriList(const BytePathList &paths)

@@ -83,6 +83,8 @@ public:
     static void copyPathnamesToClipboard(const SearchItemList &items);
     // "text/uri-list" content: one percent-encoded file URI per line, CRLF-terminated.
     static QByteArray uriList(const BytePathList &paths);
+    // The items' own paths, in order.
+    static BytePathList pathsOf(const SearchItemList &items);
 
     // Scripts started and not yet ended.
     int runningCount() const { return m_running; }

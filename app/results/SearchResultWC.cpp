@@ -1115,7 +1115,6 @@ void SearchResultWC::performSearchResultsFiltering()
     const SearchItemPtr current = m_model->itemAt(m_searchResultTableView->currentIndex().row());
     m_manager->performSearchResultsFiltering();
     m_model->reload();
-    updateEmptyTableMessage();
     selectItemsWithIDs(ids, current ? std::optional<std::uint64_t>(current->itemID()) : std::nullopt);
     tableViewSelectionChanged();
 }
@@ -1175,12 +1174,8 @@ void SearchResultWC::tableViewSelectionChanged()
         m_pathControl->hide();
     }
     // An open preview shows what is selected now.
-    if (m_quickLook->isPreviewPanelVisible() && !m_selectedItemsIndexSet.empty()) {
-        BytePathList paths;
-        for (const SearchItemPtr &item : itemsActedOn())
-            paths.push_back(item->fullFileNameWithPath());
-        m_quickLook->setFileItemsByPaths(paths);
-    }
+    if (m_quickLook->isPreviewPanelVisible() && !m_selectedItemsIndexSet.empty())
+        m_quickLook->setFileItemsByPaths(ResultFileOperations::pathsOf(itemsActedOn()));
     updateActionButtons();
 }
 
@@ -1253,10 +1248,7 @@ void SearchResultWC::openMenuItemPressed()
 
 void SearchResultWC::quickLookMenuItemPressed()
 {
-    BytePathList paths;
-    for (const SearchItemPtr &item : itemsActedOn())
-        paths.push_back(item->fullFileNameWithPath());
-    m_quickLook->previewPaths(paths);
+    m_quickLook->previewPaths(ResultFileOperations::pathsOf(itemsActedOn()));
 }
 
 void SearchResultWC::previewSelectedRow()

@@ -1,4 +1,5 @@
 #include "DBusMenuExporter.h"
+#include "DBusProperties.h"
 
 #include <QAction>
 #include <QDBusConnection>
@@ -8,8 +9,6 @@
 
 namespace lurkel {
 namespace {
-
-constexpr const char kPropertiesInterface[] = "org.freedesktop.DBus.Properties";
 
 // The title as dbusmenu spells it: "_" marks the access key, "__" is a plain underscore.
 QString dbusLabel(const QString &text)
@@ -223,13 +222,7 @@ bool DBusMenuExporter::handleMessage(const QDBusMessage &message, const QDBusCon
         connection.send(message.createReply(values));
         return true;
     };
-    if (message.interface() == QLatin1String(kPropertiesInterface)) {
-        const QVariantMap properties = menuProperties();
-        if (member == QLatin1String("GetAll")) return reply({properties});
-        if (member == QLatin1String("Get") && args.size() == 2 && properties.contains(args.at(1).toString()))
-            return reply({QVariant::fromValue(QDBusVariant(properties.value(args.at(1).toString())))});
-        return false;
-    }
+    if (isPropertiesCall(message)) return answerPropertiesCall(message, connection, menuProperties());
     if (!message.interface().isEmpty() && message.interface() != QLatin1String(kInterface)) return false;
 
     if (member == QLatin1String("GetLayout") && args.size() == 3) {

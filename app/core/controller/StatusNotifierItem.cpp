@@ -1,6 +1,7 @@
 #include "StatusNotifierItem.h"
 
 #include "DBusMenuExporter.h"
+#include "DBusProperties.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -20,8 +21,6 @@
 
 namespace lurkel {
 namespace {
-
-constexpr const char kPropertiesInterface[] = "org.freedesktop.DBus.Properties";
 
 void registerTypes()
 {
@@ -232,19 +231,7 @@ bool StatusNotifierItem::handleMessage(const QDBusMessage &message, const QDBusC
 {
     const QString member = message.member();
     const QVariantList args = message.arguments();
-    if (message.interface() == QLatin1String(kPropertiesInterface)) {
-        const QVariantMap all = properties();
-        if (member == QLatin1String("GetAll")) {
-            connection.send(message.createReply(QVariantList{all}));
-            return true;
-        }
-        if (member == QLatin1String("Get") && args.size() == 2 && all.contains(args.at(1).toString())) {
-            connection.send(
-                message.createReply(QVariantList{QVariant::fromValue(QDBusVariant(all.value(args.at(1).toString())))}));
-            return true;
-        }
-        return false;
-    }
+    if (isPropertiesCall(message)) return answerPropertiesCall(message, connection, properties());
     if (!message.interface().isEmpty() && message.interface() != QLatin1String(kInterface)) return false;
     const QPoint point = args.size() >= 2 ? QPoint(args.at(0).toInt(), args.at(1).toInt()) : QPoint();
     const bool known = member == QLatin1String("Activate") || member == QLatin1String("ContextMenu") ||
