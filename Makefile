@@ -2,11 +2,12 @@
 #   make run    build and start Lurkel (installs what a fresh Debian 12 machine lacks)
 #   make test   build and run the whole test suite, then the sanitizer suite
 #   make install / make uninstall   into PREFIX (default ~/.local, no root needed)
-.PHONY: all deps build run test test-main test-asan test-tsan install uninstall lint format clean
+.PHONY: all deps build run test test-main test-package test-asan test-tsan package install uninstall lint format clean
 
 BUILD_DIR ?= build
 ASAN_DIR ?= build-asan
 TSAN_DIR ?= build-tsan
+PACKAGE_DIR ?= build-package
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLURKEL_WERROR=ON
 PREFIX ?= $(HOME)/.local
@@ -29,10 +30,22 @@ build: deps $(BUILD_DIR)/build.ninja
 run: build
 	$(BUILD_DIR)/bin/lurkel
 
-test: test-main test-asan test-tsan
+test: test-main test-package test-asan test-tsan
 
 test-main: build
 	ctest --test-dir $(BUILD_DIR) -j$(JOBS) --output-on-failure --timeout 600
+
+# The Debian package: a build for the prefix /usr, without tests, packed by CPack.
+package: deps
+	cmake -S . -B $(PACKAGE_DIR) $(CMAKE_FLAGS) -DCMAKE_INSTALL_PREFIX=/usr -DLURKEL_TESTS=OFF
+	cmake --build $(PACKAGE_DIR) -j$(JOBS)
+	rm -f -- $(PACKAGE_DIR)/package/*.deb
+	cd $(PACKAGE_DIR) && cpack -G DEB
+	@ls $(PACKAGE_DIR)/package/*.deb
+
+# What the package holds, lintian, the AppStream file and the manual pages.
+test-package: package
+	scripts/check-package.sh $(PACKAGE_DIR)/package/*.deb
 
 # The Qt-widget-free libraries and their tests under AddressSanitizer and UBSan.
 test-asan: deps

@@ -16,6 +16,8 @@ packages=(
   libglib2.0-bin libgtk-4-common libgtk-3-common nemo-data caja-common
   # the real dconf back end, whose change signal the settings watcher's test follows
   dconf-service dconf-gsettings-backend
+  # the Debian package and its checks
+  dpkg-dev lintian appstream man-db
   # looking at the program as a user would
   xvfb xauth x11-utils xdotool
 )
