@@ -9,10 +9,12 @@
 #include <QTcpSocket>
 #include <QUrl>
 
+#include <memory>
+
 namespace lurkel::test {
 
 // A one-route HTTP server on the loopback address: answers every request with the body
-// given (or not at all).
+// given (or not at all), and keeps the request line of each.
 class FeedServer {
 public:
     FeedServer()
@@ -20,10 +22,13 @@ public:
         m_server.listen(QHostAddress::LocalHost, 0);
         QObject::connect(&m_server, &QTcpServer::newConnection, [this]() {
             while (QTcpSocket *socket = m_server.nextPendingConnection()) {
-                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket]() {
-                    m_request += socket->readAll();
-                    if (!m_request.contains("\r\n\r\n")) return;
+                auto received = std::make_shared<QByteArray>();
+                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket, received]() {
+                    *received += socket->readAll();
+                    if (!received->contains("\r\n\r\n")) return;
                     ++requests;
+                    requestLines.append(received->left(received->indexOf("\r\n")));
+                    received->clear();
                     if (!answer) return; // keeps the connection open and silent
                     const QByteArray head = "HTTP/1.1 " + status +
                                             "\r\nContent-Type: application/rss+xml\r\n"
@@ -47,10 +52,10 @@ public:
     QByteArray status = "200 OK";
     bool answer = true;
     int requests = 0;
+    QList<QByteArray> requestLines; // "GET /path?query HTTP/1.1", one per request
 
 private:
     QTcpServer m_server;
-    QByteArray m_request;
 };
 
 inline QByteArray feed(const QString &items)

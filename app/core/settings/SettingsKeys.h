@@ -70,4 +70,7 @@ inline constexpr Key kRateDialogCountOfAutoShow{"RATE_DIALOG_DATA:count_of_auto_
 inline constexpr Key kMacToolsDialogNextShowDate{"MAC_TOOLS_DIALOG_DATA:next_show_date"};  // date
 inline constexpr Key kMacToolsDialogShowedVersion{"MAC_TOOLS_DIALOG_DATA:showed_version"}; // integer
 
+// Usage analytics: the anonymous installation identifier, stored on the first hit.
+inline constexpr Key kGoogleAnalyticsUserId{"ga:user_id"}; // string
+
 } // namespace lurkel::SettingsKeys
