@@ -23,6 +23,10 @@ inline constexpr char kShowHiddenStateKey[] = "KEY_showHiddenState";
 inline constexpr char kTerminateHelper[] = "TERMINATEHELPER";
 // second copy → running copy: open the panel (object: the application's bus name)
 inline constexpr char kAppCopyHaveJustTriedToLaunch[] = "AppCopyHaveJustTriedToLaunchNotificatioName";
+// a sibling tool started from the disk-usage panel ↔ this application: the start-scanning
+// handshake (object: the tool's start-scanning identifier, no user info)
+inline constexpr char kLaunchedAppDidFinishLaunching[] = "com.brendix.LaunchedAppDidFinishLaunching";
+inline constexpr char kLaunchedAppAskToStartScanning[] = "com.brendix.LaunchedAppAskToStartScanning";
 
 // Within the application (the local centre).
 inline constexpr char kHiddenManagerStateUpdate[] = "HiddenManager stateUpdateNotificationName";
