@@ -125,18 +125,31 @@ std::string run(std::string_view program, const Entry &entry)
     return execWord(program) + " " + entry.command + (entry.background ? "" : " -- %F");
 }
 
+// Nemo runs a condition's program without the selection (and, written "<NAME>", from the
+// actions folder, with no arguments), so only the background entries can depend on something:
+// the state, asked through a small script beside them. A selection shows both entries.
+std::string nemoConditionScript(const Entry &entry)
+{
+    return kId + "." + std::string(entry.key) + "-condition";
+}
+
 std::string nemoAction(std::string_view program, const Entry &entry)
 {
-    const std::string p = keyFileValue(execWord(program));
     std::string s = "[Nemo Action]\n";
     s += std::string("Name=") + entry.name + "\nComment=" + entry.tip + "\n";
     s += "Exec=" + keyFileValue(run(program, entry)) + "\n";
     s += "Icon-Name=" + kIcon + "\n";
     s += std::string("Selection=") + (entry.background ? "none" : "notnone") + "\n";
     s += "Extensions=any;\n";
-    s += "Conditions=exec <" + p + " " + entry.condition + (entry.background ? "" : " -- %F") + ">;\n";
+    if (entry.background) s += "Conditions=exec <" + nemoConditionScript(entry) + ">;\n";
     s += "Dependencies=" + keyFileValue(std::string(program)) + ";\n";
     return s;
+}
+
+std::string conditionScript(std::string_view program, const Entry &entry)
+{
+    return "#!/bin/sh\n# When Nemo shows \"" + std::string(entry.name) + "\" (written by lurkel-pluginkit)\nexec " +
+           shellWord(program) + " " + entry.condition + " >/dev/null\n";
 }
 
 std::string fileManagerAction(std::string_view program, const Entry &entry)
@@ -338,6 +351,10 @@ std::optional<Error> IntegrationFiles::install(const Options &options)
     for (const Entry &entry : kConditionalEntries) {
         keepFirst(first,
                   writeFile(fileIn(nemoActionsFolder(), entry, ".nemo_action"), nemoAction(program, entry), 0644));
+        if (entry.background) {
+            keepFirst(first, writeFile(nemoActionsFolder() / nemoConditionScript(entry),
+                                       conditionScript(program, entry), 0755));
+        }
         keepFirst(first, writeFile(fileIn(fileManagerActionsFolder(), entry, ".desktop"),
                                    fileManagerAction(program, entry), 0644));
     }
@@ -372,6 +389,7 @@ std::optional<Error> IntegrationFiles::remove()
     std::optional<Error> first;
     for (const Entry &entry : kConditionalEntries) {
         keepFirst(first, removeFile(fileIn(nemoActionsFolder(), entry, ".nemo_action")));
+        if (entry.background) keepFirst(first, removeFile(nemoActionsFolder() / nemoConditionScript(entry)));
         keepFirst(first, removeFile(fileIn(fileManagerActionsFolder(), entry, ".desktop")));
     }
     keepFirst(first, removeFile(serviceMenusFolder() / (kId + ".desktop")));

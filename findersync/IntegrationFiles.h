@@ -11,11 +11,11 @@
 namespace lurkel {
 
 // The per-user menu entries through which the file managers without a loadable module reach
-// lurkel-finder-sync: Nemo actions, FileManager-Actions files (Caja with caja-actions,
-// PCManFM, PCManFM-Qt), a KIO service menu (Dolphin), Thunar's custom actions, and Nautilus
-// scripts where Lurkel's Nautilus module is not installed. Every file is ours alone and named
-// after the application's identifier, except Thunar's uca.xml, in which only our <action>
-// elements (found by their unique id) are inserted or cut and every other byte is kept.
+// lurkel-finder-sync: Nemo actions (with the scripts their conditions run), FileManager-Actions
+// files (Caja with caja-actions, PCManFM, PCManFM-Qt), a KIO service menu (Dolphin), Thunar's
+// custom actions, and Nautilus scripts where Lurkel's Nautilus module is not installed. Every file is ours alone and
+// named after the application's identifier, except Thunar's uca.xml, in which only our <action> elements (found by
+// their unique id) are inserted or cut and every other byte is kept.
 class IntegrationFiles {
 public:
     struct Options {

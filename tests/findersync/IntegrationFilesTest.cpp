@@ -154,11 +154,18 @@ TEST_F(IntegrationFilesTest, ElectingWritesEntriesTheirReadersAcceptAndIgnoringT
         std::vector<std::string> expected{finderSync};
         expected.insert(expected.end(), item.command.begin(), item.command.end());
         EXPECT_EQ(words(file.value(group, "Exec")), expected) << key;
-        std::string condition = file.value(group, "Conditions");
-        ASSERT_TRUE(condition.starts_with("exec <") && condition.ends_with(">;")) << condition;
-        condition = condition.substr(6, condition.size() - 8);
-        EXPECT_EQ(words(condition).front(), finderSync);
         EXPECT_EQ(file.value(group, "Dependencies"), finderSync + ";");
+        // Nemo runs a condition's program from the actions folder, without the selection: only
+        // the background entries have one, the script that asks for the state.
+        if (item.command.front() != "switch") {
+            EXPECT_EQ(file.value(group, "Conditions"), "<missing Nemo Action/Conditions>");
+            continue;
+        }
+        const std::string condition = file.value(group, "Conditions");
+        ASSERT_TRUE(condition.starts_with("exec <") && condition.ends_with(">;")) << condition;
+        const BytePath script = IntegrationFiles::nemoActionsFolder() / condition.substr(6, condition.size() - 8);
+        // No shared suite: hidden files are hidden, so only "Show Hidden Files" is offered.
+        EXPECT_EQ(Spawn::run({{script.bytes()}}).exitStatus, key == "show-hidden-files" ? 0 : 1) << key;
     }
 
     // Caja's own reader lists the FileManager-Actions items.
@@ -208,6 +215,7 @@ TEST_F(IntegrationFilesTest, ElectingWritesEntriesTheirReadersAcceptAndIgnoringT
     Snapshot after = filesUnder(home);
     after.erase(".local/share/com.brendix.Lurkel-SII/plugins.json");
     after.erase(".config/caja-actions/caja-actions.conf"); // Caja's reader keeps its own order of items
+    after.erase(".config/4QW7TR2MPL.group.com.brendix.Lurkel-SII.json.lock"); // the state's reader
     EXPECT_EQ(after, before) << "only the election stays";
 }
 
