@@ -41,7 +41,7 @@ BytePath resolvedInPath(const BytePath &program)
     while (true) {
         const std::size_t colon = rest.find(':');
         const std::string_view folder = rest.substr(0, colon);
-        const BytePath candidate = BytePath(std::string(folder.empty() ? "." : folder)) / program.bytes();
+        BytePath candidate = BytePath(std::string(folder.empty() ? "." : folder)) / program.bytes();
         if (::access(candidate.c_str(), X_OK) == 0) return candidate;
         if (colon == std::string_view::npos) return program;
         rest.remove_prefix(colon + 1);
