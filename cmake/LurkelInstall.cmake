@@ -17,7 +17,7 @@ set(lurkel_app_icons ${LURKEL_ID}.svg)
 
 # The programs. OPTIONAL: `make install` builds everything first, but a tree in which only
 # some programs were built (the command-line ones, say) still installs what it has.
-foreach(program lurkel lurkel-launcher lurkelctl lurkel-pluginkit)
+foreach(program lurkel lurkel-launcher lurkelctl lurkel-pluginkit lurkel-finder-sync)
   if(TARGET ${program})
     install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} OPTIONAL)
   endif()

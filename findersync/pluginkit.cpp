@@ -3,16 +3,33 @@
 //   lurkel-pluginkit -m [-A] [-v] -i ID      prints "+    ID(VERSION)" (elected) or
 //                                            "-    ID(VERSION)" (ignored); nothing for an
 //                                            unknown ID
-//   lurkel-pluginkit -e use|ignore -i ID     records the election
+//   lurkel-pluginkit -e use|ignore -i ID     records the election, and writes (use) or removes
+//                                            (ignore) the per-user menu entries of the file
+//                                            managers that read action files
 #include "Identity.h"
+#include "IntegrationFiles.h"
 #include "Log.h"
 #include "PluginElection.h"
+#include "ProgramPaths.h"
+
+#include <QCoreApplication>
 
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <unistd.h>
 
 namespace {
+
+// Lurkel's Nautilus module, where Nautilus loads it; empty when this build has none.
+bool nautilusModuleInstalled()
+{
+#ifdef LURKEL_NAUTILUS_MODULE
+    return ::access(LURKEL_NAUTILUS_MODULE, F_OK) == 0;
+#else
+    return false;
+#endif
+}
 
 int usage()
 {
@@ -58,8 +75,16 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "lurkel-pluginkit: no such plug-in: %s\n", identifier.c_str());
         return 1;
     }
-    const auto error = PluginElection::setElection(id, election == "use" ? PluginElection::Choice::Use
-                                                                         : PluginElection::Choice::Ignore);
+    const bool use = election == "use";
+    auto error = PluginElection::setElection(id, use ? PluginElection::Choice::Use : PluginElection::Choice::Ignore);
+    if (!error) {
+        // A running Thunar is asked on the session bus whether it runs.
+        QCoreApplication app(argc, argv);
+        using lurkel::IntegrationFiles;
+        error = use ? IntegrationFiles::install(
+                          {lurkel::ProgramPaths::besideThisProgram("lurkel-finder-sync"), !nautilusModuleInstalled()})
+                    : IntegrationFiles::remove();
+    }
     if (error) {
         std::fprintf(stderr, "lurkel-pluginkit: %s\n", qUtf8Printable(error->localizedDescription()));
         return 1;

@@ -14,6 +14,8 @@ packages=(
   dbus dbus-daemon dbus-bin util-linux desktop-file-utils
   # the file-manager scripts' tests: gsettings, glib-compile-schemas and the schemas they switch
   libglib2.0-bin libgtk-4-common libgtk-3-common nemo-data caja-common
+  # the Nautilus module, and the file-manager readers its per-user action files are checked with
+  libnautilus-extension-dev libglib2.0-dev caja-actions
   # the real dconf back end, whose change signal the settings watcher's test follows
   dconf-service dconf-gsettings-backend
   # the Debian package and its checks

@@ -16,7 +16,7 @@ using namespace lurkel;
 namespace {
 
 const std::string kId = "com.brendix.Lurkel-SII";
-const char *const kPrograms[] = {"lurkel", "lurkel-launcher", "lurkelctl", "lurkel-pluginkit"};
+const char *const kPrograms[] = {"lurkel", "lurkel-launcher", "lurkelctl", "lurkel-pluginkit", "lurkel-finder-sync"};
 
 bool isFile(const BytePath &path)
 {
@@ -149,4 +149,19 @@ TEST(Install, StagedInstallNamesTheFinalPlace)
     const std::string exec =
         desktopValue(test::readFile(stage / "opt/lurkel test/share/applications" / (kId + ".desktop")), "Exec");
     EXPECT_EQ(execProgram(exec), "/opt/lurkel test/bin/lurkel") << "Exec=" << exec;
+}
+
+// Nautilus loads modules only from its own folder: a system-wide install puts Lurkel's there
+// (listed, as every installed file, for `make uninstall`), a per-user one leaves it out.
+TEST(Install, TheNautilusModuleGoesWhereNautilusLoadsItOnlyForASystemPrefix)
+{
+    if (std::string_view(LURKEL_NAUTILUS_EXTENSION_DIR).empty()) GTEST_SKIP() << "the Nautilus module was not built";
+    const BytePath module = BytePath(LURKEL_NAUTILUS_EXTENSION_DIR) / "lurkel-nautilus.so";
+    for (const std::string prefix : {"/usr", "/usr/local", "/opt/lurkel"}) {
+        const BytePath stage = test::TestEnvironment::root() / ("stage-nautilus" + prefix);
+        const SpawnResult installed = install(prefix, {{"DESTDIR", stage.bytes()}});
+        ASSERT_TRUE(installed.succeeded()) << installed.standardOutput << installed.failureDescription().toStdString();
+        const bool system = prefix != "/opt/lurkel";
+        EXPECT_EQ(isFile(BytePath(stage.bytes() + module.bytes())), system) << prefix;
+    }
 }
