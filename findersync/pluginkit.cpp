@@ -31,11 +31,37 @@ bool nautilusModuleInstalled()
 #endif
 }
 
+constexpr char kUsage[] = "usage: lurkel-pluginkit -m [-A] [-v] -i IDENTIFIER\n"
+                          "       lurkel-pluginkit -e use|ignore -i IDENTIFIER\n";
+
 int usage()
 {
-    std::fprintf(stderr, "usage: lurkel-pluginkit -m [-A] [-v] -i IDENTIFIER\n"
-                         "       lurkel-pluginkit -e use|ignore -i IDENTIFIER\n");
+    std::fputs(kUsage, stderr);
     return 2;
+}
+
+int help()
+{
+    std::fputs(kUsage, stdout);
+    std::fputs("\n"
+               "Turns Lurkel's file-manager integration on or off and tells whether it is on.\n"
+               "The integration's identifier is com.brendix.Lurkel-SII.FinderSyncExt.\n"
+               "\n"
+               "  -m -i ID          print \"+    ID(VERSION)\" when the integration is on, \"-    ID(VERSION)\"\n"
+               "                    when it is off, nothing for an unknown ID (-A, -v: accepted)\n"
+               "  -e use -i ID      turn it on: records the choice and writes the menu entries of\n"
+               "                    the file managers that read per-user action files (Nemo,\n"
+               "                    Caja, PCManFM, PCManFM-Qt, Dolphin, Thunar; Nautilus scripts\n"
+               "                    where the Nautilus module is not installed)\n"
+               "  -e ignore -i ID   turn it off: records the choice and removes those entries\n"
+               "                    again, leaving the user's own untouched\n"
+               "  -h, --help        print this help and exit\n"
+               "  --version         print the version and exit\n"
+               "\n"
+               "The choice is kept in $XDG_DATA_HOME/com.brendix.Lurkel-SII/plugins.json.\n"
+               "Exit status: 0 success, 1 failure, 2 usage error.\n",
+               stdout);
+    return 0;
 }
 
 } // namespace
@@ -49,6 +75,11 @@ int main(int argc, char **argv)
     std::string identifier;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        if (arg == "-h" || arg == "--help") return help();
+        if (arg == "--version") {
+            std::printf("lurkel-pluginkit %s\n", lurkel::Identity::kShortVersion);
+            return 0;
+        }
         if (arg == "-m") {
             match = true;
         } else if (arg == "-A" || arg == "-v" || arg == "-D") {
