@@ -118,6 +118,9 @@ void HiderService::setItemHidden(const HiderRequest &request, const Pending &pen
     answer(pending, update.failures.empty(), itemFailures(update));
 }
 
+// Nothing more is run after the script: the file managers it restarted open their windows
+// afresh with the new setting (on the folders they were started with), and those it left
+// running follow the setting by themselves.
 void HiderService::showHidden(bool shown, const Pending &pending)
 {
     m_busy = true;
