@@ -92,7 +92,7 @@ endef
 
 lint: build
 	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
-	git ls-files 'platform/*.cpp' 'app/*.cpp' 'cli/*.cpp' | xargs clang-tidy -p $(BUILD_DIR) --quiet
+	git ls-files 'platform/*.cpp' 'app/*.cpp' 'cli/*.cpp' 'hider/*.cpp' | xargs clang-tidy -p $(BUILD_DIR) --quiet
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -4,6 +4,7 @@
 #   share/applications/                   the desktop entry (only along with lurkel itself)
 #   share/icons/hicolor/scalable/status/  the tray icons (offon_91: hidden files shown, offon_90: hidden)
 #   share/icons/hicolor/scalable/apps/    the application icon
+#   share/dbus-1/services/                the helper service's activation file
 #   share/doc/lurkel/                     the README
 #
 # The scripts and the translations are Qt resources inside the programs, and the launcher's
@@ -17,13 +18,29 @@ set(lurkel_app_icons ${LURKEL_ID}.svg)
 
 # The programs. OPTIONAL: `make install` builds everything first, but a tree in which only
 # some programs were built (the command-line ones, say) still installs what it has.
-foreach(program lurkel lurkel-launcher lurkelctl lurkel-pluginkit lurkel-finder-sync)
+foreach(program lurkel lurkel-launcher lurkelctl lurkel-pluginkit lurkel-finder-sync lurkel-hider)
   if(TARGET ${program})
     install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} OPTIONAL)
   endif()
 endforeach()
 
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/lurkel)
+
+# The session bus starts lurkel-hider from this file, which names it by its full path under
+# the prefix the install goes to (known only then, as for the desktop entry below). Buses
+# read it from share/dbus-1/services in XDG_DATA_DIRS and in XDG_DATA_HOME (~/.local/share).
+if(TARGET lurkel-hider)
+  install(CODE "
+    set(LURKEL_DBUS_SERVICE_INSTALL ON)
+    set(LURKEL_DBUS_SERVICE_TEMPLATE \"${PROJECT_SOURCE_DIR}/hider/${LURKEL_ID}.hiderXPC.service.in\")
+    set(LURKEL_DBUS_SERVICE_NAME \"${LURKEL_ID}.hiderXPC.service\")
+    set(LURKEL_DBUS_SERVICE_PROGRAM \"$<TARGET_FILE:lurkel-hider>\")
+    set(LURKEL_DBUS_SERVICE_BINDIR \"${CMAKE_INSTALL_BINDIR}\")
+    set(LURKEL_DBUS_SERVICE_DESTINATION \"${CMAKE_INSTALL_DATADIR}/dbus-1/services\")
+    set(LURKEL_DBUS_SERVICE_WORK_DIR \"${CMAKE_BINARY_DIR}/CMakeFiles/lurkel-install-dbus\")
+  ")
+  install(SCRIPT ${CMAKE_CURRENT_LIST_DIR}/LurkelDBusService.cmake)
+endif()
 
 if(TARGET lurkel)
   list(TRANSFORM lurkel_status_icons PREPEND ${lurkel_icon_dir}/scalable/status/ OUTPUT_VARIABLE status_sources)

@@ -19,6 +19,19 @@ inline constexpr char kPathsKey[] = "paths";
 // name; user info kShowHiddenStateKey: boolean)
 inline constexpr char kXpcNote[] = "xpcNote";
 inline constexpr char kShowHiddenStateKey[] = "KEY_showHiddenState";
+// The helper service lurkel-hider (bus name Identity::kHiderIdentifier): one method
+// Request(a{sv}) -> a{sv} on this path and interface. The request's kHiderBody is the
+// command kDoShowHidden (s) or the path of one item (ay); kHiderHide (b) is the wanted
+// visibility (true: hidden files shown) or the hidden flag to set on the item. The answer
+// holds kHiderSuccess (b) and, when that is false, kHiderError (s).
+inline constexpr char kHiderPath[] = "/com/brendix/Lurkel_SII/hiderXPC";
+inline constexpr char kHiderInterface[] = "com.brendix.Lurkel_SII.hiderXPC";
+inline constexpr char kHiderRequest[] = "Request";
+inline constexpr char kHiderBody[] = "body";
+inline constexpr char kHiderHide[] = "hide";
+inline constexpr char kHiderSuccess[] = "success";
+inline constexpr char kHiderError[] = "error";
+inline constexpr char kDoShowHidden[] = "doShowHidden";
 // application → launcher: quit (object: the application's bus name)
 inline constexpr char kTerminateHelper[] = "TERMINATEHELPER";
 // second copy → running copy: open the panel (object: the application's bus name)

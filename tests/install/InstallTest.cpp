@@ -1,10 +1,17 @@
 #include "BytePath.h"
+#include "EventWait.h"
+#include "PrivateBus.h"
 #include "Spawn.h"
 #include "TestEnvironment.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 #include <string_view>
@@ -16,7 +23,8 @@ using namespace lurkel;
 namespace {
 
 const std::string kId = "com.brendix.Lurkel-SII";
-const char *const kPrograms[] = {"lurkel", "lurkel-launcher", "lurkelctl", "lurkel-pluginkit", "lurkel-finder-sync"};
+const char *const kPrograms[] = {"lurkel", "lurkel-launcher", "lurkelctl", "lurkel-pluginkit", "lurkel-finder-sync",
+                                 "lurkel-hider"};
 
 bool isFile(const BytePath &path)
 {
@@ -87,6 +95,13 @@ std::string execProgram(const std::string &value)
     return program;
 }
 
+std::string readLink(const std::string &path)
+{
+    char target[4096];
+    const ssize_t n = ::readlink(path.c_str(), target, sizeof target);
+    return n > 0 ? std::string(target, static_cast<std::size_t>(n)) : std::string();
+}
+
 } // namespace
 
 // One install into a prefix whose name needs every kind of quoting in a desktop entry, and
@@ -113,6 +128,30 @@ TEST(Install, PutsTheProgramsIconsAndMenuEntryUnderThePrefix)
         Spawn::run({{(prefix / "bin/lurkel-pluginkit").bytes(), "-m", "-A", "-i", kId + ".FinderSyncExt"}});
     EXPECT_EQ(pluginkit.exitStatus, 0) << pluginkit.failureDescription().toStdString();
     EXPECT_NE(pluginkit.standardOutput.find(kId + ".FinderSyncExt"), std::string::npos) << pluginkit.standardOutput;
+
+    // A bus reading the installed activation file starts the installed helper service (its
+    // Exec line quoted for the bus) on a request to its name.
+    const std::string hider = kId + ".hiderXPC";
+    ASSERT_TRUE(isFile(prefix / "share/dbus-1/services" / (hider + ".service")));
+    {
+        test::PrivateBus bus({prefix / "share/dbus-1/services"});
+        QDBusConnection connection = QDBusConnection::connectToBus(bus.address(), QStringLiteral("install-test"));
+        QDBusMessage request = QDBusMessage::createMethodCall(
+            QString::fromStdString(hider), QStringLiteral("/com/brendix/Lurkel_SII/hiderXPC"),
+            QStringLiteral("com.brendix.Lurkel_SII.hiderXPC"), QStringLiteral("Request"));
+        request.setArguments({QVariantMap{{QStringLiteral("body"), QByteArray("/nowhere")}}});
+        const QDBusMessage reply = connection.call(request, QDBus::Block, test::kWaitMs);
+        EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+        const uint pid = connection.interface()->servicePid(QString::fromStdString(hider)).value();
+        EXPECT_EQ(readLink("/proc/" + std::to_string(pid) + "/exe"), (prefix / "bin/lurkel-hider").bytes());
+        QDBusMessage quit =
+            QDBusMessage::createMethodCall(QString::fromStdString(hider), QStringLiteral("/com/brendix/Application"),
+                                           QStringLiteral("com.brendix.Application"), QStringLiteral("Quit"));
+        connection.call(quit, QDBus::Block, test::kWaitMs);
+        EXPECT_TRUE(test::pollUntil(
+            [&] { return !connection.interface()->isServiceRegistered(QString::fromStdString(hider)).value(); }));
+    }
+    QDBusConnection::disconnectFromBus(QStringLiteral("install-test"));
 
     const BytePath icons = prefix / "share/icons/hicolor/scalable";
     if (LURKEL_INSTALLS_TRAY_APP) {
@@ -149,6 +188,9 @@ TEST(Install, StagedInstallNamesTheFinalPlace)
     const std::string exec =
         desktopValue(test::readFile(stage / "opt/lurkel test/share/applications" / (kId + ".desktop")), "Exec");
     EXPECT_EQ(execProgram(exec), "/opt/lurkel test/bin/lurkel") << "Exec=" << exec;
+    const std::string service =
+        test::readFile(stage / "opt/lurkel test/share/dbus-1/services" / (kId + ".hiderXPC.service"));
+    EXPECT_NE(service.find("\nExec='/opt/lurkel test/bin/lurkel-hider'\n"), std::string::npos) << service;
 }
 
 // Nautilus loads modules only from its own folder: a system-wide install puts Lurkel's there

@@ -428,6 +428,7 @@ void ScriptsManager::runInstalledScript(const BytePath &path, std::vector<std::s
     request.argv.push_back(path.bytes());
     for (std::string &argument : arguments)
         request.argv.push_back(std::move(argument));
+    request.environment = m_environment;
     request.environment.emplace_back(kLurkelctlVariable, m_lurkelctl.bytes());
     // Whatever the script starts (a relaunched file manager) must not keep a folder of ours busy.
     request.workingDirectory = std::string("/");

@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace lurkel {
@@ -117,6 +118,12 @@ public:
     // The clock of the time limits; nullptr: Clock::instance(). Not owned.
     void setClock(Clock *clock) { m_clock = clock; }
     Clock &clock() const { return m_clock != nullptr ? *m_clock : Clock::instance(); }
+    // Variables every script started from now on gets in its environment besides LURKELCTL
+    // (a service started by the bus may lack the display its file managers run on).
+    void setScriptEnvironment(std::vector<std::pair<std::string, std::string>> variables)
+    {
+        m_environment = std::move(variables);
+    }
 
     // Runs the named script without arguments. Failures found before the script starts
     // are reported before this returns; the end of a started script later, on the main
@@ -170,6 +177,7 @@ private:
     DiskAccessRestoreManager *m_access;
     Clock *m_clock = nullptr;
     BytePath m_lurkelctl;
+    std::vector<std::pair<std::string, std::string>> m_environment;
     std::shared_ptr<Shared> m_shared;
     QThreadPool m_pool;
 };
