@@ -56,7 +56,10 @@ lurkel_man_page(lurkelctl "Lurkel from a terminal: search, copy, move, trash, hi
   EXTRA ${lurkel_man_files} SEE_ALSO lurkel\(1\) lurkel-finder-sync\(1\))
 lurkel_man_page(lurkel-launcher "starts Lurkel at login" SEE_ALSO lurkel\(1\) lurkelctl\(1\))
 lurkel_man_page(lurkel-finder-sync "hide, unhide and switch hidden files from a file manager's menus"
-  SEE_ALSO lurkel\(1\) lurkelctl\(1\))
+  SEE_ALSO lurkel\(1\) lurkelctl\(1\) lurkel-pluginkit\(1\))
+lurkel_man_page(lurkel-pluginkit "turn Lurkel's file-manager integration on or off"
+  SEE_ALSO lurkel-finder-sync\(1\) lurkel\(1\))
+lurkel_man_page(lurkel-hider "Lurkel's helper service on the session bus" SEE_ALSO lurkel\(1\) lurkelctl\(1\))
 add_custom_target(lurkel_man_pages ALL DEPENDS ${lurkel_man_pages})
 install(FILES ${lurkel_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 OPTIONAL)
 

@@ -28,13 +28,44 @@ using lurkel::BytePath;
 using lurkel::BytePathList;
 using lurkel::FinderSync;
 
+constexpr char kUsage[] = "usage: lurkel-finder-sync [--wait SECONDS] switch\n"
+                          "       lurkel-finder-sync [--wait SECONDS] hide|unhide [--] PATH...\n"
+                          "       lurkel-finder-sync menu --has-hidden|--has-visible [--] PATH...\n"
+                          "       lurkel-finder-sync state [--shown|--hidden]\n";
+
 int usage()
 {
-    std::fprintf(stderr, "usage: lurkel-finder-sync [--wait SECONDS] switch\n"
-                         "       lurkel-finder-sync [--wait SECONDS] hide|unhide [--] PATH...\n"
-                         "       lurkel-finder-sync menu --has-hidden|--has-visible [--] PATH...\n"
-                         "       lurkel-finder-sync state [--shown|--hidden]\n");
+    std::fputs(kUsage, stderr);
     return 2;
+}
+
+int help()
+{
+    std::fputs(kUsage, stdout);
+    std::fputs("\n"
+               "What the file managers' menus run: it hands the request to Lurkel over the session bus,\n"
+               "starting Lurkel first when it does not run and waiting for it to answer. Paths are\n"
+               "taken as the bytes given.\n"
+               "\n"
+               "  switch           show hidden files in the file manager if they are hidden, else hide them\n"
+               "  hide PATH...     hide the items (their names go into their folders' .hidden)\n"
+               "  unhide PATH...   show the items again (out of .hidden; a name beginning with \".\" loses\n"
+               "                   the dot, never over an existing item)\n"
+               "  menu --has-hidden|--has-visible PATH...\n"
+               "                   prints \"true\" and exits 0 when any item is hidden (visible), else\n"
+               "                   prints \"false\" and exits 1; hidden means a name beginning with \".\"\n"
+               "                   or listed in its folder's .hidden; uses no bus\n"
+               "  state [--shown|--hidden]\n"
+               "                   prints \"true\" when Lurkel's last switch showed hidden files, else\n"
+               "                   \"false\"; with an option, \"true\" and status 0 when the state is that one\n"
+               "\n"
+               "  --wait SECONDS   wait at most this long for Lurkel to answer (default 10)\n"
+               "  -h, --help       print this help and exit\n"
+               "  --version        print the version and exit\n"
+               "\n"
+               "Exit status: 0 success (menu, state: yes), 1 failure or no, 2 usage error.\n",
+               stdout);
+    return 0;
 }
 
 // A yes-or-no answer as both readers of menu conditions take it: Nemo the exit status, the
@@ -61,6 +92,11 @@ int main(int argc, char **argv)
     lurkel::installOneLineLogging();
     // Arguments stay the bytes the file manager passed.
     std::vector<std::string> args(argv + 1, argv + argc);
+    if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) return help();
+    if (!args.empty() && args[0] == "--version") {
+        std::printf("lurkel-finder-sync %s\n", lurkel::Identity::kShortVersion);
+        return 0;
+    }
     FinderSync::SendOptions options;
     if (args.size() >= 2 && args[0] == "--wait") {
         char *end = nullptr;

@@ -12,7 +12,9 @@
 #include <QCoreApplication>
 #include <QDBusConnection>
 
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -28,12 +30,43 @@ std::int64_t idleMs()
     return (*end == '\0' && value >= 0) ? value : lurkel::HiderService::kIdleMs;
 }
 
+constexpr char kHelp[] =
+    "usage: lurkel-hider\n"
+    "\n"
+    "Lurkel's helper service. The session bus starts it on the first request to the name\n"
+    "com.brendix.Lurkel-SII.hiderXPC (from its activation file in dbus-1/services); there is\n"
+    "no need to run it by hand. It ends after 30 seconds without a request, or when Lurkel\n"
+    "quits.\n"
+    "\n"
+    "Its one method, Request(a{sv}) -> a{sv} on /com/brendix/Lurkel_SII/hiderXPC (interface\n"
+    "com.brendix.Lurkel_SII.hiderXPC), takes \"body\": a path as bytes (ay) with \"hide\" (b),\n"
+    "the flag to set; or the string \"doShowHidden\" with \"hide\" false to show hidden files in\n"
+    "the file managers, true to hide them. The answer's \"success\" (b) says whether it\n"
+    "worked, with an \"error\" text when not. Example:\n"
+    "\n"
+    "  gdbus call --session --dest com.brendix.Lurkel-SII.hiderXPC \\\n"
+    "    --object-path /com/brendix/Lurkel_SII/hiderXPC \\\n"
+    "    --method com.brendix.Lurkel_SII.hiderXPC.Request \"{'body': <'doShowHidden'>, 'hide': <true>}\"\n"
+    "\n"
+    "  -h, --help  print this help and exit\n"
+    "  --version   print the version and exit\n";
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     lurkel::installOneLineLogging();
     using namespace lurkel;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kHelp, stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("lurkel-hider %s\n", Identity::kShortVersion);
+            return 0;
+        }
+    }
     QCoreApplication app(argc, argv);
 
     QDBusConnection bus = QDBusConnection::sessionBus();

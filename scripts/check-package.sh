@@ -18,7 +18,7 @@ programs="lurkel lurkel-launcher lurkelctl lurkel-pluginkit lurkel-hider lurkel-
 expected() {
   for p in $programs; do echo "usr/bin/$p -rwxr-xr-x"; done
   cat <<LIST
-usr/lib/$multiarch/nautilus/extensions-4/liblurkel-nautilus.so -rw-r--r--
+usr/lib/$multiarch/nautilus/extensions-4/lurkel-nautilus.so -rw-r--r--
 usr/share/applications/$id.desktop -rw-r--r--
 usr/share/dbus-1/services/$id.hiderXPC.service -rw-r--r--
 usr/share/metainfo/$id.metainfo.xml -rw-r--r--
@@ -88,7 +88,7 @@ for command in $commands; do
 done
 
 # lintian: no error; its warnings are listed.
-lintian --fail-on error --no-tag-display-limit "$deb" > "$work/lintian" 2>&1 || {
+lintian --fail-on error --tag-display-limit 0 "$deb" > "$work/lintian" 2>&1 || {
   cat "$work/lintian" >&2
   complain "lintian finds errors"
 }
