@@ -7,18 +7,18 @@
 #include "SettingsKeys.h"
 #include "UserDefaults.h"
 
-#include <QEventLoop>
+#include <QCoreApplication>
 #include <QLocale>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QPointer>
 #include <QRandomGenerator>
-#include <QThreadPool>
 #include <QUuid>
 
 namespace lurkel {
 namespace {
 
-// A hit that has not gone out by then is dropped: the pool waits for it when the program ends.
+// A hit that has not gone out by then is dropped.
 constexpr int kTransferTimeoutMs = 10000;
 
 QString storedOrNewClientId(UserDefaults &defaults)
@@ -85,19 +85,17 @@ void BXGoogleAnalytics::send(BXGAEvent event)
     m_fetch(address);
 }
 
-void BXGoogleAnalytics::fetchOnWorker(const QUrl &address)
+void BXGoogleAnalytics::fetchInBackground(const QUrl &address)
 {
-    QThreadPool::globalInstance()->start([address]() {
-        QNetworkAccessManager network;
-        QNetworkRequest request(address);
-        request.setTransferTimeout(kTransferTimeoutMs);
-        QNetworkReply *reply = network.get(request);
-        QEventLoop loop;
-        QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-        loop.exec();
-        // The answer and any error are of no interest.
-        reply->deleteLater();
-    });
+    // One manager for the process, owned by the application object so that it goes with it;
+    // Qt carries HTTP requests on its own network thread, and the reply deletes itself.
+    static QPointer<QNetworkAccessManager> network;
+    if (!network) network = new QNetworkAccessManager(QCoreApplication::instance());
+    QNetworkRequest request(address);
+    request.setTransferTimeout(kTransferTimeoutMs);
+    QNetworkReply *reply = network->get(request);
+    // The answer and any error are of no interest.
+    QObject::connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
 }
 
 } // namespace lurkel

@@ -13,8 +13,8 @@ class BXGooglePayload;
 class UserDefaults;
 
 // Reports an event to the maker's analytics collector with the Measurement Protocol (version
-// 1, "event" hits): one GET of "<web host>/collect?<query>" on a worker thread, fire and
-// forget; no queue, no retry. The installation is known by a random identifier kept in the
+// 1, "event" hits): one GET of "<web host>/collect?<query>", carried by Qt's network thread,
+// fire and forget; no queue, no retry. Main thread only. The installation is known by a random identifier kept in the
 // settings ("ga:user_id"), made on first use.
 class BXGoogleAnalytics {
 public:
@@ -23,7 +23,7 @@ public:
 
     static BXGoogleAnalytics &shared();
 
-    // Builds the hit on the calling thread and hands the request to a worker.
+    // Builds the hit and hands the request over; returns at once.
     void send(BXGAEvent event);
 
     // The hit's query string without its cache buster "z" (the order of the parameters is
@@ -31,22 +31,22 @@ public:
     QString payloadFor(BXGAEvent event) const;
     const QString &clientID() const { return m_clientID; }
 
-    // Where requests go; the default fetches the address on the global thread pool. Tests
-    // replace it or point the web host at a local server.
+    // Where requests go; the default GETs the address in the background. Tests replace it
+    // or point the web host at a local server.
     using Fetch = std::function<void(const QUrl &)>;
     void setFetch(Fetch fetch) { m_fetch = std::move(fetch); }
 
     explicit BXGoogleAnalytics(UserDefaults &defaults);
 
 private:
-    static void fetchOnWorker(const QUrl &address);
+    static void fetchInBackground(const QUrl &address);
 
     QString m_protocolVersion = QStringLiteral("1");
     QString m_trackingID = QString::fromLatin1(kTrackingId);
     QString m_clientID;
     QString m_applicationName;
     QString m_applicationVersion;
-    Fetch m_fetch = &BXGoogleAnalytics::fetchOnWorker;
+    Fetch m_fetch = &BXGoogleAnalytics::fetchInBackground;
 };
 
 } // namespace lurkel

@@ -28,7 +28,9 @@ protected:
         // Present; asked only for its version, since it follows the setting live.
         writeFile(bin / "nautilus", "#!/bin/sh\n[ \"${1-}\" = --version ] && echo 'GNOME nautilus 43.2'\nexit 0\n");
         ASSERT_EQ(::chmod((bin / "nautilus").c_str(), 0700), 0);
-        environment = {{"GSETTINGS_BACKEND", "keyfile"}, {"PATH", bin.bytes() + ":/usr/bin:/bin"}};
+        // Only the fake nautilus: the machine's own file managers stay out of the test.
+        const BytePath tools = makeToolFolder(home / "tools");
+        environment = {{"GSETTINGS_BACKEND", "keyfile"}, {"PATH", bin.bytes() + ":" + tools.bytes()}};
     }
     SpawnResult run(std::vector<std::string> argv, std::vector<std::pair<std::string, std::string>> extra = {})
     {

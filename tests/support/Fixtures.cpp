@@ -197,4 +197,27 @@ CtlResult runLurkelctl(const std::vector<std::string> &args, const std::optional
     return CtlResult{r.exitStatus, r.standardOutput, r.standardError};
 }
 
+BytePath findTool(const char *name)
+{
+    for (const char *dir : {"/usr/bin", "/bin", "/usr/sbin", "/sbin"}) {
+        BytePath candidate = BytePath(dir) / name;
+        if (::access(candidate.c_str(), X_OK) == 0) return candidate;
+    }
+    return {};
+}
+
+BytePath makeToolFolder(const BytePath &folder)
+{
+    static constexpr const char *kTools[] = {"sh",    "dash",    "awk",   "cat",      "chmod", "cp",        "grep",
+                                             "mkdir", "mktemp",  "mv",    "readlink", "rm",    "setsid",    "sleep",
+                                             "stat",  "timeout", "touch", "tr",       "xargs", "gsettings", "env"};
+    makeDir(folder);
+    for (const char *tool : kTools) {
+        const BytePath real = findTool(tool);
+        EXPECT_FALSE(real.empty()) << "no " << tool << " on this machine";
+        ::symlink(real.c_str(), (folder / tool).c_str());
+    }
+    return folder;
+}
+
 } // namespace lurkel::test

@@ -62,6 +62,12 @@ struct CtlResult {
 BytePath lurkelctlProgram();
 CtlResult runLurkelctl(const std::vector<std::string> &args, const std::optional<BytePath> &unprivilegedHome = {});
 bool runningAsRoot();
+// The first of /usr/bin, /bin, /usr/sbin, /sbin holding an executable NAME; empty when none.
+BytePath findTool(const char *name);
+// A folder of links to the commands the file-manager scripts need (sh, awk, gsettings, ...)
+// and nothing else: on PATH instead of /usr/bin, it keeps the machine's real file managers
+// out of a test. Fails the test when the machine lacks one of them.
+BytePath makeToolFolder(const BytePath &folder);
 void giveToUnprivileged(const BytePath &path);
 BytePath unprivilegedArea(); // a folder that user can reach, with home/ prepared
 

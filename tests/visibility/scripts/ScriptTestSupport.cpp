@@ -1,4 +1,5 @@
 #include "ScriptTestSupport.h"
+#include "Fixtures.h"
 
 #include "EventWait.h"
 #include "Spawn.h"
@@ -27,10 +28,6 @@ namespace lurkel::test {
 namespace {
 
 // The ordinary tools the scripts (and the fakes) call, linked into a folder of their own.
-constexpr const char *kTools[] = {"sh",    "dash",    "awk",   "cat",      "chmod", "cp",        "grep",
-                                  "mkdir", "mktemp",  "mv",    "readlink", "rm",    "setsid",    "sleep",
-                                  "stat",  "timeout", "touch", "tr",       "xargs", "gsettings", "env"};
-
 constexpr const char kFakeFileManager[] = R"FAKE(#!/bin/sh
 me=${0##*/}
 log="$FAKE_LOG/$me.log"
@@ -104,15 +101,6 @@ void makeExecutable(const BytePath &path, std::string_view text)
 {
     writeFile(path, text);
     ::chmod(path.c_str(), 0755);
-}
-
-BytePath findTool(const char *name)
-{
-    for (const char *dir : {"/usr/bin", "/bin", "/usr/sbin", "/sbin"}) {
-        BytePath candidate = BytePath(dir) / name;
-        if (::access(candidate.c_str(), X_OK) == 0) return candidate;
-    }
-    return {};
 }
 
 BytePath schemaShare(unsigned schemas)
@@ -237,13 +225,9 @@ void ScriptHome::installOwnScript(const char *name, const std::string &text) con
 
 FakeDesktop::FakeDesktop(unsigned schemas) : m_root(scripts.home.parent() / "desktop")
 {
-    for (const char *dir : {"", "/bin", "/tools", "/log"})
+    for (const char *dir : {"", "/bin", "/log"})
         XdgDirs::makePath(BytePath(m_root.bytes() + dir), 0755);
-    for (const char *tool : kTools) {
-        const BytePath real = findTool(tool);
-        EXPECT_FALSE(real.empty()) << "no " << tool << " on this machine";
-        ::symlink(real.c_str(), (m_root / "tools" / tool).c_str());
-    }
+    makeToolFolder(m_root / "tools");
     ::setenv("PATH", (binDir().bytes() + ":" + (m_root / "tools").bytes()).c_str(), 1);
     ::setenv("FAKE_LOG", logDir().c_str(), 1);
     ::mkfifo((logDir() / "alive").c_str(), 0600);
