@@ -56,8 +56,9 @@ QVariantList AppsSearcher::applicationsFor(const std::vector<MetadataItem> &desk
         const std::optional<InstalledApplications::Install> install = installed.installFor(item.path);
         if (!install || !counted.insert(install->key).second) continue;
         if (install->reportedSize) {
-            if (log) qCInfo(lcDiskUsage, "A: %s [%llu]", BytePath(install->path).displayString().toUtf8().constData(),
-                            static_cast<unsigned long long>(*install->reportedSize));
+            if (log)
+                qCInfo(lcDiskUsage, "A: %s [%llu]", BytePath(install->path).displayString().toUtf8().constData(),
+                       static_cast<unsigned long long>(*install->reportedSize));
             if (*install->reportedSize > 2000) {
                 QVariantMap entry;
                 entry.insert(QLatin1StringView(DiskScanKeys::kPath), QByteArray::fromStdString(install->path));
@@ -90,13 +91,14 @@ QVariantList AppsSearcher::applicationsFor(const std::vector<MetadataItem> &desk
 void AppsSearcher::endSearching()
 {
     std::vector<MetadataItem> entries = m_pMetadataQuery ? m_pMetadataQuery->results() : std::vector<MetadataItem>{};
-    QThreadPool::globalInstance()->start([entries = std::move(entries), locations = m_locations, delegate = m_pDelegate]() {
-        QVariantList apps = applicationsFor(entries, locations);
-        if (delegate.expired()) return;
-        MainQueue::async([delegate, apps = std::move(apps)]() {
-            if (const auto alive = delegate.lock()) alive->onSpotlightAppsSearcherDoneWithApps(apps);
+    QThreadPool::globalInstance()->start(
+        [entries = std::move(entries), locations = m_locations, delegate = m_pDelegate]() {
+            QVariantList apps = applicationsFor(entries, locations);
+            if (delegate.expired()) return;
+            MainQueue::async([delegate, apps = std::move(apps)]() {
+                if (const auto alive = delegate.lock()) alive->onSpotlightAppsSearcherDoneWithApps(apps);
+            });
         });
-    });
 }
 
 } // namespace lurkel

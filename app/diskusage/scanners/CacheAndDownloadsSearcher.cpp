@@ -33,7 +33,9 @@ void CacheAndDownloadsSearcher::findCacheAndDownloadsWithDelegate(
     for (int slot = 0; slot < 3; ++slot) {
         MainQueue::after(
             200 * (slot + 1),
-            [state = m_state, slot]() { QThreadPool::globalInstance()->start([state, slot]() { measure(state, slot); }); },
+            [state = m_state, slot]() {
+                QThreadPool::globalInstance()->start([state, slot]() { measure(state, slot); });
+            },
             m_clock);
     }
 }

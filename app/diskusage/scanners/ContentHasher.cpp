@@ -29,7 +29,8 @@ public:
     OpenFile(const std::string &path, std::uint64_t size) : m_fd(ContentHasher::openForReading(path))
     {
         struct stat st {};
-        if (m_fd >= 0 && (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode) || static_cast<std::uint64_t>(st.st_size) != size)) {
+        if (m_fd >= 0 &&
+            (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode) || static_cast<std::uint64_t>(st.st_size) != size)) {
             ::close(m_fd);
             m_fd = -1;
         }
@@ -59,7 +60,7 @@ bool readFully(int fd, char *buffer, std::size_t length, off_t offset)
 }
 
 // Splits items by a digest; keeps the parts of two or more.
-template<typename DigestFn>
+template <typename DigestFn>
 std::vector<std::vector<MetadataItem>> splitBy(const std::vector<MetadataItem> &items, DigestFn digest)
 {
     std::map<ContentHasher::Digest, std::vector<MetadataItem>> parts;
@@ -134,8 +135,10 @@ std::vector<DuplicateGroups::Group> ContentHasher::confirm(const std::vector<std
             if (size > 2 * kEdgeBytes) {
                 std::vector<std::vector<MetadataItem>> full;
                 for (const std::vector<MetadataItem> &part : same) {
-                    auto split = splitBy(part, [size](const MetadataItem &item) { return fullDigest(item.path, size); });
-                    full.insert(full.end(), std::make_move_iterator(split.begin()), std::make_move_iterator(split.end()));
+                    auto split =
+                        splitBy(part, [size](const MetadataItem &item) { return fullDigest(item.path, size); });
+                    full.insert(full.end(), std::make_move_iterator(split.begin()),
+                                std::make_move_iterator(split.end()));
                 }
                 same = std::move(full);
             }

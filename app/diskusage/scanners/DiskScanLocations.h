@@ -18,9 +18,9 @@ struct DiskScanLocations {
     BytePathList applicationFolders;
     // Flatpak installations (the user's, the system's): their app/ID folders are deployments.
     BytePathList flatpakInstallations;
-    BytePath userApplications; // ~/Applications, where AppImages are kept
-    BytePath optFolder;        // /opt
-    BytePath dpkgAdminDir;     // /var/lib/dpkg (status, info/*.list)
+    BytePath userApplications;  // ~/Applications, where AppImages are kept
+    BytePath optFolder;         // /opt
+    BytePath dpkgAdminDir;      // /var/lib/dpkg (status, info/*.list)
     BytePath aptExtendedStates; // /var/lib/apt/extended_states (packages installed as dependencies)
 
     static DiskScanLocations current();

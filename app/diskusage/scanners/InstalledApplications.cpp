@@ -5,12 +5,12 @@
 
 #include <algorithm>
 #include <cctype>
-#include <unistd.h>
 #include <dirent.h>
 #include <fstream>
 #include <set>
 #include <sstream>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace lurkel {
 namespace {
@@ -26,8 +26,10 @@ std::string readText(const std::string &path)
 bool endsWithNoCase(std::string_view text, std::string_view suffix)
 {
     if (text.size() < suffix.size()) return false;
-    return std::equal(suffix.begin(), suffix.end(), text.end() - static_cast<std::ptrdiff_t>(suffix.size()),
-                      [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b)); });
+    return std::equal(
+        suffix.begin(), suffix.end(), text.end() - static_cast<std::ptrdiff_t>(suffix.size()), [](char a, char b) {
+            return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+        });
 }
 
 // The stanzas of a dpkg or apt control file, one map of fields each.
@@ -99,7 +101,8 @@ void InstalledApplications::readPackages()
     }
 }
 
-std::optional<InstalledApplications::Install> InstalledApplications::installFor(const std::string &desktopEntryPath) const
+std::optional<InstalledApplications::Install>
+InstalledApplications::installFor(const std::string &desktopEntryPath) const
 {
     const DesktopEntry entry = DesktopEntry::parse(readText(desktopEntryPath));
     if (entry.value("Type").value_or("Application") != "Application") return std::nullopt;

@@ -17,11 +17,11 @@ namespace lurkel {
 class InstalledApplications {
 public:
     struct Install {
-        std::string path;         // the deployment, AppImage or /opt folder; the entry for a package
-        std::string key;          // one install behind several entries counts once
-        bool isFolder = false;    // measured as a tree
+        std::string path;                          // the deployment, AppImage or /opt folder; the entry for a package
+        std::string key;                           // one install behind several entries counts once
+        bool isFolder = false;                     // measured as a tree
         std::optional<std::uint64_t> reportedSize; // a package's installed size, as dpkg records it
-        std::string packageList;  // a package's file list (info/NAME.list)
+        std::string packageList;                   // a package's file list (info/NAME.list)
     };
 
     explicit InstalledApplications(DiskScanLocations locations);

@@ -53,8 +53,9 @@ QVariantList LargeAndOldSearcher::qualifyingFiles(const std::vector<MetadataItem
         entry.insert(QLatin1StringView(DiskScanKeys::kSize), QVariant::fromValue(item.size));
         entry.insert(QLatin1StringView(DiskScanKeys::kLastUsed), QVariant::fromValue(item.lastUsed));
         files.append(entry);
-        if (log) qCInfo(lcDiskUsage, "L: %s [%llu]", BytePath(item.path).displayString().toUtf8().constData(),
-                        static_cast<unsigned long long>(item.size));
+        if (log)
+            qCInfo(lcDiskUsage, "L: %s [%llu]", BytePath(item.path).displayString().toUtf8().constData(),
+                   static_cast<unsigned long long>(item.size));
     }
     return files;
 }

@@ -161,7 +161,8 @@ QVariantMap SearcherManager::summaryOf(const QVariantList &entries)
     for (const QVariant &entry : entries)
         size += diskScanNumber(entry.toMap(), DiskScanKeys::kSize);
     QVariantMap dict;
-    dict.insert(QLatin1StringView(DiskScanKeys::kCount), QVariant::fromValue(static_cast<std::uint64_t>(entries.size())));
+    dict.insert(QLatin1StringView(DiskScanKeys::kCount),
+                QVariant::fromValue(static_cast<std::uint64_t>(entries.size())));
     dict.insert(QLatin1StringView(DiskScanKeys::kSize), QVariant::fromValue(size));
     dict.insert(QLatin1StringView(DiskScanKeys::kFiles), entries);
     return dict;
