@@ -106,7 +106,7 @@ InstalledApplications::installFor(const std::string &desktopEntryPath) const
 {
     const DesktopEntry entry = DesktopEntry::parse(readText(desktopEntryPath));
     if (entry.value("Type").value_or("Application") != "Application") return std::nullopt;
-    if (entry.boolValue("Hidden", false)) return std::nullopt;
+    if (entry.boolValue("Hidden", false) || entry.boolValue("NoDisplay", false)) return std::nullopt;
 
     // a Flatpak export: its deployment folder
     for (const BytePath &installation : m_locations.flatpakInstallations) {

@@ -27,7 +27,7 @@ public:
     explicit InstalledApplications(DiskScanLocations locations);
 
     // The install behind a desktop entry; nullopt for an entry that is no application, is
-    // hidden, or whose install cannot be told (a system package, a script).
+    // hidden or kept out of menus, or whose install cannot be told (a system package, a script).
     std::optional<Install> installFor(const std::string &desktopEntryPath) const;
 
     // AppImages in a folder and its subfolders (at most 20 levels; names beginning with "."
