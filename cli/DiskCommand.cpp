@@ -204,7 +204,8 @@ int runScans(const std::vector<int> &types, bool json, CommandIO &io)
     if (types.size() == 4) {
         manager->startSearchWithDelegate(collector, true);
     } else {
-        manager->startSearchWithDelegate(collector, false); // starts every type that has no result
+        manager->setDelegate(collector);
+        manager->startSearchForType(types.front());
     }
     tick.start();
     if (!finished()) loop.exec();

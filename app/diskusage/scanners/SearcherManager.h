@@ -46,6 +46,8 @@ public:
     ~SearcherManager() override;
 
     void startSearchWithDelegate(std::weak_ptr<SpotlightManagerDelegate> delegate, bool forced);
+    // Who hears the results, without starting anything (before startSearchForType).
+    void setDelegate(std::weak_ptr<SpotlightManagerDelegate> delegate) { m_pDelegate = std::move(delegate); }
     void startSearchForced(bool forced);
     void startSearchForType(int type);
     void restartGentlyAfterDay();
