@@ -211,7 +211,10 @@ int runScans(const std::vector<int> &types, bool json, CommandIO &io)
     if (!finished()) loop.exec();
     tick.stop();
     progress.clear();
-    if (Interrupt::requested()) return kExitInterrupted;
+    if (Interrupt::requested()) {
+        manager->stopAllScans(); // so that the program ends now, not when the scans would have
+        return kExitInterrupted;
+    }
 
     std::uint64_t total = 0;
     if (json) io.out << '{';

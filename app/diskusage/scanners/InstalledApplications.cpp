@@ -182,9 +182,9 @@ std::vector<std::string> InstalledApplications::applicationsPathsArrayFromFolder
     return found;
 }
 
-std::uint64_t InstalledApplications::measure(const Install &install)
+std::uint64_t InstalledApplications::measure(const Install &install, const std::atomic<bool> *stop)
 {
-    if (install.isFolder) return SizeCalculation::sharedInstance().fastSizeOfFolderAtPath(install.path);
+    if (install.isFolder) return SizeCalculation::sharedInstance().measure(install.path, false, stop).bytes;
     if (install.packageList.empty()) return allocatedSize(install.path);
     // a package: its regular files, each once
     std::uint64_t total = 0;

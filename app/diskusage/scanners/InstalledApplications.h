@@ -2,6 +2,7 @@
 
 #include "DiskScanLocations.h"
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -35,7 +36,7 @@ public:
     static std::vector<std::string> applicationsPathsArrayFromFolder(const std::string &folder, int depth);
 
     // What an install takes: a folder's tree, a file's allocation, or the files of a package.
-    static std::uint64_t measure(const Install &install);
+    static std::uint64_t measure(const Install &install, const std::atomic<bool> *stop = nullptr);
 
 private:
     void readPackages();

@@ -4,6 +4,7 @@
 #include "CacheAndDownloadsSearcherDelegate.h"
 #include "Clock.h"
 #include "DiskScanLocations.h"
+#include "DiskScanTypes.h"
 #include "DuplicatesSearcherDelegate.h"
 #include "LargeAndOldSearcherDelegate.h"
 #include "MainQueue.h"
@@ -56,6 +57,10 @@ public:
     // all four results are in.
     std::uint64_t getTotalCalculatedSize() const;
 
+    // Abandons every running scan: queries stop walking, work on pool threads ends early, and
+    // nothing of them is reported. Stored results stay.
+    void stopAllScans();
+
     float rescanTime() const { return m_nRescanTime; }
     // The stored result of a type, if any.
     std::optional<QVariantMap> resultForType(int type) const;
@@ -82,6 +87,7 @@ private:
     Clock &m_clock;
     LocationsProvider m_locations;
     DelayedCall m_restart;
+    DiskScanStop m_stop = std::make_shared<std::atomic<bool>>(false);
 };
 
 } // namespace lurkel
