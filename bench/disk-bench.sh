@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The disk-usage engine side by side with the tools people use instead, warm cache, median of
-# RUNS runs (after one warm-up run): wall time, CPU time (user + sys) and peak RSS from
-# /usr/bin/time, as markdown tables.
+# RUNS rounds (after one warm-up round; a round runs each command of a table once, in turn):
+# wall time, CPU time (user + sys) and peak RSS from /usr/bin/time, as markdown tables.
 #
 #  1. folder size (lurkelctl disk size) against du -s, gdu -n -s and a bare one-thread
 #     getdents64 + fstatat loop (the floor), on a generated tree and on /usr; the size is
@@ -48,29 +48,38 @@ echo "cores: $(nproc), runs: $runs (median), warm cache, load before: $(cut -d' 
 median() { sort -n | sed -n "$(((runs + 1) / 2))p"; }
 ratio() { echo "scale=2; $1 / ($2 + 0.0001)" | bc; }
 
-# measure LABEL CMD...: the output of the last run is kept (outfile[LABEL]) for the checks.
-declare -A wall cpu rss
+# add LABEL CMD...: a command of the group being measured. run_group runs every command of
+# the group once to warm up, then RUNS rounds of all of them in turn, so that what else the
+# machine does weighs on each alike. The output of the last run is kept (outfile[LABEL]).
+declare -A wall cpu rss outfile command
 order=()
 n=0
-declare -A outfile
-measure() {
+add() {
   local label=$1
   shift
-  "$@" >/dev/null 2>&1 || true # warm-up
-  local walls=() cpus=() rsss=() e u s m
   n=$((n + 1))
   outfile[$label]=$out_dir/$n.out
-  for ((i = 0; i < runs; i++)); do
-    /usr/bin/time -f '%e %U %S %M' -o "$out_dir/time" "$@" >"${outfile[$label]}" 2>/dev/null || true
-    read -r e u s m <"$out_dir/time"
-    walls+=("$e")
-    cpus+=("$(echo "$u + $s" | bc)")
-    rsss+=("$m")
-  done
-  wall[$label]=$(printf '%s\n' "${walls[@]}" | median)
-  cpu[$label]=$(printf '%s\n' "${cpus[@]}" | median)
-  rss[$label]=$(printf '%s\n' "${rsss[@]}" | median)
+  command[$label]=$(printf '%q ' "$@")
   order+=("$label")
+}
+run_group() {
+  local l e u s m i
+  declare -A walls cpus rsss
+  for l in "${order[@]}"; do eval "${command[$l]}" >/dev/null 2>&1 || true; done
+  for ((i = 0; i < runs; i++)); do
+    for l in "${order[@]}"; do
+      eval "/usr/bin/time -f '%e %U %S %M' -o $out_dir/time ${command[$l]}" >"${outfile[$l]}" 2>/dev/null || true
+      read -r e u s m <"$out_dir/time"
+      walls[$l]+="$e "
+      cpus[$l]+="$(echo "$u + $s" | bc) "
+      rsss[$l]+="$m "
+    done
+  done
+  for l in "${order[@]}"; do
+    wall[$l]=$(printf '%s\n' ${walls[$l]} | median)
+    cpu[$l]=$(printf '%s\n' ${cpus[$l]} | median)
+    rss[$l]=$(printf '%s\n' ${rsss[$l]} | median)
+  done
 }
 
 # table BASE RESULT-COLUMN: one row per command, RESULT from result LABEL, ratio to BASE.
@@ -102,10 +111,11 @@ size_tree() {
     *) cat "${outfile[$1]}" ;;
     esac
   }
-  measure "lurkelctl disk size" "$ctl" disk size "$dir"
-  measure "du -s -B1" du -s -B1 "$dir"
-  measure "gdu -n -s" gdu -n -s "$dir"
-  measure "getdents64 + fstatat floor (1 thread)" "$bin/lurkel_bench_size_floor" "$dir"
+  add "lurkelctl disk size" "$ctl" disk size "$dir"
+  add "du -s -B1" du -s -B1 "$dir"
+  add "gdu -n -s" gdu -n -s "$dir"
+  add "getdents64 + fstatat floor (1 thread)" "$bin/lurkel_bench_size_floor" "$dir"
+  run_group
   table "du -s -B1" "bytes"
   local ours expected
   ours=$(result "lurkelctl disk size")
@@ -119,9 +129,10 @@ size_tree() {
   echo "### files over 20,000,000 bytes"
   order=()
   result() { wc -l <"${outfile[$1]}"; }
-  measure "metadata query (walker)" "$bin/lurkel_bench_size_query" "$dir" 20000000
-  measure "find -type f -size +20M" find "$dir" -type f -size +20M
-  measure "bfs -type f -size +20M" bfs "$dir" -type f -size +20M
+  add "metadata query (walker)" "$bin/lurkel_bench_size_query" "$dir" 20000000
+  add "find -type f -size +20M" find "$dir" -type f -size +20M
+  add "bfs -type f -size +20M" bfs "$dir" -type f -size +20M
+  run_group
   table "bfs -type f -size +20M" "files"
   echo
   echo "query vs bfs: $(ratio "${wall[bfs -type f -size +20M]}" "${wall[metadata query (walker)]}")x;" \
@@ -151,9 +162,11 @@ duplicates() {
     rdfind*) grep -c DUPTYPE_FIRST_OCCURRENCE "$out_dir/rdfind.txt" || true ;;
     esac
   }
-  measure "lurkelctl disk duplicates" env HOME="$dups" LURKEL_TEST_PASSWD_HOME="$dups" "$ctl" disk duplicates --json
-  measure "jdupes -r" jdupes -r "$dups"
-  measure "rdfind -dryrun true" rdfind -dryrun true -outputname "$out_dir/rdfind.txt" "$dups"
+  add "lurkelctl disk duplicates" env HOME="$dups" LURKEL_TEST_PASSWD_HOME="$dups" XDG_CONFIG_HOME="$out_dir/config" \
+    "$ctl" disk duplicates --json
+  add "jdupes -r" jdupes -r "$dups"
+  add "rdfind -dryrun true" rdfind -dryrun true -outputname "$out_dir/rdfind.txt" "$dups"
+  run_group
   table "jdupes -r" "groups"
   canonical_ours "${outfile[lurkelctl disk duplicates]}" >"$out_dir/ours.groups"
   canonical_jdupes "${outfile[jdupes -r]}" >"$out_dir/jdupes.groups"
