@@ -35,7 +35,7 @@ void CacheAndDownloadsSearcher::findCacheAndDownloadsWithDelegate(
     m_state->folders = {m_locations.caches.bytes(), m_locations.downloads.bytes(), m_locations.trash.bytes()};
     for (int slot = 0; slot < 3; ++slot) {
         MainQueue::after(
-            200 * (slot + 1),
+            std::int64_t{200} * (slot + 1),
             [state = m_state, slot]() {
                 QThreadPool::globalInstance()->start([state, slot]() { measure(state, slot); });
             },

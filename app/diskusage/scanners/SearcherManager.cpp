@@ -60,10 +60,10 @@ void SearcherManager::startSearchForced(bool forced)
     const QDateTime now = m_clock.currentDateTime();
     for (int type = kScanTypeJunk; type <= kScanTypeDuplicates; ++type) {
         const auto index = static_cast<std::size_t>(type);
-        if (!m_lastScanDates[index]) {
-            startSearchForType(type);
-        } else if (static_cast<double>(m_lastScanDates[index]->msecsTo(now)) / 1000.0 >
-                   static_cast<double>(m_nRescanTime)) {
+        const bool stale =
+            !m_lastScanDates[index] ||
+            static_cast<double>(m_lastScanDates[index]->msecsTo(now)) / 1000.0 > static_cast<double>(m_nRescanTime);
+        if (stale) {
             startSearchForType(type);
         } else if (m_dicts[index]) {
             notifyDelegatAboutInfo(*m_dicts[index], type);
