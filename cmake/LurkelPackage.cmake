@@ -52,7 +52,7 @@ set(lurkel_man_files ${PROJECT_SOURCE_DIR}/data/man/files.man)
 lurkel_man_page(lurkel "hidden files switch, file search and memory in the tray"
   EXTRA ${lurkel_man_files} SEE_ALSO lurkelctl\(1\) lurkel-finder-sync\(1\))
 lurkel_man_page(lurkelctl "Lurkel from a terminal: search, copy, move, trash, hide, switch hidden files"
-  COMMANDS search copy move trash hide unhide hidden memory login version
+  COMMANDS search copy move trash hide unhide hidden memory disk login version
   EXTRA ${lurkel_man_files} SEE_ALSO lurkel\(1\) lurkel-finder-sync\(1\))
 lurkel_man_page(lurkel-launcher "starts Lurkel at login" SEE_ALSO lurkel\(1\) lurkelctl\(1\))
 lurkel_man_page(lurkel-finder-sync "hide, unhide and switch hidden files from a file manager's menus"

@@ -5,7 +5,7 @@ _lurkelctl()
     local cur prev words cword
     _init_completion || return
 
-    local commands="search copy move trash hide unhide hidden memory login version"
+    local commands="search copy move trash hide unhide hidden memory disk login version"
     if ((cword == 1)); then
         COMPREPLY=($(compgen -W "$commands --help --version" -- "$cur"))
         return
@@ -34,6 +34,7 @@ _lurkelctl()
             copy | move | trash) options+=" --print -0 --from0 --results --" ;;
             hide | unhide) options+=" --print -0 --" ;;
             memory) options+=" --purge" ;;
+            disk) options+=" --json" ;;
         esac
         COMPREPLY=($(compgen -W "$options" -- "$cur"))
         return
@@ -45,6 +46,14 @@ _lurkelctl()
             ;;
         login)
             ((cword == 2)) && COMPREPLY=($(compgen -W "on off status" -- "$cur"))
+            ;;
+        disk)
+            # WHAT, then a folder after "size"
+            if [[ $prev == size ]]; then
+                _filedir -d
+            elif [[ " ${words[*]:2:cword-2} " != *" "@(junk|apps|large|duplicates|size)" "* ]]; then
+                COMPREPLY=($(compgen -W "junk apps large duplicates size" -- "$cur"))
+            fi
             ;;
         memory | version) ;;
         search)
