@@ -7,11 +7,9 @@
 #include "SettingsKeys.h"
 #include "UserDefaults.h"
 
-#include <QCoreApplication>
 #include <QLocale>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QPointer>
 #include <QRandomGenerator>
 #include <QUuid>
 
@@ -42,8 +40,10 @@ QString preferredLanguage()
 
 BXGoogleAnalytics &BXGoogleAnalytics::shared()
 {
-    static BXGoogleAnalytics instance(UserDefaults::standardUserDefaults());
-    return instance;
+    // Never destroyed: a network manager must not outlive the application object, which is
+    // gone by the time function statics are.
+    static auto *instance = new BXGoogleAnalytics(UserDefaults::standardUserDefaults());
+    return *instance;
 }
 
 BXGoogleAnalytics::BXGoogleAnalytics(UserDefaults &defaults)
@@ -52,7 +52,10 @@ BXGoogleAnalytics::BXGoogleAnalytics(UserDefaults &defaults)
 {
     if (m_applicationName.isEmpty()) m_applicationName = QStringLiteral("App Name");
     if (m_applicationVersion.isEmpty()) m_applicationVersion = QStringLiteral("App Version");
+    m_fetch = [this](const QUrl &address) { fetchInBackground(address); };
 }
+
+BXGoogleAnalytics::~BXGoogleAnalytics() = default;
 
 QString BXGoogleAnalytics::payloadFor(BXGAEvent event) const
 {
@@ -87,15 +90,17 @@ void BXGoogleAnalytics::send(BXGAEvent event)
 
 void BXGoogleAnalytics::fetchInBackground(const QUrl &address)
 {
-    // One manager for the process, owned by the application object so that it goes with it;
-    // Qt carries HTTP requests on its own network thread, and the reply deletes itself.
-    static QPointer<QNetworkAccessManager> network;
-    if (!network) network = new QNetworkAccessManager(QCoreApplication::instance());
+    // Qt carries HTTP requests on its own network thread; the reply deletes itself.
+    if (!m_network) m_network = std::make_unique<QNetworkAccessManager>();
     QNetworkRequest request(address);
     request.setTransferTimeout(kTransferTimeoutMs);
-    QNetworkReply *reply = network->get(request);
+    QNetworkReply *reply = m_network->get(request);
+    ++m_inFlight;
     // The answer and any error are of no interest.
-    QObject::connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
+    QObject::connect(reply, &QNetworkReply::finished, reply, [this, reply]() {
+        --m_inFlight;
+        reply->deleteLater();
+    });
 }
 
 } // namespace lurkel

@@ -6,6 +6,9 @@
 #include <QUrl>
 
 #include <functional>
+#include <memory>
+
+class QNetworkAccessManager;
 
 namespace lurkel {
 
@@ -36,17 +39,25 @@ public:
     using Fetch = std::function<void(const QUrl &)>;
     void setFetch(Fetch fetch) { m_fetch = std::move(fetch); }
 
+    // Requests sent by the default fetch that have not ended yet.
+    int requestsInFlight() const { return m_inFlight; }
+
     explicit BXGoogleAnalytics(UserDefaults &defaults);
+    ~BXGoogleAnalytics();
+    BXGoogleAnalytics(const BXGoogleAnalytics &) = delete;
+    BXGoogleAnalytics &operator=(const BXGoogleAnalytics &) = delete;
 
 private:
-    static void fetchInBackground(const QUrl &address);
+    void fetchInBackground(const QUrl &address);
 
     QString m_protocolVersion = QStringLiteral("1");
     QString m_trackingID = QString::fromLatin1(kTrackingId);
     QString m_clientID;
     QString m_applicationName;
     QString m_applicationVersion;
-    Fetch m_fetch = &BXGoogleAnalytics::fetchInBackground;
+    Fetch m_fetch;
+    std::unique_ptr<QNetworkAccessManager> m_network; // made on the first request
+    int m_inFlight = 0;
 };
 
 } // namespace lurkel

@@ -79,7 +79,7 @@ TEST(Analytics, EachHitIsOneGetOfCollectWithItsOwnCacheBuster)
 
     analytics.send(BXGAEvent::LurkelSorvel);
     analytics.send(BXGAEvent::LurkelSorvel);
-    ASSERT_TRUE(test::waitUntil([&] { return server.requests == 2; }));
+    ASSERT_TRUE(test::waitUntil([&] { return server.requests == 2 && analytics.requestsInFlight() == 0; }));
     // On the wire the parameters come in the hit's order with the hit's values; Qt writes the
     // marks "-._~" unencoded, which RFC 3986 makes the same value.
     QUrlQuery built(analytics.payloadFor(BXGAEvent::LurkelSorvel));

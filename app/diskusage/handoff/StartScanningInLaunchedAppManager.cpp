@@ -11,8 +11,11 @@ namespace lurkel {
 
 StartScanningInLaunchedAppManager &StartScanningInLaunchedAppManager::shared()
 {
-    static StartScanningInLaunchedAppManager manager(DistributedNotificationCenter::defaultCenter(), Clock::instance());
-    return manager;
+    // Never destroyed: at exit its observations would be taken off a bus connection that is
+    // already gone.
+    static auto *manager =
+        new StartScanningInLaunchedAppManager(DistributedNotificationCenter::defaultCenter(), Clock::instance());
+    return *manager;
 }
 
 StartScanningInLaunchedAppManager::StartScanningInLaunchedAppManager(DistributedNotificationCenter &center,

@@ -1,6 +1,7 @@
 // The disk-usage panel's tool button against stand-in tools on a private bus: a running tool
 // is brought to the front, an installed one is launched from its desktop entry and asked to
 // scan, a missing one is reported and its download page opened.
+#include "BXGoogleAnalytics.h"
 #include "SiblingToolHandOff.h"
 #include "StartScanningInLaunchedAppManager.h"
 
@@ -127,7 +128,8 @@ TEST_F(SiblingToolTest, AMissingToolIsReportedAndItsDownloadPageOpened)
     EXPECT_EQ(opener.openedAddresses(),
               QStringList{server.host() + QStringLiteral("/vantor-scope/download-trial?utm_source=Lurkel&utm_medium="
                                                          "from%20app&utm_campaign=site")});
-    ASSERT_TRUE(waitUntil([this] { return server.requests == 1; }));
+    ASSERT_TRUE(
+        waitUntil([this] { return server.requests == 1 && BXGoogleAnalytics::shared().requestsInFlight() == 0; }));
     const QByteArray hit = server.requestLines.value(0);
     EXPECT_TRUE(hit.startsWith("GET /collect?v=1&tid=UA-48291730-1&cid=")) << hit.toStdString();
     EXPECT_TRUE(hit.contains("&t=event&ec=Lurkel&ea=Vantor_Scope&z=")) << hit.toStdString();
