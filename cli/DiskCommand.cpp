@@ -1,4 +1,5 @@
 #include "DiskCommand.h"
+#include "ProgressLine.h"
 
 #include "ArgumentParser.h"
 #include "DiskScanTypes.h"
@@ -55,27 +56,6 @@ std::string isoDate(std::int64_t seconds)
 {
     return QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC).toString(Qt::ISODate).toStdString();
 }
-
-// One line on standard error that rewrites itself, only when a person watches it.
-class ProgressLine {
-public:
-    explicit ProgressLine(CommandIO &io) : m_io(io) {}
-    void show(const std::string &text)
-    {
-        if (!m_io.stderrIsTerminal) return;
-        m_io.err << "\r\033[K" << text << std::flush;
-        m_shown = true;
-    }
-    void clear()
-    {
-        if (m_shown) m_io.err << "\r\033[K" << std::flush;
-        m_shown = false;
-    }
-
-private:
-    CommandIO &m_io;
-    bool m_shown = false;
-};
 
 class Collector final : public SpotlightManagerDelegate {
 public:

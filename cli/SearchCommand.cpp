@@ -1,5 +1,6 @@
 #include "SearchCommand.h"
 #include "PosixFile.h"
+#include "ProgressLine.h"
 #include "SearchFolder.h"
 
 #include "ArgumentParser.h"
@@ -137,6 +138,12 @@ bool reportUnreadable(CommandIO &io, const std::vector<UnreadableFolder> &folder
     return count > 0;
 }
 
+// The progress of a search: "Found N / M" (matches / entries looked at).
+std::string foundText(std::int64_t found, std::int64_t examined)
+{
+    return "Found " + std::to_string(found) + " / " + std::to_string(examined);
+}
+
 // The exit status once the results are out.
 int finalStatus(CommandIO &io, const std::vector<UnreadableFolder> &folders, std::int64_t count)
 {
@@ -144,27 +151,6 @@ int finalStatus(CommandIO &io, const std::vector<UnreadableFolder> &folders, std
     if (Interrupt::requested()) return kExitInterrupted;
     return unreadable ? kExitFailure : kExitSuccess;
 }
-
-// "Found N / M" on standard error, only when a person watches it.
-class LiveCounter {
-public:
-    explicit LiveCounter(CommandIO &io) : m_io(io) {}
-    void show(std::int64_t found, std::int64_t examined)
-    {
-        if (!m_io.stderrIsTerminal) return;
-        m_io.err << "\rFound " << found << " / " << examined << std::flush;
-        m_shown = true;
-    }
-    void clear()
-    {
-        if (m_shown) m_io.err << "\r\033[K" << std::flush;
-        m_shown = false;
-    }
-
-private:
-    CommandIO &m_io;
-    bool m_shown = false;
-};
 
 class CommandListener final : public SearchResultsListener {
 public:
@@ -202,7 +188,7 @@ int runSearch(const Options &options, CommandIO &io)
         if (done()) loop.quit();
     };
 
-    LiveCounter counter(io);
+    ProgressLine counter(io);
     std::size_t printed = 0;
     const auto printNewPaths = [&]() {
         const auto list = manager.getFilteredSearchResultArray();
@@ -231,7 +217,8 @@ int runSearch(const Options &options, CommandIO &io)
     tick.setInterval(kCounterIntervalMs);
     QObject::connect(&tick, &QTimer::timeout, [&]() {
         printNewPaths();
-        counter.show(static_cast<std::int64_t>(manager.getFilteredSearchResultArray()->size()), manager.totalFiles());
+        counter.show(
+            foundText(static_cast<std::int64_t>(manager.getFilteredSearchResultArray()->size()), manager.totalFiles()));
     });
 
     InterruptGuard guard([&]() {
@@ -292,11 +279,11 @@ int runCount(const Options &options, CommandIO &io)
     QEventLoop loop;
     QObject context;
     bool finished = false;
-    LiveCounter counter(io);
+    ProgressLine counter(io);
     QTimer tick;
     tick.setInterval(kCounterIntervalMs);
     QObject::connect(&tick, &QTimer::timeout,
-                     [&]() { counter.show(receiver.count.load(), walker::scannedEntryCount()); });
+                     [&]() { counter.show(foundText(receiver.count.load(), walker::scannedEntryCount())); });
 
     walker::resumeScan();
     InterruptGuard guard([]() { walker::cancelScan(); });
