@@ -15,6 +15,7 @@ Q_LOGGING_CATEGORY(lcResults, "lurkel.results")
 Q_LOGGING_CATEGORY(lcMemory, "lurkel.memory")
 Q_LOGGING_CATEGORY(lcLogin, "lurkel.login")
 Q_LOGGING_CATEGORY(lcPromo, "lurkel.promo")
+Q_LOGGING_CATEGORY(lcDiskUsage, "lurkel.diskusage")
 
 namespace lurkel {
 

@@ -156,4 +156,14 @@ QString PromoSettings::getReadmeURLonBrendix()
     return current().readme;
 }
 
+bool PromoSettings::IS_NEED_SHOW_CALCULATION_LOG()
+{
+    static const bool on = []() {
+        UserDefaults &defaults = UserDefaults::standardUserDefaults();
+        const QString key = SettingsKeys::kIsNeedShowCalculationLog;
+        return defaults.isNumber(key) && defaults.doubleForKey(key) != 0.0;
+    }();
+    return on;
+}
+
 } // namespace lurkel

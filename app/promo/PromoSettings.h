@@ -42,6 +42,11 @@ public:
     // anchor per access problem (the access-error alert's settings targets).
     static QString getReadmeURLonBrendix();
 
+    // Whether the disk-usage scanners log what they count: the standard defaults key
+    // "ATEST:IS_NEED_SHOW_CALCULATION_LOG", read once per process; only a number counts (its
+    // truth value), anything else leaves the log off.
+    static bool IS_NEED_SHOW_CALCULATION_LOG();
+
     // A host override as "scheme://host[:port]": an http or https address with a host and
     // nothing else (no user, path, query or fragment; a lone "/" is allowed). nullopt when
     // the text is not such an address.

@@ -170,6 +170,18 @@ BytePath unprivilegedArea()
     return area;
 }
 
+std::uint64_t allocatedSizeByFind(const BytePath &dir)
+{
+    SpawnRequest request;
+    request.argv = {
+        "sh", "-c",
+        "find \"$1\" -xdev ! -type d -printf '%i %b\\n' | sort -u | awk '{s+=$2*512} END{printf \"%.0f\", s}'", "sh",
+        dir.bytes()};
+    const SpawnResult r = Spawn::run(request);
+    EXPECT_EQ(r.exitStatus, 0) << r.standardError;
+    return std::stoull(r.standardOutput.empty() ? std::string("0") : r.standardOutput);
+}
+
 BytePath lurkelctlProgram()
 {
     return TestEnvironment::buildDir() / "bin/lurkelctl";

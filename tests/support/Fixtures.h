@@ -2,6 +2,7 @@
 
 #include "BytePath.h"
 
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <set>
@@ -24,6 +25,10 @@ void removeTree(const BytePath &path);
 using Snapshot = std::map<std::string, std::string>;
 Snapshot snapshot(const BytePath &root);
 std::string describe(const BytePath &entry);
+
+// The allocated size of everything below dir that is not a folder, each inode once, on
+// dir's file system only, as find, sort and awk add it up.
+std::uint64_t allocatedSizeByFind(const BytePath &dir);
 
 // A scratch folder on another file system than the test folder's (tmpfs at /dev/shm), removed
 // with its content at the end; path() is empty when there is none.

@@ -105,6 +105,7 @@ struct Scan {
     char pattern[kMaxPatternBytes + 1] = {};
     std::size_t patternLength = 0;
     bool classify = false;
+    bool skipDotEntries = false;
     std::string root;                               // as given, no trailing separator: every node's path starts with it
     std::string physicalRoot;                       // root with links and ".." resolved (root itself when that failed)
     std::unordered_set<std::string> excludedMounts; // under root as given
@@ -363,6 +364,7 @@ private:
                     const auto listedType = static_cast<unsigned char>(record[kDirentTypeOffset]);
                     hasHiddenFile = listedType == DT_REG || listedType == DT_UNKNOWN;
                 }
+                if (m_scan.skipDotEntries && name[0] == '.') continue;
                 if (skip.isInExcludeListNameInPath(nameView, folder)) continue;
 
                 auto type = static_cast<unsigned char>(record[kDirentTypeOffset]);
@@ -544,7 +546,7 @@ ScanSummary runScan(const std::string &root, std::string_view text, WalkerReceiv
                     const ScanOptions &options)
 {
     ScanSummary summary;
-    if (text.empty() || text.size() > kMaxPatternBytes || root.empty()) {
+    if ((text.empty() && !options.everyEntry) || text.size() > kMaxPatternBytes || root.empty()) {
         summary.refused = true;
         return summary;
     }
@@ -566,6 +568,7 @@ ScanSummary runScan(const std::string &root, std::string_view text, WalkerReceiv
     auto rootNode = std::make_shared<Node>();
     rootNode->path = scan.root;
     scan.classify = options.classify;
+    scan.skipDotEntries = options.skipDotEntries;
     if (scan.classify && scan.running()) {
         // The only folders asked of the file system: the root and those above it.
         HiddenStateCache cache;

@@ -104,11 +104,17 @@ struct ScanOptions {
     // Tell a MatchSink the hidden and package facts of every match (FoundEntry): the root's are
     // asked of the file system once, every other folder's are passed down the walk.
     bool classify = false;
+    // Report every entry: the text may then be empty (an empty text matches every name). For
+    // queries that judge entries by more than their names.
+    bool everyEntry = false;
+    // Entries whose names begin with "." are neither reported nor entered.
+    bool skipDotEntries = false;
 };
 
 // Walks root and reports to receiver every entry whose ASCII-folded name contains text
 // (already lower-cased by the caller). Returns when every walker of this scan has ended.
-// A text longer than kMaxPatternBytes (or empty) is refused: nothing is walked.
+// A text longer than kMaxPatternBytes (or empty, unless options.everyEntry) is refused:
+// nothing is walked.
 // Paths are reported under root as given; the mount rules judge root by where it really is
 // (links and ".." resolved).
 ScanSummary runScan(const std::string &root, std::string_view text, WalkerReceiver &receiver,
