@@ -1,0 +1,37 @@
+#pragma once
+
+#include "BytePath.h"
+#include "DiskScanLocations.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <string>
+
+namespace lurkel {
+
+// How an installed application (as the applications scan names it: a Flatpak deployment,
+// an AppImage file, a folder in /opt, or the desktop entry of a Debian package) is removed.
+// The command is only shown to the user, never run; only an AppImage, a plain file of the
+// user's, may be moved to the Trash from here.
+struct ApplicationRemoval {
+    enum class Kind { Flatpak, AppImage, OptFolder, Package, Unknown };
+
+    BytePath path;
+    std::uint64_t size = 0;
+    Kind kind = Kind::Unknown;
+    QString name;    // what the user knows it by
+    QString command; // the command that removes it; empty when none is known
+    bool canMoveToTrash = false;
+
+    // Works out the kind, name and command; reads the package lists of dpkg (info/*.list)
+    // only for a desktop entry or an /opt folder. Blocking: call it off the main thread.
+    static ApplicationRemoval describe(const BytePath &path, std::uint64_t size, const DiskScanLocations &locations);
+    // The package whose file list holds the path (as `dpkg -S` finds it); empty when none.
+    static std::string packageOwning(const BytePath &path, const BytePath &dpkgAdminDir);
+    // A word of a command line as a POSIX shell reads it back ('…' quoted when needed).
+    static QString shellQuoted(const QString &word);
+    QString kindText() const;
+};
+
+} // namespace lurkel
