@@ -45,13 +45,13 @@ AdBasedOnSpotlightView::AdBasedOnSpotlightView(UrlOpener &urlOpener, QWidget *pa
         AdBasedOnSpotlightVCStrings::string("Tab_View_large_and_old_tab", "Large & Old"),
         AdBasedOnSpotlightVCStrings::string("Tab_View_applications_tab", "Apps"),
     };
-    const int tabWidth = (kWidth - 2 * 6) / 4;
+    const int tabWidth = (kWidth - 2) / 4;
     for (std::size_t i = 0; i < m_tabs.size(); ++i) {
         auto *tab = new LinkButton(tabTitles[i], this);
-        tab->setFont(pixelFont(11));
+        tab->setFont(pixelFont(10));
         tab->setAlignment(Qt::AlignCenter);
         tab->setTitleColor(NamedColor::SecondaryText);
-        tab->setGeometry(6 + static_cast<int>(i) * tabWidth, 28, tabWidth, 18);
+        tab->setGeometry(1 + static_cast<int>(i) * tabWidth, 28, tabWidth, 18);
         const int state = static_cast<int>(i) + 1;
         connect(tab, &QAbstractButton::clicked, this, [this, state] { Q_EMIT tabPressed(state); });
         m_tabs[i] = tab;
@@ -130,9 +130,8 @@ void AdBasedOnSpotlightView::prepareForAppearance()
                                    : AdBasedOnSpotlightVCStrings::getAppLabelWithAppName(name));
     // The tab of this view is the current one.
     for (std::size_t i = 0; i < m_tabs.size(); ++i) {
-        QFont font = m_tabs[i]->font();
-        font.setWeight(viewTypeForState(static_cast<int>(i) + 1) == getType() ? QFont::Bold : QFont::Normal);
-        m_tabs[i]->setFont(font);
+        const bool current = viewTypeForState(static_cast<int>(i) + 1) == getType();
+        m_tabs[i]->setTitleColor(current ? NamedColor::AccentText : NamedColor::SecondaryText);
     }
     fillLabels();
 }

@@ -28,7 +28,8 @@ InstalledApplicationsWindow::InstalledApplicationsWindow(QWidget *parent) : QWid
     m_list->setRootIsDecorated(false);
     m_list->setHeaderLabels(
         {QStringLiteral("Application"), QStringLiteral("Size"), QStringLiteral("Kind"), QStringLiteral("Removed by")});
-    m_list->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    for (int column = 0; column < 3; ++column)
+        m_list->header()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
     m_list->header()->setStretchLastSection(true);
     m_list->setTextElideMode(Qt::ElideMiddle);
     layout->addWidget(m_list);
