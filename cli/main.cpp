@@ -1,4 +1,5 @@
 #include "CommandLine.h"
+#include "DiskCommand.h"
 #include "FileCommands.h"
 #include "HiddenCommand.h"
 #include "Interrupt.h"
@@ -27,6 +28,7 @@ int main(int argc, char **argv)
     FileCommands::registerIn(commandLine);
     HiddenCommand::registerIn(commandLine);
     MemoryCommand::registerIn(commandLine);
+    DiskCommand::registerIn(commandLine);
     LoginCommand::registerIn(commandLine);
     VersionCommand::registerIn(commandLine);
 

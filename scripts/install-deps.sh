@@ -9,6 +9,8 @@ packages=(
   clang-format clang-tidy
   # Qt 6 (Core, Gui, Widgets, DBus, Network, Svg) and the offscreen/xcb platforms
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-qpa-plugins libgl-dev
+  # content hashes of the duplicates scan (XXH3)
+  libxxhash-dev
   # tests
   googletest libgtest-dev libgmock-dev
   dbus dbus-daemon dbus-bin util-linux desktop-file-utils

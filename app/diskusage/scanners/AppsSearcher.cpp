@@ -14,7 +14,9 @@
 
 namespace lurkel {
 
-AppsSearcher::AppsSearcher(DiskScanLocations locations) : m_locations(std::move(locations)) {}
+AppsSearcher::AppsSearcher(DiskScanLocations locations, DiskScanStop stop)
+    : m_locations(std::move(locations)), m_stop(stop ? std::move(stop) : std::make_shared<std::atomic<bool>>(false))
+{}
 
 void AppsSearcher::findAppsWithDelegate(std::weak_ptr<AppsSearcherDelegate> delegate)
 {
@@ -37,7 +39,7 @@ void AppsSearcher::startSearchAction()
 }
 
 QVariantList AppsSearcher::applicationsFor(const std::vector<MetadataItem> &desktopEntries,
-                                           const DiskScanLocations &locations)
+                                           const DiskScanLocations &locations, const std::atomic<bool> *stop)
 {
     const InstalledApplications installed(locations);
     const BundleExcludeList &system = BundleExcludeList::GetInstance();
@@ -75,8 +77,9 @@ QVariantList AppsSearcher::applicationsFor(const std::vector<MetadataItem> &desk
     pool.setMaxThreadCount(4);
     std::mutex mutex;
     for (const InstalledApplications::Install &install : toMeasure) {
-        pool.start([&results, &mutex, install]() {
-            const std::uint64_t size = InstalledApplications::measure(install);
+        pool.start([&results, &mutex, install, stop]() {
+            if (stop != nullptr && stop->load()) return;
+            const std::uint64_t size = InstalledApplications::measure(install, stop);
             QVariantMap entry;
             entry.insert(QLatin1StringView(DiskScanKeys::kPath), QByteArray::fromStdString(install.path));
             entry.insert(QLatin1StringView(DiskScanKeys::kSize), QVariant::fromValue(size));
@@ -92,9 +95,9 @@ void AppsSearcher::endSearching()
 {
     std::vector<MetadataItem> entries = m_pMetadataQuery ? m_pMetadataQuery->results() : std::vector<MetadataItem>{};
     QThreadPool::globalInstance()->start(
-        [entries = std::move(entries), locations = m_locations, delegate = m_pDelegate]() {
-            QVariantList apps = applicationsFor(entries, locations);
-            if (delegate.expired()) return;
+        [entries = std::move(entries), locations = m_locations, delegate = m_pDelegate, stop = m_stop]() {
+            QVariantList apps = applicationsFor(entries, locations, stop.get());
+            if (delegate.expired() || stop->load()) return;
             MainQueue::async([delegate, apps = std::move(apps)]() {
                 if (const auto alive = delegate.lock()) alive->onSpotlightAppsSearcherDoneWithApps(apps);
             });

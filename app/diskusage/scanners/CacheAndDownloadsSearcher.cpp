@@ -19,11 +19,14 @@ struct CacheAndDownloadsSearcher::State {
     std::mutex mutex;                   // the three slots below
     std::array<std::optional<std::uint64_t>, 3> sizes;
     std::int64_t unreadableFolders = 0;
+    DiskScanStop stop;
 };
 
-CacheAndDownloadsSearcher::CacheAndDownloadsSearcher(DiskScanLocations locations, Clock &clock)
+CacheAndDownloadsSearcher::CacheAndDownloadsSearcher(DiskScanLocations locations, Clock &clock, DiskScanStop stop)
     : m_locations(std::move(locations)), m_clock(clock), m_state(std::make_shared<State>())
-{}
+{
+    m_state->stop = stop ? std::move(stop) : std::make_shared<std::atomic<bool>>(false);
+}
 
 void CacheAndDownloadsSearcher::findCacheAndDownloadsWithDelegate(
     std::weak_ptr<CacheAndDownloadsSearcherDelegate> delegate)
@@ -32,7 +35,7 @@ void CacheAndDownloadsSearcher::findCacheAndDownloadsWithDelegate(
     m_state->folders = {m_locations.caches.bytes(), m_locations.downloads.bytes(), m_locations.trash.bytes()};
     for (int slot = 0; slot < 3; ++slot) {
         MainQueue::after(
-            200 * (slot + 1),
+            std::int64_t{200} * (slot + 1),
             [state = m_state, slot]() {
                 QThreadPool::globalInstance()->start([state, slot]() { measure(state, slot); });
             },
@@ -42,8 +45,10 @@ void CacheAndDownloadsSearcher::findCacheAndDownloadsWithDelegate(
 
 void CacheAndDownloadsSearcher::measure(const std::shared_ptr<State> &state, int slot)
 {
-    const SizeCalculation::Measurement m =
-        SizeCalculation::sharedInstance().measure(state->folders[static_cast<std::size_t>(slot)], true);
+    if (state->stop->load()) return;
+    const SizeCalculation::Measurement m = SizeCalculation::sharedInstance().measure(
+        state->folders[static_cast<std::size_t>(slot)], true, state->stop.get());
+    if (state->stop->load()) return;
     std::lock_guard lock(state->mutex);
     state->sizes[static_cast<std::size_t>(slot)] = m.bytes;
     // a folder that does not exist holds no junk; one that cannot be read is a gap

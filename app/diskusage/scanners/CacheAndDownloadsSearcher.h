@@ -3,6 +3,7 @@
 #include "CacheAndDownloadsSearcherDelegate.h"
 #include "Clock.h"
 #include "DiskScanLocations.h"
+#include "DiskScanTypes.h"
 
 #include <memory>
 
@@ -14,7 +15,8 @@ namespace lurkel {
 // replaced; the coordinator keeps the latest result.
 class CacheAndDownloadsSearcher {
 public:
-    explicit CacheAndDownloadsSearcher(DiskScanLocations locations, Clock &clock = Clock::instance());
+    explicit CacheAndDownloadsSearcher(DiskScanLocations locations, Clock &clock = Clock::instance(),
+                                       DiskScanStop stop = nullptr);
 
     void findCacheAndDownloadsWithDelegate(std::weak_ptr<CacheAndDownloadsSearcherDelegate> delegate);
 

@@ -121,13 +121,15 @@ std::optional<ContentHasher::Digest> ContentHasher::fullDigest(const std::string
     return digestOf(XXH3_128bits_digest(state.get()));
 }
 
-std::vector<DuplicateGroups::Group> ContentHasher::confirm(const std::vector<std::vector<MetadataItem>> &candidates)
+std::vector<DuplicateGroups::Group> ContentHasher::confirm(const std::vector<std::vector<MetadataItem>> &candidates,
+                                                           const std::atomic<bool> *stop)
 {
     std::vector<DuplicateGroups::Group> confirmed;
     std::mutex mutex;
     std::atomic<std::size_t> next{0};
     const auto work = [&]() {
         for (std::size_t i = next.fetch_add(1); i < candidates.size(); i = next.fetch_add(1)) {
+            if (stop != nullptr && stop->load(std::memory_order_relaxed)) return;
             const std::vector<MetadataItem> &group = candidates[i];
             const std::uint64_t size = group.front().size;
             std::vector<std::vector<MetadataItem>> same =

@@ -4,6 +4,7 @@
 #include "MetadataQuery.h"
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -23,7 +24,9 @@ public:
 
     // The groups of candidates (one size each) whose content is the same, two or more files
     // each; several threads share the work. A file that cannot be read is left out.
-    static std::vector<DuplicateGroups::Group> confirm(const std::vector<std::vector<MetadataItem>> &candidates);
+    // A set stop flag ends the work early.
+    static std::vector<DuplicateGroups::Group> confirm(const std::vector<std::vector<MetadataItem>> &candidates,
+                                                       const std::atomic<bool> *stop = nullptr);
 
     // The hash of the first and last kEdgeBytes (the whole file when it is no longer than
     // twice that); nullopt when the file cannot be read or no longer has the given size.

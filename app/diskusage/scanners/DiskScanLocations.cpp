@@ -1,28 +1,29 @@
 #include "DiskScanLocations.h"
 
+#include "MountTable.h"
 #include "PathsGenerator.h"
 #include "UserInfo.h"
 #include "XdgDirs.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
+#include <algorithm>
 
 namespace lurkel {
 namespace {
 
-// The folders directly below parent (no links), in listing order.
-void appendSubfolders(const BytePath &parent, BytePathList &into)
+// The mounted volumes directly below one of parents: removable and other data file systems,
+// never pseudo or network ones.
+BytePathList volumesBelow(const std::vector<std::string> &parents)
 {
-    DIR *dir = ::opendir(parent.c_str());
-    if (dir == nullptr) return;
-    while (const dirent *entry = ::readdir(dir)) {
-        const std::string_view name(entry->d_name);
-        if (name == "." || name == "..") continue;
-        const BytePath path = parent / name;
-        struct stat st {};
-        if (::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) into.push_back(path);
+    BytePathList volumes;
+    const MountTable table = MountTable::read();
+    for (const Mount &mount : table.mounts()) {
+        if (MountTable::isPseudoFileSystem(mount.fsType) || MountTable::isNetworkFileSystem(mount.fsType)) continue;
+        const BytePath point(mount.mountPoint);
+        const std::string parent = point.parent().bytes();
+        if (std::find(parents.begin(), parents.end(), parent) == parents.end()) continue;
+        if (std::find(volumes.begin(), volumes.end(), point) == volumes.end()) volumes.push_back(point);
     }
-    ::closedir(dir);
+    return volumes;
 }
 
 } // namespace
@@ -35,12 +36,12 @@ DiskScanLocations DiskScanLocations::current()
     l.caches = paths.buildCacheDirectory();
     l.downloads = paths.buildDownloadsDirectory();
     l.trash = paths.buildTrashDirectory();
-    const std::string user = UserInfo::loginNameFromSession();
-    if (!user.empty()) {
-        appendSubfolders(BytePath("/media") / user, l.volumes);
-        appendSubfolders(BytePath("/run/media") / user, l.volumes);
+    std::vector<std::string> parents{"/mnt"};
+    if (const std::string user = UserInfo::loginNameFromSession(); !user.empty()) {
+        parents.push_back((BytePath("/media") / user).bytes());
+        parents.push_back((BytePath("/run/media") / user).bytes());
     }
-    appendSubfolders("/mnt", l.volumes);
+    l.volumes = volumesBelow(parents);
 
     const BytePath userFlatpak = XdgDirs::dataHome() / "flatpak";
     l.flatpakInstallations = {userFlatpak, BytePath("/var/lib/flatpak")};

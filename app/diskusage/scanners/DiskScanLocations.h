@@ -11,7 +11,8 @@ struct DiskScanLocations {
     BytePath caches;    // $XDG_CACHE_HOME
     BytePath downloads; // the XDG download folder
     BytePath trash;     // $XDG_DATA_HOME/Trash (files/ and info/)
-    // Mounted user volumes: the folders below /media/$USER, /run/media/$USER and /mnt.
+    // Mounted user volumes: file systems mounted directly below /media/$USER, /run/media/$USER
+    // or /mnt (neither pseudo nor network file systems).
     BytePathList volumes;
     // Folders of desktop entries: $XDG_DATA_HOME/applications, /usr/local/share/applications,
     // /usr/share/applications and the export folders of the Flatpak installations.

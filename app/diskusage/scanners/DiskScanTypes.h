@@ -2,7 +2,9 @@
 
 #include <QVariantMap>
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
 
 namespace lurkel {
 
@@ -31,6 +33,10 @@ inline constexpr const char kPaths[] = "Paths";
 // The measurement left folders unread (a number of folders); absent when complete.
 inline constexpr const char kUnreadableFolders[] = "UnreadableFolders";
 } // namespace DiskScanKeys
+
+// Set once the scans of a coordinator are abandoned (the user stopped them): work already
+// handed to a pool thread ends early and reports nothing.
+using DiskScanStop = std::shared_ptr<std::atomic<bool>>;
 
 // A number of a result dictionary as bytes or a count (0 when absent).
 inline std::uint64_t diskScanNumber(const QVariantMap &dict, const char *key)

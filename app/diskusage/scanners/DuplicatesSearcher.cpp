@@ -15,8 +15,9 @@ struct DuplicatesSearcher::State {
     DuplicatesSearcher *searcher = nullptr; // main thread only
 };
 
-DuplicatesSearcher::DuplicatesSearcher(DiskScanLocations locations)
-    : m_locations(std::move(locations)), m_state(std::make_shared<State>())
+DuplicatesSearcher::DuplicatesSearcher(DiskScanLocations locations, DiskScanStop stop)
+    : m_locations(std::move(locations)), m_stop(stop ? std::move(stop) : std::make_shared<std::atomic<bool>>(false)),
+      m_state(std::make_shared<State>())
 {
     m_state->searcher = this;
 }
@@ -61,18 +62,20 @@ void DuplicatesSearcher::endSearching()
     }
 }
 
-std::vector<DuplicateGroups::Group> DuplicatesSearcher::findDuplicatesInFiles(const std::vector<MetadataItem> &files)
+std::vector<DuplicateGroups::Group> DuplicatesSearcher::findDuplicatesInFiles(const std::vector<MetadataItem> &files,
+                                                                              const std::atomic<bool> *stop)
 {
     DuplicateGroups groups;
     for (const MetadataItem &item : files)
         groups.addObject(item);
-    return ContentHasher::confirm(groups.candidateGroups());
+    return ContentHasher::confirm(groups.candidateGroups(), stop);
 }
 
 void DuplicatesSearcher::evaluate(std::vector<MetadataItem> files)
 {
-    QThreadPool::globalInstance()->start([files = std::move(files), state = m_state]() {
-        std::vector<DuplicateGroups::Group> groups = findDuplicatesInFiles(files);
+    QThreadPool::globalInstance()->start([files = std::move(files), state = m_state, stop = m_stop]() {
+        std::vector<DuplicateGroups::Group> groups = findDuplicatesInFiles(files, stop.get());
+        if (stop->load()) return;
         MainQueue::async([state, groups = std::move(groups)]() mutable {
             if (state->searcher != nullptr) state->searcher->evaluated(std::move(groups));
         });

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DiskScanLocations.h"
+#include "DiskScanTypes.h"
 #include "DuplicateGroups.h"
 #include "DuplicatesSearcherDelegate.h"
 #include "MetadataQuery.h"
@@ -21,7 +22,7 @@ public:
     static constexpr std::uint64_t kSecondPassLimit = 50000;
     static constexpr std::uint64_t kEnoughDuplicates = 104857600;
 
-    explicit DuplicatesSearcher(DiskScanLocations locations);
+    explicit DuplicatesSearcher(DiskScanLocations locations, DiskScanStop stop = nullptr);
     ~DuplicatesSearcher();
     DuplicatesSearcher(const DuplicatesSearcher &) = delete;
     DuplicatesSearcher &operator=(const DuplicatesSearcher &) = delete;
@@ -32,7 +33,8 @@ public:
     int passesStarted() const { return m_passes; }
 
     // The confirmed groups among files (any thread).
-    static std::vector<DuplicateGroups::Group> findDuplicatesInFiles(const std::vector<MetadataItem> &files);
+    static std::vector<DuplicateGroups::Group> findDuplicatesInFiles(const std::vector<MetadataItem> &files,
+                                                                     const std::atomic<bool> *stop = nullptr);
 
 private:
     struct State;
@@ -43,6 +45,7 @@ private:
     void evaluated(std::vector<DuplicateGroups::Group> groups);
 
     DiskScanLocations m_locations;
+    DiskScanStop m_stop;
     std::weak_ptr<DuplicatesSearcherDelegate> m_pDelegate;
     std::unique_ptr<MetadataQuery> m_pMetadataQuery;
     std::optional<std::vector<MetadataItem>> m_arrOneMB;

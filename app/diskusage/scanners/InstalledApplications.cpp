@@ -106,7 +106,7 @@ InstalledApplications::installFor(const std::string &desktopEntryPath) const
 {
     const DesktopEntry entry = DesktopEntry::parse(readText(desktopEntryPath));
     if (entry.value("Type").value_or("Application") != "Application") return std::nullopt;
-    if (entry.boolValue("Hidden", false)) return std::nullopt;
+    if (entry.boolValue("Hidden", false) || entry.boolValue("NoDisplay", false)) return std::nullopt;
 
     // a Flatpak export: its deployment folder
     for (const BytePath &installation : m_locations.flatpakInstallations) {
@@ -182,9 +182,9 @@ std::vector<std::string> InstalledApplications::applicationsPathsArrayFromFolder
     return found;
 }
 
-std::uint64_t InstalledApplications::measure(const Install &install)
+std::uint64_t InstalledApplications::measure(const Install &install, const std::atomic<bool> *stop)
 {
-    if (install.isFolder) return SizeCalculation::sharedInstance().fastSizeOfFolderAtPath(install.path);
+    if (install.isFolder) return SizeCalculation::sharedInstance().measure(install.path, false, stop).bytes;
     if (install.packageList.empty()) return allocatedSize(install.path);
     // a package: its regular files, each once
     std::uint64_t total = 0;

@@ -2,6 +2,7 @@
 
 #include "DiskScanLocations.h"
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -27,7 +28,7 @@ public:
     explicit InstalledApplications(DiskScanLocations locations);
 
     // The install behind a desktop entry; nullopt for an entry that is no application, is
-    // hidden, or whose install cannot be told (a system package, a script).
+    // hidden or kept out of menus, or whose install cannot be told (a system package, a script).
     std::optional<Install> installFor(const std::string &desktopEntryPath) const;
 
     // AppImages in a folder and its subfolders (at most 20 levels; names beginning with "."
@@ -35,7 +36,7 @@ public:
     static std::vector<std::string> applicationsPathsArrayFromFolder(const std::string &folder, int depth);
 
     // What an install takes: a folder's tree, a file's allocation, or the files of a package.
-    static std::uint64_t measure(const Install &install);
+    static std::uint64_t measure(const Install &install, const std::atomic<bool> *stop = nullptr);
 
 private:
     void readPackages();

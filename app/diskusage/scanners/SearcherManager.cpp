@@ -34,6 +34,17 @@ SearcherManager::~SearcherManager()
     m_restart.cancel();
 }
 
+void SearcherManager::stopAllScans()
+{
+    m_stop->store(true);
+    m_stop = std::make_shared<std::atomic<bool>>(false);
+    m_restart.cancel();
+    m_appSearcher.reset();
+    m_largeOldSearcher.reset();
+    m_cacheAndDownloadsSearcher.reset();
+    m_duplicatesSearcher.reset();
+}
+
 void SearcherManager::startSearchWithDelegate(std::weak_ptr<SpotlightManagerDelegate> delegate, bool forced)
 {
     m_pDelegate = std::move(delegate);
@@ -49,10 +60,10 @@ void SearcherManager::startSearchForced(bool forced)
     const QDateTime now = m_clock.currentDateTime();
     for (int type = kScanTypeJunk; type <= kScanTypeDuplicates; ++type) {
         const auto index = static_cast<std::size_t>(type);
-        if (!m_lastScanDates[index]) {
-            startSearchForType(type);
-        } else if (static_cast<double>(m_lastScanDates[index]->msecsTo(now)) / 1000.0 >
-                   static_cast<double>(m_nRescanTime)) {
+        const bool stale =
+            !m_lastScanDates[index] ||
+            static_cast<double>(m_lastScanDates[index]->msecsTo(now)) / 1000.0 > static_cast<double>(m_nRescanTime);
+        if (stale) {
             startSearchForType(type);
         } else if (m_dicts[index]) {
             notifyDelegatAboutInfo(*m_dicts[index], type);
@@ -80,7 +91,7 @@ void SearcherManager::startSearchForType(int type)
     const std::shared_ptr<SearcherManager> self = shared_from_this();
     switch (type) {
     case kScanTypeJunk: {
-        m_cacheAndDownloadsSearcher = std::make_unique<CacheAndDownloadsSearcher>(m_locations(), m_clock);
+        m_cacheAndDownloadsSearcher = std::make_unique<CacheAndDownloadsSearcher>(m_locations(), m_clock, m_stop);
         m_lastScanDates[index] = m_clock.currentDateTime();
         const std::weak_ptr<SearcherManager> weak = self;
         MainQueue::async([weak]() {
@@ -92,7 +103,7 @@ void SearcherManager::startSearchForType(int type)
         return;
     }
     case kScanTypeApplications:
-        m_appSearcher = std::make_unique<AppsSearcher>(m_locations());
+        m_appSearcher = std::make_unique<AppsSearcher>(m_locations(), m_stop);
         m_appSearcher->findAppsWithDelegate(std::weak_ptr<AppsSearcherDelegate>(self));
         break;
     case kScanTypeLargeAndOld:
@@ -100,7 +111,7 @@ void SearcherManager::startSearchForType(int type)
         m_largeOldSearcher->findLargeOldWithDelegate(std::weak_ptr<LargeAndOldSearcherDelegate>(self));
         break;
     default:
-        m_duplicatesSearcher = std::make_unique<DuplicatesSearcher>(m_locations());
+        m_duplicatesSearcher = std::make_unique<DuplicatesSearcher>(m_locations(), m_stop);
         m_duplicatesSearcher->findDuplicatesWithDelegate(std::weak_ptr<DuplicatesSearcherDelegate>(self));
         break;
     }

@@ -4,6 +4,7 @@
 #include "CacheAndDownloadsSearcherDelegate.h"
 #include "Clock.h"
 #include "DiskScanLocations.h"
+#include "DiskScanTypes.h"
 #include "DuplicatesSearcherDelegate.h"
 #include "LargeAndOldSearcherDelegate.h"
 #include "MainQueue.h"
@@ -46,6 +47,8 @@ public:
     ~SearcherManager() override;
 
     void startSearchWithDelegate(std::weak_ptr<SpotlightManagerDelegate> delegate, bool forced);
+    // Who hears the results, without starting anything (before startSearchForType).
+    void setDelegate(std::weak_ptr<SpotlightManagerDelegate> delegate) { m_pDelegate = std::move(delegate); }
     void startSearchForced(bool forced);
     void startSearchForType(int type);
     void restartGentlyAfterDay();
@@ -53,6 +56,10 @@ public:
     // Caches, downloads, Trash, duplicates, large and old and applications added up; 0 until
     // all four results are in.
     std::uint64_t getTotalCalculatedSize() const;
+
+    // Abandons every running scan: queries stop walking, work on pool threads ends early, and
+    // nothing of them is reported. Stored results stay.
+    void stopAllScans();
 
     float rescanTime() const { return m_nRescanTime; }
     // The stored result of a type, if any.
@@ -80,6 +87,7 @@ private:
     Clock &m_clock;
     LocationsProvider m_locations;
     DelayedCall m_restart;
+    DiskScanStop m_stop = std::make_shared<std::atomic<bool>>(false);
 };
 
 } // namespace lurkel

@@ -13,9 +13,11 @@ const SizeCalculation &SizeCalculation::sharedInstance()
     return instance;
 }
 
-SizeCalculation::Measurement SizeCalculation::measure(const std::string &path, bool ignoreRootDSStore) const
+SizeCalculation::Measurement SizeCalculation::measure(const std::string &path, bool ignoreRootDSStore,
+                                                      const std::atomic<bool> *stop) const
 {
     SizeCalculationTask task(path);
+    task.setStopFlag(stop);
     Measurement result;
     result.bytes = task.calculate();
     result.unreadableFolders = task.unreadableFolders();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -27,8 +28,9 @@ public:
     std::uint64_t fastSizeOfFolderAtPath(const std::string &path) const;
     std::uint64_t sizeIgnoreRootDSStoreForFolderAtPath(const std::string &path) const;
 
-    // The same measurement with its completeness.
-    Measurement measure(const std::string &path, bool ignoreRootDSStore = false) const;
+    // The same measurement with its completeness; a set stop flag ends it early.
+    Measurement measure(const std::string &path, bool ignoreRootDSStore = false,
+                        const std::atomic<bool> *stop = nullptr) const;
 };
 
 } // namespace lurkel

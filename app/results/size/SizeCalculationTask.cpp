@@ -98,7 +98,8 @@ void SizeCalculationTask::cancel()
 
 bool SizeCalculationTask::isCancelled() const
 {
-    return m_shared->cancelled.load(std::memory_order_relaxed);
+    return m_shared->cancelled.load(std::memory_order_relaxed) ||
+           (m_stop != nullptr && m_stop->load(std::memory_order_relaxed));
 }
 
 std::uint64_t SizeCalculationTask::calculate()

@@ -2,6 +2,7 @@
 
 #include "StackCollection.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -42,6 +43,9 @@ public:
     // Stops the walk within one entry; what was counted stays counted (from any thread).
     void cancel();
     bool isCancelled() const;
+    // A flag of the caller's that stops the walk as cancel() does once it is set (it must
+    // outlive the task).
+    void setStopFlag(const std::atomic<bool> *stop) { m_stop = stop; }
 
     // Called with each folder's path just before it is opened. For tests.
     void setBeforeOpenHook(std::function<void(const std::string &folder)> hook) { m_beforeOpen = std::move(hook); }
@@ -65,6 +69,7 @@ private:
     std::unique_ptr<char[]> m_attrBuffer;
     std::shared_ptr<Shared> m_shared;
     std::function<void(const std::string &)> m_beforeOpen;
+    const std::atomic<bool> *m_stop = nullptr;
     bool m_calculated = false;
 };
 
