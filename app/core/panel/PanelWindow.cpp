@@ -357,13 +357,17 @@ bool PanelWindow::restoreDetachedPlace()
 
 void PanelWindow::presentWindow()
 {
-    if (!isVisible()) {
+    const bool opening = !isVisible();
+    if (opening) {
         m_chrome->prepareToShow();
         // The switch shows what the file manager says now, read at the next tick.
         m_hidden.setNeedsLoadVisibilityState();
     }
     show();
     makeKeyAndOrderFront();
+    // An expanded panel that opens again shows its disk-usage section again.
+    if (opening && m_adBasedOnSpotlightVC != nullptr && m_adBasedOnSpotlightVC->isVisibleTo(this))
+        m_adBasedOnSpotlightVC->sectionDidAppear();
 }
 
 void PanelWindow::makeKeyAndOrderFront()

@@ -261,12 +261,17 @@ TEST_F(PanelWindowTest, TheDiskUsageSectionIsMadeAtTheFirstExpansionBelowTheMemo
     EXPECT_EQ(made, 1);
     EXPECT_EQ(section->appeared, 2);
 
+    // Closed and opened again, the panel shows the section again.
+    panel->close();
+    clickTray();
+    EXPECT_EQ(section->appeared, 3);
+
     panel->setShouldDiskUsageBeShown(false);
     EXPECT_FALSE(section->isVisible());
     EXPECT_EQ(panel->height(), 155 + 134);
     panel->setShouldDiskUsageBeShown(true);
     EXPECT_TRUE(section->isVisible());
-    EXPECT_EQ(section->appeared, 3);
+    EXPECT_EQ(section->appeared, 4);
 }
 
 TEST_F(PanelWindowTest, TheSwitchFollowsTheHiddenManagerAndWaitsForItsSwitch)
