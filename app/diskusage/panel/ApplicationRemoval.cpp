@@ -25,27 +25,29 @@ bool isUnder(const BytePath &folder, const BytePath &path)
 
 } // namespace
 
-std::string ApplicationRemoval::packageOwning(const BytePath &path, const BytePath &dpkgAdminDir)
+ApplicationRemoval::PackageOwners ApplicationRemoval::packagesOwning(const std::set<std::string> &paths,
+                                                                     const BytePath &dpkgAdminDir)
 {
+    PackageOwners owners;
     const BytePath infoFolder = dpkgAdminDir / "info";
     std::unique_ptr<DIR, int (*)(DIR *)> folder(::opendir(infoFolder.c_str()), &::closedir);
-    if (!folder) return {};
+    if (!folder || paths.empty()) return owners;
     const std::string suffix = ".list";
     while (const dirent *entry = ::readdir(folder.get())) {
         const std::string name = entry->d_name;
         if (name.size() <= suffix.size() || name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
             continue;
+        // "name:arch.list" names the package "name".
+        std::string package = name.substr(0, name.size() - suffix.size());
+        if (const std::size_t colon = package.find(':'); colon != std::string::npos) package.resize(colon);
         std::ifstream list((infoFolder / name).bytes());
         std::string line;
         while (std::getline(list, line)) {
-            if (line != path.bytes()) continue;
-            // "name:arch.list" names the package "name".
-            std::string package = name.substr(0, name.size() - suffix.size());
-            if (const std::size_t colon = package.find(':'); colon != std::string::npos) package.resize(colon);
-            return package;
+            if (paths.count(line) != 0) owners.emplace(line, package);
         }
+        if (owners.size() == paths.size()) break;
     }
-    return {};
+    return owners;
 }
 
 QString ApplicationRemoval::shellQuoted(const QString &word)
@@ -58,7 +60,7 @@ QString ApplicationRemoval::shellQuoted(const QString &word)
 }
 
 ApplicationRemoval ApplicationRemoval::describe(const BytePath &path, std::uint64_t size,
-                                                const DiskScanLocations &locations)
+                                                const DiskScanLocations &locations, const PackageOwners *owners)
 {
     ApplicationRemoval removal;
     removal.path = path;
@@ -90,10 +92,12 @@ ApplicationRemoval ApplicationRemoval::describe(const BytePath &path, std::uint6
     } else if (isUnder(locations.optFolder, path)) {
         removal.kind = Kind::OptFolder;
     }
-    const std::string package = packageOwning(path, locations.dpkgAdminDir);
-    if (!package.empty()) {
+    const PackageOwners own =
+        owners != nullptr ? PackageOwners{} : packagesOwning({path.bytes()}, locations.dpkgAdminDir);
+    const PackageOwners &lookup = owners != nullptr ? *owners : own;
+    if (const auto found = lookup.find(path.bytes()); found != lookup.end()) {
         removal.kind = Kind::Package;
-        removal.command = QStringLiteral("sudo apt remove ") + shellQuoted(display(package));
+        removal.command = QStringLiteral("sudo apt remove ") + shellQuoted(display(found->second));
     }
     return removal;
 }

@@ -6,6 +6,8 @@
 #include <QString>
 
 #include <cstdint>
+#include <map>
+#include <set>
 #include <string>
 
 namespace lurkel {
@@ -24,11 +26,17 @@ struct ApplicationRemoval {
     QString command; // the command that removes it; empty when none is known
     bool canMoveToTrash = false;
 
-    // Works out the kind, name and command; reads the package lists of dpkg (info/*.list)
-    // only for a desktop entry or an /opt folder. Blocking: call it off the main thread.
-    static ApplicationRemoval describe(const BytePath &path, std::uint64_t size, const DiskScanLocations &locations);
-    // The package whose file list holds the path (as `dpkg -S` finds it); empty when none.
-    static std::string packageOwning(const BytePath &path, const BytePath &dpkgAdminDir);
+    // Which package owns a path (empty: none).
+    using PackageOwners = std::map<std::string, std::string>;
+
+    // Works out the kind, name and command; the owners of desktop entries and /opt folders
+    // come from owners (packagesOwning), else from dpkg's lists read for this path alone.
+    // Blocking: call it off the main thread.
+    static ApplicationRemoval describe(const BytePath &path, std::uint64_t size, const DiskScanLocations &locations,
+                                       const PackageOwners *owners = nullptr);
+    // The packages whose file lists (dpkg's info/*.list) hold the paths, as `dpkg -S` finds
+    // them, in one reading of the lists; paths no package owns are left out.
+    static PackageOwners packagesOwning(const std::set<std::string> &paths, const BytePath &dpkgAdminDir);
     // A word of a command line as a POSIX shell reads it back ('…' quoted when needed).
     static QString shellQuoted(const QString &word);
     QString kindText() const;

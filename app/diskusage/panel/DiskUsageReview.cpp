@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <dirent.h>
+#include <set>
 
 namespace lurkel {
 
