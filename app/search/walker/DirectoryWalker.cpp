@@ -376,12 +376,17 @@ private:
                 }
                 const bool isDirectory = type == DT_DIR;
 
-                // The cheapest test first: a name shorter than the text cannot hold it.
+                // The cheapest test first: a name shorter than the text cannot hold it; an
+                // empty text (every entry) needs no folding.
                 if (nameLength >= m_scan.patternLength) {
-                    const std::size_t n = nameLength < 255 ? nameLength : 255;
-                    for (std::size_t i = 0; i < n; ++i)
-                        folded[i] = kFold.map[static_cast<unsigned char>(name[i])];
-                    if (::memmem(folded, n, m_scan.pattern, m_scan.patternLength) != nullptr) {
+                    bool matched = m_scan.patternLength == 0;
+                    if (!matched) {
+                        const std::size_t n = nameLength < 255 ? nameLength : 255;
+                        for (std::size_t i = 0; i < n; ++i)
+                            folded[i] = kFold.map[static_cast<unsigned char>(name[i])];
+                        matched = ::memmem(folded, n, m_scan.pattern, m_scan.patternLength) != nullptr;
+                    }
+                    if (matched) {
                         if (!m_scan.running()) break;
                         const std::int32_t examined = m_scan.control->examined() + m_examined;
                         if (m_sink) {
