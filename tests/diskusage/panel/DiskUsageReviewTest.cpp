@@ -59,7 +59,7 @@ TEST(DiskUsageReview, TrashingACopyFromTheDuplicatesReviewLowersTheFigureAtTheNe
     services.searchManager = &h.manager;
     AdBasedOnSpotlightVC vc(services);
     const auto scanned = [&] {
-        return waitUntil([&] {
+        return pollUntil([&] {
             h.clock.advance(200); // the junk measurements start on the clock
             return !vc.isScanning();
         });
