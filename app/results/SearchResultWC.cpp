@@ -98,6 +98,11 @@ QString SearchResultWC::PanelWindowDidBecomeActiveNotification()
     return QString::fromLatin1(MessageNames::kPanelWindowDidBecomeActive);
 }
 
+QString SearchResultWC::ReviewItemsMovedToTrashNotification()
+{
+    return QStringLiteral("ReviewItemsMovedToTrashNotification");
+}
+
 SearchResultWC::SearchResultWC(const SearchResultServices &services, QWidget *parent)
     : QWidget(parent, Qt::Window),
       m_manager(services.searchManager != nullptr ? services.searchManager : &SearchManager::sharedManager()),
@@ -114,6 +119,7 @@ SearchResultWC::SearchResultWC(const SearchResultServices &services, QWidget *pa
     m_trashFolder = PathsGenerator().buildTrashDirectory();
     m_model = new SearchResultsTableModel(this);
     m_model->setTrashFolder(m_trashFolder);
+    m_model->setGroupLabels([manager = m_manager](std::uint64_t id) { return manager->reviewGroupLabel(id); });
 
     ResultFileOperations::Services operations;
     operations.communicator = services.finderCommunicator;
@@ -537,6 +543,13 @@ void SearchResultWC::refreshTitle()
         setWindowTitle(QStringLiteral("%1 - Searching files").arg(displayName()));
         return;
     }
+    if (!m_manager->reviewTitle().isEmpty()) {
+        const std::size_t count = m_searchResultArray->size();
+        setWindowTitle(QStringLiteral("%1 - %2, %3")
+                           .arg(displayName(), m_manager->reviewTitle(),
+                                count == 1 ? QStringLiteral("1 item") : QStringLiteral("%1 items").arg(count)));
+        return;
+    }
     setWindowTitle(QStringLiteral("%1 - Search results for \"%2\", found %3")
                        .arg(displayName(), m_manager->searchTemplate(), QString::number(m_searchResultArray->size())));
 }
@@ -569,6 +582,8 @@ void SearchResultWC::prepareForNewSearchResults()
     m_model->setList(m_filteredSearchResultArray);
     m_searchBar->setText(m_manager->searchTemplate());
     checkCustomFolderAndUpdateButtons();
+    // A review shows every item it was given, whatever the category filter said before.
+    if (!m_manager->reviewTitle().isEmpty()) performAutomaticSearchResultsFilteringWithFilterMask(kSearchCategoryAll);
 }
 
 void SearchResultWC::searchStarted()
@@ -1190,6 +1205,11 @@ void SearchResultWC::updateActionButtons()
 {
     if (m_isSearchOn) return;
     setActionButtonsEnabled(!m_filteredSearchResultArray->empty() && !m_selectedItemsIndexSet.empty());
+    const SearchItemList items = itemsActedOn();
+    const bool anyOutsideTrash =
+        std::any_of(items.begin(), items.end(), [this](const SearchItemPtr &item) { return !isInTrash(*item); });
+    m_deleteActionButton->setEnabled(m_deleteActionButton->isEnabled() && anyOutsideTrash);
+    m_removeMenuItem->setEnabled(anyOutsideTrash);
 }
 
 SearchItemList SearchResultWC::itemsAtRows(const std::vector<std::size_t> &rows) const
@@ -1292,7 +1312,20 @@ void SearchResultWC::moveToFolderMenuItemPressed()
 
 void SearchResultWC::removeMenuItemPressed()
 {
-    if (!actionsBlocked()) m_operations->deleteActionButtonPressed(itemsActedOn());
+    if (actionsBlocked()) return;
+    // What is in the Trash already is shown, not offered again.
+    SearchItemList items = itemsActedOn();
+    std::erase_if(items, [this](const SearchItemPtr &item) { return isInTrash(*item); });
+    if (items.empty()) {
+        showStatusNotice(QStringLiteral("Already in the Trash."));
+        return;
+    }
+    m_operations->deleteActionButtonPressed(items);
+}
+
+bool SearchResultWC::isInTrash(const SearchItem &item) const
+{
+    return !m_trashFolder.empty() && VolumeName::isParentPathForPath(m_trashFolder, item.fullFileNameWithPath());
 }
 
 void SearchResultWC::copyActionButtonPressed()
@@ -1325,6 +1358,8 @@ void SearchResultWC::updateSearchResultsAfterAction(int action, const SearchItem
         if (acted.count((*m_filteredSearchResultArray)[i].get()) != 0) indexes.push_back(i);
     }
     const SearchItemList removed = m_manager->removeItemsWithIndexSet(indexes);
+    if (action == ResultActionTrash && !m_manager->reviewTag().isEmpty())
+        m_center->post(ReviewItemsMovedToTrashNotification(), m_manager->reviewTag());
     QScrollBar *scroll = m_searchResultTableView->verticalScrollBar();
     const int position = scroll->value();
     if (!m_model->removeItems(removed)) scroll->setValue(position);

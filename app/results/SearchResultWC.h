@@ -73,6 +73,9 @@ class SearchResultWC : public QWidget, public SearchResultsListener {
 public:
     // Posted by the main panel whenever it becomes the active window.
     static QString PanelWindowDidBecomeActiveNotification();
+    // Posted on the window's centre when items of a review were moved to the Trash; the
+    // object is the review's tag (SearchManager::showReviewItems).
+    static QString ReviewItemsMovedToTrashNotification();
 
     enum class LocationButton { WholeDisk, Home, Custom, ChooseCustom };
 
@@ -232,6 +235,8 @@ private:
     std::vector<std::uint64_t> selectedItemIDs() const;
     void selectItemsWithIDs(const std::vector<std::uint64_t> &ids, std::optional<std::uint64_t> currentID);
     bool actionsBlocked() const;
+    // In the Trash folder (or one below it).
+    bool isInTrash(const SearchItem &item) const;
 
     SearchManager *m_manager;
     HiddenFilesState *m_hiddenFiles;

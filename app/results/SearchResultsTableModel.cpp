@@ -222,8 +222,10 @@ QString SearchResultsTableModel::folderText(const SearchItem &item)
 
 QString SearchResultsTableModel::sizeText(const SearchItem &item)
 {
-    if (item.fileType() == QLatin1String(FileAttributes::kTypeFolder)) return QStringLiteral("--");
-    if (item.fileSize() < 0) return QStringLiteral("Unknown");
+    // A folder has no size of its own, unless one was summed for it (a review's).
+    if (item.fileSize() < 0)
+        return item.fileType() == QLatin1String(FileAttributes::kTypeFolder) ? QStringLiteral("--")
+                                                                             : QStringLiteral("Unknown");
     return VolumeName::convertToStringFromFileSize(static_cast<std::uint64_t>(item.fileSize()));
 }
 
@@ -281,6 +283,10 @@ QVariant SearchResultsTableModel::data(const QModelIndex &index, int role) const
         case NameColumn:
             return nameText(*item);
         case EnclosingFolderColumn:
+            if (m_groupLabels) {
+                const QString label = m_groupLabels(item->itemID());
+                if (!label.isEmpty()) return label + QStringLiteral(" \u00b7 ") + folderText(*item);
+            }
             return folderText(*item);
         case SizeColumn:
             return sizeText(*item);

@@ -8,6 +8,7 @@
 #include <QIcon>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <unordered_set>
@@ -76,6 +77,11 @@ public:
     // Rows whose item has one of the IDs, ascending.
     std::vector<int> rowsOfItemIDs(const std::unordered_set<std::uint64_t> &ids) const;
 
+    // Labels of rows that belong together (a review's duplicate sets), by item ID: the
+    // folder column shows the label before the folder. Empty: none.
+    using GroupLabels = std::function<QString(std::uint64_t itemID)>;
+    void setGroupLabels(GroupLabels labels) { m_groupLabels = std::move(labels); }
+
     // The Trash folder: rows of items in it are dimmed.
     void setTrashFolder(BytePath folder) { m_trashFolder = std::move(folder); }
     const BytePath &trashFolder() const { return m_trashFolder; }
@@ -105,6 +111,7 @@ private:
     // The rows shown: always the first m_rows.size() items of *m_list.
     SearchItemList m_rows;
     BytePath m_trashFolder;
+    GroupLabels m_groupLabels;
     mutable QHash<QString, QIcon> m_iconCache;
 };
 

@@ -1,6 +1,7 @@
 #include "MetadataQuery.h"
 
 #include "DirectoryWalker.h"
+#include "IdlePriority.h"
 #include "MainQueue.h"
 #include "MountTable.h"
 
@@ -144,6 +145,8 @@ bool MetadataQuery::startQuery(std::function<void()> didFinishGathering)
     // on its own, which a folder that never answers may keep from happening.
     std::thread([this, state, scopes = m_scopes, predicate = m_predicate, skip = m_skipHidden, mounts = m_mounts,
                  done = std::move(didFinishGathering)]() mutable {
+        // A thread of this walk alone, at idle priority: the query runs in the background.
+        IdlePriority::lowerCurrentThread();
         std::int64_t unreadable = 0;
         std::vector<MetadataItem> found = walkScopes(scopes, predicate, skip, mounts.get(), state->control, unreadable);
         MainQueue::async([this, state, found = std::move(found), unreadable, done = std::move(done)]() mutable {

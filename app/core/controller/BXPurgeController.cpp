@@ -3,6 +3,7 @@
 #include "MessageNames.h"
 #include "VisibilityRequest.h"
 
+#include "AdBasedOnSpotlightVC.h"
 #include "ApplicationActivity.h"
 #include "CleanMemoryButton.h"
 #include "DesktopUrlOpener.h"
@@ -189,6 +190,14 @@ BXPurgeController::BXPurgeController(PurgeControllerServices services, QObject *
     panelServices.notificationCenter = &m_center;
     panelServices.clock = &m_clock;
     panelServices.isApplicationActive = services.isApplicationActive;
+    panelServices.diskUsageSection = [this](QWidget *container) -> DiskUsageSection * {
+        AdBasedOnSpotlightVCServices section;
+        section.defaults = &m_defaults;
+        section.notificationCenter = &m_center;
+        section.urlOpener = &m_urlOpener;
+        section.searchManager = &m_search;
+        return new AdBasedOnSpotlightVC(section, container);
+    };
     m_wndInfo = std::make_unique<PanelWindow>(panelServices);
     m_wndInfo->setSearchResultWindow(this);
     m_wndPreferences = std::make_unique<PreferencesWindow>();

@@ -1,5 +1,6 @@
 #include "PanelWindow.h"
 #include "DesktopAnchor.h"
+#include "DiskUsageSection.h"
 #include "MessageNames.h"
 #include "SearchFolder.h"
 
@@ -75,8 +76,9 @@ PanelWindow::PanelWindow(PanelWindowServices services, QWidget *parent)
       m_center(services.notificationCenter != nullptr ? *services.notificationCenter
                                                       : NotificationCenter::defaultCenter()),
       m_clock(services.clock != nullptr ? *services.clock : Clock::instance()),
-      m_isApplicationActive(std::move(services.isApplicationActive)), m_lock(m_settings.isWindowLocked()),
-      m_positionWait(m_clock)
+      m_isApplicationActive(std::move(services.isApplicationActive)),
+      m_makeDiskUsageSection(std::move(services.diskUsageSection)), m_lock(m_settings.isWindowLocked()),
+      m_positionWait(m_clock), m_shouldDiskUsageBeShown(static_cast<bool>(m_makeDiskUsageSection))
 {
     initPanelResources();
     setAttribute(Qt::WA_QuitOnClose, false);
@@ -355,13 +357,17 @@ bool PanelWindow::restoreDetachedPlace()
 
 void PanelWindow::presentWindow()
 {
-    if (!isVisible()) {
+    const bool opening = !isVisible();
+    if (opening) {
         m_chrome->prepareToShow();
         // The switch shows what the file manager says now, read at the next tick.
         m_hidden.setNeedsLoadVisibilityState();
     }
     show();
     makeKeyAndOrderFront();
+    // An expanded panel that opens again shows its disk-usage section again.
+    if (opening && m_adBasedOnSpotlightVC != nullptr && m_adBasedOnSpotlightVC->isVisibleTo(this))
+        m_adBasedOnSpotlightVC->sectionDidAppear();
 }
 
 void PanelWindow::makeKeyAndOrderFront()
@@ -521,6 +527,7 @@ void PanelWindow::changeWindowStateTo(int state, bool animated)
         if (m_disclosureState == 1) {
             updateWindowHeight(animate, [this] {
                 addMemorySection();
+                showDiskUsageSection();
                 m_settings.saveBoolValueForKey(true, Keys::kPanelWindowStateIsDetailed);
             });
         } else {
@@ -622,8 +629,23 @@ void PanelWindow::addMemorySection()
     layoutContainer();
 }
 
+void PanelWindow::showDiskUsageSection()
+{
+    if (!m_makeDiskUsageSection) return;
+    if (m_adBasedOnSpotlightVC == nullptr) {
+        m_adBasedOnSpotlightVC = m_makeDiskUsageSection(wndInfoContentView);
+        if (m_adBasedOnSpotlightVC == nullptr) return;
+        m_adBasedOnSpotlightVC->hide();
+    }
+    layoutContainer();
+    if (!m_shouldDiskUsageBeShown || !m_adBasedOnSpotlightVC->isHidden()) return;
+    m_adBasedOnSpotlightVC->show();
+    m_adBasedOnSpotlightVC->sectionDidAppear();
+}
+
 void PanelWindow::removeMemorySection()
 {
+    if (m_adBasedOnSpotlightVC != nullptr) m_adBasedOnSpotlightVC->hide();
     memoryUsageView->hide();
     wndInfoContentView->hide();
     layoutContainer();
@@ -637,6 +659,10 @@ void PanelWindow::layoutContainer()
     // with the disk-usage section under it, at the bottom otherwise: the top either way.
     const int offset = m_shouldDiskUsageBeShown ? kMemorySectionOffsetWithDiskUsage : 0;
     memoryUsageView->move(0, containerHeight - kMemorySectionHeight - offset);
+    if (m_adBasedOnSpotlightVC != nullptr) {
+        const int top = memoryUsageView->y() + kMemorySectionHeight;
+        m_adBasedOnSpotlightVC->setGeometry(0, top, kWidth, containerHeight - top);
+    }
     std::vector<int> separators;
     if (!wndInfoContentView->isHidden()) separators.push_back(kMainViewHeight);
     m_panelView->setSeparators(std::move(separators));
@@ -671,6 +697,11 @@ void PanelWindow::setShouldDiskUsageBeShown(bool shown)
     m_shouldDiskUsageBeShown = shown;
     layoutContainer();
     setPanelHeight(windowHeight());
+    if (!shown) {
+        if (m_adBasedOnSpotlightVC != nullptr) m_adBasedOnSpotlightVC->hide();
+    } else if (isMemorySectionShown()) {
+        showDiskUsageSection();
+    }
 }
 
 void PanelWindow::setIsAdEnabled(bool enabled)

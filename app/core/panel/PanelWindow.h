@@ -24,6 +24,7 @@ class QVariantAnimation;
 namespace lurkel {
 
 class CleanMemoryButton;
+class DiskUsageSection;
 class ClickableLabel;
 class FramelessWindowChrome;
 class HiddenManager;
@@ -48,6 +49,9 @@ struct PanelWindowServices {
     NotificationCenter *notificationCenter = nullptr;
     Clock *clock = nullptr;
     std::function<bool()> isApplicationActive;
+    // Makes the disk-usage section (parented to the given widget); without it the panel has
+    // none and expands to the memory section only.
+    std::function<DiskUsageSection *(QWidget *parent)> diskUsageSection;
 };
 
 // The main panel under the tray icon: the application's name, the switch that shows or
@@ -62,9 +66,10 @@ struct PanelWindowServices {
 //
 // Window states: 3 compact (at creation), 4 after any disclosure action (expanded or
 // collapsed, remembered in "PanelWindowSateIsDetailed"), 2 and 1 with and without the
-// promotion window. The disk-usage section and the promotion window are not part of this
-// version: the panel behaves as with shouldDiskUsageBeShown() false and no promotion, so
-// the last expanded state is not restored at creation.
+// promotion window. With a disk-usage section (PanelWindowServices::diskUsageSection) the
+// expanded panel shows it below the memory section, created on the first expansion; without
+// one the panel behaves as with shouldDiskUsageBeShown() false. The promotion window is not
+// part of this version, so the last expanded state is not restored at creation.
 //
 // Main thread only.
 class PanelWindow : public QWidget, public MemoryInfoPanel {
@@ -186,6 +191,8 @@ public:
     PanelView *panelView() const { return m_panelView; }
     FramelessWindowChrome *chrome() const { return m_chrome; }
     QAbstractButton *disclosureButton() const;
+    // The disk-usage section once made (nullptr before the first expansion or without one).
+    DiskUsageSection *diskUsageSection() const { return m_adBasedOnSpotlightVC; }
 
 Q_SIGNALS:
     // The settings button was pressed: the controller shows its menu under it.
@@ -219,6 +226,7 @@ private:
     void setPanelHeight(int height);
     void addMemorySection();
     void removeMemorySection();
+    void showDiskUsageSection();
     void layoutContainer();
     void updateSearchFieldFrame();
     void showSubtitle(const QString &text, NamedColor color, int tag);
@@ -230,6 +238,7 @@ private:
     NotificationCenter &m_center;
     Clock &m_clock;
     std::function<bool()> m_isApplicationActive;
+    std::function<DiskUsageSection *(QWidget *parent)> m_makeDiskUsageSection;
     SearchResultWindowInterface *m_searchResultWindow = nullptr;
 
     PanelLockState m_lock;
@@ -268,6 +277,7 @@ private:
     ClickableLabel *m_noticeLabel = nullptr;
     QLabel *m_cleanedSizeLabel = nullptr;
     CleanMemoryButton *m_pBtnFree = nullptr;
+    DiskUsageSection *m_adBasedOnSpotlightVC = nullptr;
     QString m_pInfoUsedSizeString;
     QString m_pInfoCleanedSizeString;
 };

@@ -2,6 +2,7 @@
 
 #include "BundleExcludeList.h"
 #include "DiskScanTypes.h"
+#include "IdlePriority.h"
 #include "InstalledApplications.h"
 #include "Log.h"
 #include "MainQueue.h"
@@ -78,6 +79,8 @@ QVariantList AppsSearcher::applicationsFor(const std::vector<MetadataItem> &desk
     std::mutex mutex;
     for (const InstalledApplications::Install &install : toMeasure) {
         pool.start([&results, &mutex, install, stop]() {
+            // A pool of this scan's own: its threads end with it.
+            IdlePriority::lowerCurrentThread();
             if (stop != nullptr && stop->load()) return;
             const std::uint64_t size = InstalledApplications::measure(install, stop);
             QVariantMap entry;
@@ -94,7 +97,7 @@ QVariantList AppsSearcher::applicationsFor(const std::vector<MetadataItem> &desk
 void AppsSearcher::endSearching()
 {
     std::vector<MetadataItem> entries = m_pMetadataQuery ? m_pMetadataQuery->results() : std::vector<MetadataItem>{};
-    QThreadPool::globalInstance()->start(
+    IdlePriority::start(
         [entries = std::move(entries), locations = m_locations, delegate = m_pDelegate, stop = m_stop]() {
             QVariantList apps = applicationsFor(entries, locations, stop.get());
             if (delegate.expired() || stop->load()) return;

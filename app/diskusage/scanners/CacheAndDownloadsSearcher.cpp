@@ -1,10 +1,9 @@
 #include "CacheAndDownloadsSearcher.h"
 
 #include "DiskScanTypes.h"
+#include "IdlePriority.h"
 #include "MainQueue.h"
 #include "SizeCalculation.h"
-
-#include <QThreadPool>
 
 #include <array>
 #include <mutex>
@@ -36,10 +35,7 @@ void CacheAndDownloadsSearcher::findCacheAndDownloadsWithDelegate(
     for (int slot = 0; slot < 3; ++slot) {
         MainQueue::after(
             std::int64_t{200} * (slot + 1),
-            [state = m_state, slot]() {
-                QThreadPool::globalInstance()->start([state, slot]() { measure(state, slot); });
-            },
-            m_clock);
+            [state = m_state, slot]() { IdlePriority::start([state, slot]() { measure(state, slot); }); }, m_clock);
     }
 }
 

@@ -1,5 +1,7 @@
 #include "ContentHasher.h"
 
+#include "IdlePriority.h"
+
 #include <xxhash.h>
 
 #include <algorithm>
@@ -128,6 +130,8 @@ std::vector<DuplicateGroups::Group> ContentHasher::confirm(const std::vector<std
     std::mutex mutex;
     std::atomic<std::size_t> next{0};
     const auto work = [&]() {
+        // Helpers of an idle scan are idle too (the calling thread is already).
+        IdlePriority::lowerCurrentThread();
         for (std::size_t i = next.fetch_add(1); i < candidates.size(); i = next.fetch_add(1)) {
             if (stop != nullptr && stop->load(std::memory_order_relaxed)) return;
             const std::vector<MetadataItem> &group = candidates[i];

@@ -2,11 +2,10 @@
 
 #include "ContentHasher.h"
 #include "DiskScanTypes.h"
+#include "IdlePriority.h"
 #include "Log.h"
 #include "MainQueue.h"
 #include "PromoSettings.h"
-
-#include <QThreadPool>
 
 namespace lurkel {
 
@@ -73,7 +72,7 @@ std::vector<DuplicateGroups::Group> DuplicatesSearcher::findDuplicatesInFiles(co
 
 void DuplicatesSearcher::evaluate(std::vector<MetadataItem> files)
 {
-    QThreadPool::globalInstance()->start([files = std::move(files), state = m_state, stop = m_stop]() {
+    IdlePriority::start([files = std::move(files), state = m_state, stop = m_stop]() {
         std::vector<DuplicateGroups::Group> groups = findDuplicatesInFiles(files, stop.get());
         if (stop->load()) return;
         MainQueue::async([state, groups = std::move(groups)]() mutable {

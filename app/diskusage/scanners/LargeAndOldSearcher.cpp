@@ -1,11 +1,10 @@
 #include "LargeAndOldSearcher.h"
 
 #include "DiskScanTypes.h"
+#include "IdlePriority.h"
 #include "Log.h"
 #include "MainQueue.h"
 #include "PromoSettings.h"
-
-#include <QThreadPool>
 
 #include <set>
 
@@ -65,7 +64,7 @@ void LargeAndOldSearcher::endSearching()
     // the results move to a worker; what it finds goes to the delegate, if it is still there
     std::vector<MetadataItem> items = m_pMetadataQuery ? m_pMetadataQuery->results() : std::vector<MetadataItem>{};
     const std::int64_t now = m_clock.currentDateTime().toSecsSinceEpoch();
-    QThreadPool::globalInstance()->start([items = std::move(items), now, delegate = m_pDelegate]() {
+    IdlePriority::start([items = std::move(items), now, delegate = m_pDelegate]() {
         if (delegate.expired()) return;
         QVariantList files = qualifyingFiles(items, now);
         MainQueue::async([delegate, files = std::move(files)]() {

@@ -8,6 +8,8 @@
 #include "SettingsKeys.h"
 #include "UserDefaults.h"
 
+#include <algorithm>
+
 namespace lurkel {
 
 std::shared_ptr<SearcherManager> SearcherManager::sharedManager()
@@ -39,6 +41,8 @@ void SearcherManager::stopAllScans()
     m_stop->store(true);
     m_stop = std::make_shared<std::atomic<bool>>(false);
     m_restart.cancel();
+    m_runningType.reset();
+    m_waiting.clear();
     m_appSearcher.reset();
     m_largeOldSearcher.reset();
     m_cacheAndDownloadsSearcher.reset();
@@ -88,6 +92,15 @@ void SearcherManager::startSearchForType(int type)
 {
     if (type < kScanTypeJunk || type > kScanTypeDuplicates) return;
     const auto index = static_cast<std::size_t>(type);
+    // One scan at a time: another type waits until the running one has reported. Its date is
+    // set meanwhile, so that an unforced start neither starts it again nor reports it.
+    if (m_runningType && *m_runningType != type) {
+        m_lastScanDates[index] = m_clock.currentDateTime();
+        if (std::find(m_waiting.begin(), m_waiting.end(), type) == m_waiting.end()) m_waiting.push_back(type);
+        return;
+    }
+    std::erase(m_waiting, type);
+    m_runningType = type;
     const std::shared_ptr<SearcherManager> self = shared_from_this();
     switch (type) {
     case kScanTypeJunk: {
@@ -160,6 +173,21 @@ std::uint64_t SearcherManager::getTotalCalculatedSize() const
            diskScanNumber(*m_dicts[kScanTypeApplications], DiskScanKeys::kSize);
 }
 
+void SearcherManager::scanEnded(int type)
+{
+    if (m_runningType != type) return; // a replaced scan's late report
+    m_runningType.reset();
+    if (m_waiting.empty()) return;
+    const int next = m_waiting.front();
+    m_waiting.pop_front();
+    startSearchForType(next);
+}
+
+std::vector<int> SearcherManager::waitingScanTypes() const
+{
+    return {m_waiting.begin(), m_waiting.end()};
+}
+
 std::optional<QVariantMap> SearcherManager::resultForType(int type) const
 {
     if (type < kScanTypeJunk || type > kScanTypeDuplicates) return std::nullopt;
@@ -183,6 +211,7 @@ void SearcherManager::onCacheAndDownloadsSearcherDoneWithDict(const QVariantMap 
 {
     m_dicts[kScanTypeJunk] = dict;
     notifyDelegatAboutInfo(dict, kScanTypeJunk);
+    scanEnded(kScanTypeJunk);
 }
 
 void SearcherManager::onSpotlightAppsSearcherDoneWithApps(const QVariantList &apps)
@@ -190,20 +219,24 @@ void SearcherManager::onSpotlightAppsSearcherDoneWithApps(const QVariantList &ap
     const QVariantMap dict = summaryOf(apps);
     m_dicts[kScanTypeApplications] = dict;
     notifyDelegatAboutInfo(dict, kScanTypeApplications);
+    scanEnded(kScanTypeApplications);
 }
 
 void SearcherManager::onSpotlightLargeOldSearcherDoneWithFiles(const QVariantList &files)
 {
-    if (m_pDelegate.expired()) return;
-    const QVariantMap dict = summaryOf(files);
-    m_dicts[kScanTypeLargeAndOld] = dict;
-    notifyDelegatAboutInfo(dict, kScanTypeLargeAndOld);
+    if (!m_pDelegate.expired()) {
+        const QVariantMap dict = summaryOf(files);
+        m_dicts[kScanTypeLargeAndOld] = dict;
+        notifyDelegatAboutInfo(dict, kScanTypeLargeAndOld);
+    }
+    scanEnded(kScanTypeLargeAndOld);
 }
 
 void SearcherManager::onDuplicatesSearcherDoneWithDict(const QVariantMap &dict)
 {
     m_dicts[kScanTypeDuplicates] = dict;
     notifyDelegatAboutInfo(dict, kScanTypeDuplicates);
+    scanEnded(kScanTypeDuplicates);
 }
 
 } // namespace lurkel

@@ -14,9 +14,11 @@
 #include <QVariantMap>
 
 #include <array>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace lurkel {
 
@@ -29,7 +31,8 @@ class UserDefaults;
 // Starts the four disk-usage scans (types of DiskScanTypes.h), keeps each type's result for
 // the rescan interval (a day, or "ATEST:RESCAN_DISK_JUNK_TIME" seconds), forces them all
 // again once per interval while it lives, and reports every result to its delegate on the
-// main thread as a small record. Main thread only; the scans themselves run elsewhere.
+// main thread as a small record. The scans run one at a time, in the order asked, on threads
+// at idle processor and disk priority (IdlePriority). Main thread only.
 class SearcherManager final : public std::enable_shared_from_this<SearcherManager>,
                               public CacheAndDownloadsSearcherDelegate,
                               public AppsSearcherDelegate,
@@ -62,6 +65,9 @@ public:
     void stopAllScans();
 
     float rescanTime() const { return m_nRescanTime; }
+    // The scan running now, and those waiting for it in turn (one runs at a time).
+    std::optional<int> runningScanType() const { return m_runningType; }
+    std::vector<int> waitingScanTypes() const;
     // The stored result of a type, if any.
     std::optional<QVariantMap> resultForType(int type) const;
 
@@ -74,6 +80,8 @@ public:
 
 private:
     static QVariantMap summaryOf(const QVariantList &entries);
+    // A scan has reported: the next one waiting starts.
+    void scanEnded(int type);
 
     std::weak_ptr<SpotlightManagerDelegate> m_pDelegate;
     std::unique_ptr<AppsSearcher> m_appSearcher;
@@ -83,6 +91,8 @@ private:
     // per type: the result and the start of its last scan
     std::array<std::optional<QVariantMap>, 4> m_dicts;
     std::array<std::optional<QDateTime>, 4> m_lastScanDates;
+    std::optional<int> m_runningType;
+    std::deque<int> m_waiting;
     float m_nRescanTime = 86400.0F;
     Clock &m_clock;
     LocationsProvider m_locations;

@@ -341,6 +341,9 @@ std::optional<Error> SearchManager::performSearchWithTemplateBytesAndFolder(std:
     m_searchTemplateBytes.assign(text);
     m_searchTemplate = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
     m_searchLocation = folder;
+    m_reviewTitle.clear();
+    m_reviewTag.clear();
+    m_reviewGroupLabels.clear();
 
     // The lists of an older search are replaced; nothing it still finds may reach the new ones.
     stopCurrentRun(true);
@@ -507,6 +510,40 @@ void SearchManager::cancelSearchByButton()
 void SearchManager::resumeSearchIfStopped()
 {
     walker::resumeScan();
+}
+
+void SearchManager::showReviewItems(const QString &title, SearchItemList items, std::vector<QString> groupLabels,
+                                    const QString &reviewTag)
+{
+    stopCurrentRun(true);
+    m_searchTemplate.clear();
+    m_searchTemplateBytes.clear();
+    m_reviewTitle = title;
+    m_reviewTag = reviewTag;
+    m_reviewGroupLabels.clear();
+    m_foundItemsMask = 0;
+    m_unreadableFolderCount = 0;
+    m_unreadableFolders.clear();
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        items[i]->setItemID(i);
+        m_foundItemsMask |= items[i]->category();
+        if (i < groupLabels.size() && !groupLabels[i].isEmpty())
+            m_reviewGroupLabels.emplace(items[i]->itemID(), groupLabels[i]);
+    }
+    m_searchResultArray = std::make_shared<SearchItemList>(std::move(items));
+    m_filteredSearchResultArray = std::make_shared<SearchItemList>();
+    performSearchResultsFiltering();
+    openSearchResultDialog();
+    if (auto listener = m_searchResultDialog.lock()) {
+        listener->prepareForNewSearchResults();
+        listener->searchCompleted();
+    }
+}
+
+QString SearchManager::reviewGroupLabel(std::uint64_t itemID) const
+{
+    const auto found = m_reviewGroupLabels.find(itemID);
+    return found == m_reviewGroupLabels.end() ? QString() : found->second;
 }
 
 void SearchManager::openSearchResultDialog()

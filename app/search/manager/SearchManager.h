@@ -18,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace lurkel {
@@ -93,6 +94,18 @@ public:
     std::optional<Error> performSearchWithTemplateAndFolder(const QString &text, const BytePath &folder);
     std::optional<Error> performSearchWithTemplateBytesAndFolder(std::string_view text, const BytePath &folder);
     std::optional<Error> performSearchWithDefaults();
+    // Shows a list that no search made (what the disk-usage scans found) in the results
+    // window: a running search is replaced, the lists hold the items in the given order,
+    // the listener is told as after a search that ended, and the window is asked for.
+    // title names the list; groupLabels (item index -> label) mark the rows that belong
+    // together; reviewTag tells the list's origin until the next search.
+    void showReviewItems(const QString &title, SearchItemList items, std::vector<QString> groupLabels = {},
+                         const QString &reviewTag = {});
+    // The title and origin of the review the lists hold; empty after a search.
+    const QString &reviewTitle() const { return m_reviewTitle; }
+    const QString &reviewTag() const { return m_reviewTag; }
+    // The label of an item's group in the review, by its item ID; empty when none.
+    QString reviewGroupLabel(std::uint64_t itemID) const;
 
     // Stops the running search: the walkers stop within one entry, and the completion follows
     // on the main thread without waiting for them (one may be held in a folder that does not
@@ -192,6 +205,9 @@ private:
     std::atomic<double> m_startTime{0.0};
     QString m_searchTemplate;
     std::string m_searchTemplateBytes;
+    QString m_reviewTitle;
+    QString m_reviewTag;
+    std::unordered_map<std::uint64_t, QString> m_reviewGroupLabels;
     BytePath m_searchLocation;
     std::weak_ptr<SearchResultsListener> m_searchResultDialog;
     unsigned m_filterMask = kSearchCategoryRegular | kSearchCategoryHidden;

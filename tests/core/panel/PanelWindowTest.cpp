@@ -4,6 +4,7 @@
 #include "CleanMemoryButton.h"
 #include "ClickableLabel.h"
 #include "DiskAccessRestoreManager.h"
+#include "DiskUsageSection.h"
 #include "EventWait.h"
 #include "FakeScripts.h"
 #include "Fixtures.h"
@@ -70,10 +71,11 @@ protected:
         panel.reset();
         if (search) waitUntil([this] { return !search->isSearchRunning(); });
     }
-    void make()
+    void make(std::function<DiskUsageSection *(QWidget *)> diskUsage = {})
     {
         panel = std::make_unique<PanelWindow>(PanelWindowServices{hidden.get(), search.get(), defaults.get(), &center,
-                                                                  &clock, [this] { return applicationActive; }});
+                                                                  &clock, [this] { return applicationActive; },
+                                                                  std::move(diskUsage)});
         panel->setResizeAnimationDuration(0);
     }
     // A click on the tray icon, and the placement it asks for.
@@ -225,6 +227,51 @@ TEST_F(PanelWindowTest, TheDisclosureExpandsCollapsesAndUndoesAClickDuringItsAni
     make();
     EXPECT_EQ(panel->disclosureState(), 0);
     EXPECT_EQ(panel->height(), 155);
+}
+
+TEST_F(PanelWindowTest, TheDiskUsageSectionIsMadeAtTheFirstExpansionBelowTheMemorySection)
+{
+    struct Section final : DiskUsageSection {
+        using DiskUsageSection::DiskUsageSection;
+        void sectionDidAppear() override { ++appeared; }
+        int appeared = 0;
+    };
+    int made = 0;
+    Section *section = nullptr;
+    make([&](QWidget *container) {
+        ++made;
+        return section = new Section(container);
+    });
+    EXPECT_TRUE(panel->shouldDiskUsageBeShown());
+    clickTray();
+    EXPECT_EQ(made, 0);
+
+    panel->disclosureButton()->click();
+    ASSERT_EQ(made, 1);
+    EXPECT_EQ(panel->height(), 155 + 384);
+    EXPECT_EQ(section->appeared, 1);
+    EXPECT_TRUE(section->isVisible());
+    // The memory section on top, the disk-usage section in the 250 points below it.
+    EXPECT_EQ(section->mapTo(panel.get(), QPoint(0, 0)), QPoint(0, 155 + 134));
+    EXPECT_EQ(section->size(), QSize(250, 250));
+
+    panel->disclosureButton()->click();
+    EXPECT_FALSE(section->isVisible());
+    panel->disclosureButton()->click();
+    EXPECT_EQ(made, 1);
+    EXPECT_EQ(section->appeared, 2);
+
+    // Closed and opened again, the panel shows the section again.
+    panel->close();
+    clickTray();
+    EXPECT_EQ(section->appeared, 3);
+
+    panel->setShouldDiskUsageBeShown(false);
+    EXPECT_FALSE(section->isVisible());
+    EXPECT_EQ(panel->height(), 155 + 134);
+    panel->setShouldDiskUsageBeShown(true);
+    EXPECT_TRUE(section->isVisible());
+    EXPECT_EQ(section->appeared, 4);
 }
 
 TEST_F(PanelWindowTest, TheSwitchFollowsTheHiddenManagerAndWaitsForItsSwitch)

@@ -3,6 +3,7 @@
 #include "DuplicatesSearcher.h"
 #include "EventWait.h"
 #include "Fixtures.h"
+#include "IdlePriority.h"
 #include "ManualClock.h"
 #include "MetadataQuery.h"
 #include "SearcherManager.h"
@@ -13,10 +14,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <fcntl.h>
 #include <map>
 #include <set>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace lurkel;
@@ -56,19 +59,29 @@ std::int64_t accessTime(const BytePath &path)
 }
 
 struct Reports final : SpotlightManagerDelegate {
-    void onSpotlightManagerFoundJunkFilesInfo(const JunkFilesViewInfo &i) override { junk = i, ++calls[0]; }
-    void onSpotlightManagerFoundApplicationsInfo(const ApplicationsUnusedViewInfo &i) override { apps = i, ++calls[1]; }
+    void onSpotlightManagerFoundJunkFilesInfo(const JunkFilesViewInfo &i) override
+    {
+        junk = i, ++calls[0], order.push_back(0);
+    }
+    void onSpotlightManagerFoundApplicationsInfo(const ApplicationsUnusedViewInfo &i) override
+    {
+        apps = i, ++calls[1], order.push_back(1);
+    }
     void onSpotlightManagerFoundLargetAndOldFilesInfo(const LargeAndOldFilesViewInfo &i) override
     {
-        large = i, ++calls[2];
+        large = i, ++calls[2], order.push_back(2);
     }
-    void onSpotlightManagerFoundDuplicatesInfo(const DuplicateFilesViewInfo &i) override { dups = i, ++calls[3]; }
+    void onSpotlightManagerFoundDuplicatesInfo(const DuplicateFilesViewInfo &i) override
+    {
+        dups = i, ++calls[3], order.push_back(3);
+    }
     int total() const { return calls[0] + calls[1] + calls[2] + calls[3]; }
     JunkFilesViewInfo junk;
     ApplicationsUnusedViewInfo apps;
     LargeAndOldFilesViewInfo large;
     DuplicateFilesViewInfo dups;
     int calls[4] = {};
+    std::vector<int> order; // scan types in the order reported
 };
 
 std::map<std::string, std::uint64_t> pathSizes(const QVariantList &entries)
@@ -117,7 +130,7 @@ TEST_F(DiskScannersTest, JunkIsTheAllocationOfTheFoldersEachInodeOnce)
     const auto delegate = std::shared_ptr<Reports>(&reports, [](Reports *) {});
     auto coordinator = manager(defaults);
     coordinator->startSearchWithDelegate(delegate, false);
-    ASSERT_TRUE(test::waitUntil([&]() {
+    ASSERT_TRUE(test::pollUntil([&]() {
         clock.advance(200); // the three measurements start 0.2, 0.4 and 0.6 s after the request
         return reports.calls[0] == 1;
     }));
@@ -151,7 +164,10 @@ TEST_F(DiskScannersTest, LargeAndOldFindsExactlyTheFilesNotUsedFor90Days)
     auto reports = std::make_shared<Reports>();
     auto coordinator = manager(defaults);
     coordinator->startSearchWithDelegate(reports, false);
-    ASSERT_TRUE(test::waitUntil([&]() { return reports->calls[2] == 1; }));
+    ASSERT_TRUE(test::pollUntil([&]() {
+        clock.advance(200); // one scan at a time: the junk measurement, on the clock, comes first
+        return reports->calls[2] == 1;
+    }));
     const auto files =
         pathSizes(coordinator->resultForType(kScanTypeLargeAndOld)->value(QStringLiteral("Files")).toList());
     ASSERT_EQ(files.size(), 2U);
@@ -301,6 +317,46 @@ TEST_F(DiskScannersTest, ApplicationsTheUserInstalled)
     EXPECT_EQ(apps, expected);
 }
 
+TEST_F(DiskScannersTest, TheScansRunOneAtATimeInTheOrderAskedOnIdleThreads)
+{
+    writeSized(home / ".cache/blob", 5000);
+    UserDefaults defaults(QStringLiteral("disk-one-at-a-time"));
+    auto reports = std::make_shared<Reports>();
+    auto coordinator = manager(defaults);
+    coordinator->startSearchWithDelegate(reports, true);
+    EXPECT_EQ(coordinator->runningScanType(), std::optional<int>(kScanTypeJunk));
+    EXPECT_EQ(coordinator->waitingScanTypes(),
+              (std::vector<int>{kScanTypeApplications, kScanTypeLargeAndOld, kScanTypeDuplicates}));
+    // Asked again, a waiting category keeps its place and the running one goes on.
+    coordinator->startSearchForType(kScanTypeDuplicates);
+    coordinator->startSearchForced(false);
+    EXPECT_EQ(coordinator->waitingScanTypes().size(), 3u);
+    ASSERT_TRUE(test::pollUntil([&]() {
+        clock.advance(200);
+        return reports->total() == 4;
+    }));
+    // The junk measurements wait for the clock, the others do not: together they would not
+    // come in this order.
+    EXPECT_EQ(reports->order, (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_FALSE(coordinator->runningScanType().has_value());
+
+    // Their threads: the disk's idle class (the processor's share is kept in tests); a
+    // thread lowered without that exception is idle for both.
+    std::atomic<int> diskIdle{-1};
+    IdlePriority::start([&diskIdle]() { diskIdle = IdlePriority::isCurrentThreadDiskIdle() ? 1 : 0; });
+    ASSERT_TRUE(test::waitUntil([&]() { return diskIdle.load() >= 0; }));
+    EXPECT_EQ(diskIdle.load(), 1);
+    bool idle = false;
+    {
+        test::ScopedEnv cpu("LURKEL_TEST_IDLE_CPU", nullptr);
+        std::thread([&idle]() {
+            idle = IdlePriority::lowerCurrentThread() && IdlePriority::isCurrentThreadIdle();
+        }).join();
+    }
+    EXPECT_TRUE(idle);
+    EXPECT_FALSE(IdlePriority::isCurrentThreadIdle()); // the thread that asked stays as it was
+}
+
 TEST_F(DiskScannersTest, CachedResultsWithinTheRescanInterval)
 {
     UserDefaults defaults(QStringLiteral("disk-rescan"));
@@ -312,7 +368,7 @@ TEST_F(DiskScannersTest, CachedResultsWithinTheRescanInterval)
     // a second start while the scans run neither restarts nor reports them
     coordinator->startSearchForced(false);
     EXPECT_EQ(reports->total(), 0);
-    ASSERT_TRUE(test::waitUntil([&]() {
+    ASSERT_TRUE(test::pollUntil([&]() {
         clock.advance(200);
         return reports->total() == 4;
     }));
@@ -326,13 +382,13 @@ TEST_F(DiskScannersTest, CachedResultsWithinTheRescanInterval)
     clock.advance(31000); // past it: scanned again, nothing reported until the scans end
     coordinator->startSearchForced(false);
     EXPECT_EQ(reports->total(), 8);
-    ASSERT_TRUE(test::waitUntil([&]() {
+    ASSERT_TRUE(test::pollUntil([&]() {
         clock.advance(200);
         return reports->total() == 12;
     }));
     // the interval's timer forces every scan again
     clock.advance(60000);
-    ASSERT_TRUE(test::waitUntil([&]() {
+    ASSERT_TRUE(test::pollUntil([&]() {
         clock.advance(200);
         return reports->total() == 16;
     }));
