@@ -251,8 +251,11 @@ int runSize(const std::string &folder, bool json, CommandIO &io)
             &context, [&loop]() { loop.quit(); }, Qt::QueuedConnection);
     });
     tick.start();
-    while (!done.load())
+    // At least one turn of the loop: the worker's quit always comes, and what was queued before
+    // it (a Ctrl-C noticed meanwhile) is handled even when the measurement ends at once.
+    do {
         loop.exec();
+    } while (!done.load());
     worker.join();
     tick.stop();
     progress.clear();
