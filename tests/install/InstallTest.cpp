@@ -23,8 +23,8 @@ using namespace lurkel;
 namespace {
 
 const std::string kId = "com.brendix.Lurkel-SII";
-const char *const kPrograms[] = {"lurkel", "lurkel-launcher", "lurkelctl", "lurkel-pluginkit", "lurkel-finder-sync",
-                                 "lurkel-hider"};
+const char *const kPrograms[] = {"lurkel",           "lurkel-launcher",    "lurkelctl",
+                                 "lurkel-pluginkit", "lurkel-finder-sync", "lurkel-hider"};
 
 bool isFile(const BytePath &path)
 {
