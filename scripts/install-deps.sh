@@ -21,7 +21,7 @@ packages=(
   # the real dconf back end, whose change signal the settings watcher's test follows
   dconf-service dconf-gsettings-backend
   # the Debian package and its checks
-  dpkg-dev lintian appstream man-db
+  dpkg-dev lintian appstream man-db bash-completion
   # looking at the program as a user would
   xvfb xauth x11-utils xdotool
 )
