@@ -1,5 +1,7 @@
 #include "AdBasedOnSpotlightView.h"
 
+#include "VolumeName.h"
+
 #include "AdBasedOnSpotlightVCStrings.h"
 #include "LinkButton.h"
 #include "NamedColors.h"
@@ -148,6 +150,11 @@ void AdBasedOnSpotlightView::paintEvent(QPaintEvent *)
     // A filled view: the overview under it does not show through while it slides in.
     QPainter painter(this);
     painter.fillRect(rect(), NamedColors::isDark(palette()) ? palette().color(QPalette::Window) : QColor(Qt::white));
+}
+
+QString AdBasedOnSpotlightView::sizeText(std::uint64_t size)
+{
+    return VolumeName::stringFromSize(static_cast<std::int64_t>(size));
 }
 
 } // namespace lurkel

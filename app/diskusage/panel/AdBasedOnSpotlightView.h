@@ -72,6 +72,8 @@ Q_SIGNALS:
     void tabPressed(int state);
 
 protected:
+    // A size as the panel shows it ("2.3 GB").
+    static QString sizeText(std::uint64_t size);
     // The subclass's figures.
     virtual void fillLabels() {}
     // Sets up the static texts; subclasses call it from their constructors.

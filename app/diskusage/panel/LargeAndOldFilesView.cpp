@@ -1,7 +1,6 @@
 #include "LargeAndOldFilesView.h"
 
 #include "AdBasedOnSpotlightVCStrings.h"
-#include "VolumeName.h"
 
 #include <QLabel>
 
@@ -10,11 +9,6 @@ namespace lurkel {
 namespace {
 
 using Strings = AdBasedOnSpotlightVCStrings;
-
-QString sizeText(std::uint64_t size)
-{
-    return VolumeName::stringFromSize(static_cast<std::int64_t>(size));
-}
 
 } // namespace
 
