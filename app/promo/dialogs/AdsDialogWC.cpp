@@ -36,7 +36,9 @@ AdsDialogWC::AdsDialogWC(PromoContentSource source, PromoDialogServices services
     m_window->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     m_window->setWindowTitle(tr("Advertisement"));
     m_window->setObjectName(QStringLiteral("AdsDialog"));
-    m_window->setStyleSheet(QStringLiteral("#AdsDialog { border: 1px solid palette(mid); }"));
+    m_window->setStyleSheet(QStringLiteral("#AdsDialog { border: 1px solid palette(mid); }"
+                                           "#AdsCloseBackdrop { background: palette(window); border-radius: %1px; }")
+                                .arg(kCloseButtonSize / 2));
     m_window->installEventFilter(this);
 
     auto *layout = new QVBoxLayout(m_window.get());
@@ -57,10 +59,17 @@ AdsDialogWC::AdsDialogWC(PromoContentSource source, PromoDialogServices services
     layout->addWidget(bar);
     connect(m_adsButton, &QPushButton::clicked, this, &AdsDialogWC::adsButtonPressed);
 
+    // The close button sits on the page, whatever its colours: on a disc of its own.
+    m_closeBackdrop = new QWidget(m_window.get());
+    m_closeBackdrop->setObjectName(QStringLiteral("AdsCloseBackdrop"));
+    m_closeBackdrop->setAttribute(Qt::WA_StyledBackground);
+    m_closeBackdrop->setFixedSize(kCloseButtonSize, kCloseButtonSize);
+    auto *backdropLayout = new QHBoxLayout(m_closeBackdrop);
+    backdropLayout->setContentsMargins(2, 2, 2, 2);
     m_closeButton = new TrackingButton(QStringLiteral("close"), QStringLiteral("close_hover"),
-                                       QStringLiteral("close_click"), m_window.get());
+                                       QStringLiteral("close_click"), m_closeBackdrop);
     m_closeButton->setToolTip(tr("Close"));
-    m_closeButton->setFixedSize(kCloseButtonSize, kCloseButtonSize);
+    backdropLayout->addWidget(m_closeButton);
     connect(m_closeButton, &TrackingButton::clicked, this, &AdsDialogWC::closeButtonPressed);
 
     m_fadeIn = new QPropertyAnimation(m_window.get(), "windowOpacity", this);
@@ -149,8 +158,8 @@ bool AdsDialogWC::isVisible() const
 
 void AdsDialogWC::placeCloseButton()
 {
-    m_closeButton->move(m_window->width() - kCloseButtonSize - kCloseButtonMargin, kCloseButtonMargin);
-    m_closeButton->raise();
+    m_closeBackdrop->move(m_window->width() - kCloseButtonSize - kCloseButtonMargin, kCloseButtonMargin);
+    m_closeBackdrop->raise();
 }
 
 bool AdsDialogWC::eventFilter(QObject *watched, QEvent *event)

@@ -85,6 +85,7 @@ private:
     PromoDialogServices m_services;
     std::unique_ptr<QWidget> m_window;
     PromoBrowser *m_browser = nullptr;
+    QWidget *m_closeBackdrop = nullptr;
     TrackingButton *m_closeButton = nullptr;
     QPushButton *m_adsButton = nullptr;
     QPropertyAnimation *m_fadeIn = nullptr;

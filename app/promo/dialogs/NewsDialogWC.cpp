@@ -18,9 +18,11 @@ NewsDialogWC::NewsDialogWC(UrlOpener &urlOpener, QObject *parent)
 {
     m_window->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     m_window->setWindowTitle(tr("News"));
+    m_window->setObjectName(QStringLiteral("NewsPopup"));
+    m_window->setStyleSheet(QStringLiteral("#NewsPopup { border: 1px solid palette(mid); }"));
     m_window->installEventFilter(this);
     auto *layout = new QVBoxLayout(m_window.get());
-    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setContentsMargins(1, 1, 1, 1);
     m_browser = new PromoBrowser(m_window.get());
     layout->addWidget(m_browser);
     m_browser->setNavigationPolicy([this](const QUrl &url) {
