@@ -54,7 +54,11 @@ void PromoBrowser::showHtml(const QString &html)
 void PromoBrowser::followLink(const QUrl &link)
 {
     const QUrl target = resolve(link);
-    if (target.hasFragment() && !m_page.isEmpty() && withoutFragment(target) == withoutFragment(m_page)) {
+    if (target.isRelative()) return; // a built-in page has nothing to resolve it against
+    // The view hands out links resolved against the last file it loaded, which a built-in
+    // page does not replace.
+    const QUrl page = withoutFragment(target);
+    if (target.hasFragment() && (page == withoutFragment(m_page) || page == withoutFragment(source()))) {
         scrollToAnchor(target.fragment());
         return;
     }

@@ -214,6 +214,7 @@ TEST_F(PromoDialogsTest, ToolsPageShowsTheFeedReloadsWhileVisibleAndSendsLinksTo
     EXPECT_EQ(tools.browser()->page(), content.htmlURL);
     EXPECT_EQ(tools.window()->size(), QSize(640, 380));
 
+    tools.browser()->followLink(QUrl(QStringLiteral("#top"))); // an anchor of the page itself
     tools.browser()->followLink(QUrl(QStringLiteral("https://brendix.example/tools/")));
     EXPECT_EQ(opener.openedAddresses(), QStringList{QStringLiteral("https://brendix.example/tools/")});
     EXPECT_TRUE(tools.isVisible());
