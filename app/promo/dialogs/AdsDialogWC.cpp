@@ -81,8 +81,7 @@ AdsDialogWC::AdsDialogWC(PromoContentSource source, PromoDialogServices services
     const QString name = m_source.changedNotificationName.isEmpty() ? adsDialogHtmlChangedNotificationName()
                                                                     : m_source.changedNotificationName;
     m_observer = m_services.notificationCenter->addObserver(
-        name, {}, [this](const Notification &) { QMetaObject::invokeMethod(this, [this]() { onHtmlChanged(); }); },
-        this);
+        name, {}, [this](const Notification &) { QMetaObject::invokeMethod(this, [this]() { onHtmlChanged(); }); });
 }
 
 AdsDialogWC::~AdsDialogWC()

@@ -77,14 +77,11 @@ void MacToolsDialogWC::observe(const QString &notificationName)
     m_observer = 0;
     m_observedName = notificationName;
     if (notificationName.isEmpty()) return;
-    m_observer = m_services.notificationCenter->addObserver(
-        notificationName, {},
-        [this](const Notification &) {
-            QMetaObject::invokeMethod(this, [this]() {
-                if (isVisible()) reload();
-            });
-        },
-        this);
+    m_observer = m_services.notificationCenter->addObserver(notificationName, {}, [this](const Notification &) {
+        QMetaObject::invokeMethod(this, [this]() {
+            if (isVisible()) reload();
+        });
+    });
 }
 
 bool MacToolsDialogWC::eventFilter(QObject *watched, QEvent *event)
