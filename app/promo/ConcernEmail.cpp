@@ -34,7 +34,7 @@ QString unquote(const QString &raw)
 
 QString kernelRelease()
 {
-    struct utsname names{};
+    struct utsname names {};
     if (::uname(&names) != 0) return {};
     return QString::fromLocal8Bit(names.release);
 }
@@ -63,8 +63,7 @@ QUrl ConcernEmail::mailtoUrl(const QString &appName, const QString &appVersion, 
 {
     const QByteArray encoded = QByteArrayLiteral("mailto:") + QByteArray(kSupportAddress) +
                                QByteArrayLiteral("?Subject=") + QUrl::toPercentEncoding(subject(appName)) +
-                               QByteArrayLiteral("&body=") +
-                               QUrl::toPercentEncoding(body(appName, appVersion, osLine));
+                               QByteArrayLiteral("&body=") + QUrl::toPercentEncoding(body(appName, appVersion, osLine));
     return QUrl::fromEncoded(encoded, QUrl::StrictMode);
 }
 
@@ -84,9 +83,9 @@ std::optional<QString> ConcernEmail::distributionName(const QByteArray &osReleas
     }
     const QString pretty = values.value(QStringLiteral("PRETTY_NAME")).simplified();
     if (!pretty.isEmpty()) return pretty;
-    const QString name = (values.value(QStringLiteral("NAME")) + QLatin1Char(' ') +
-                          values.value(QStringLiteral("VERSION_ID")))
-                             .simplified();
+    const QString name =
+        (values.value(QStringLiteral("NAME")) + QLatin1Char(' ') + values.value(QStringLiteral("VERSION_ID")))
+            .simplified();
     if (!name.isEmpty()) return name;
     return std::nullopt;
 }

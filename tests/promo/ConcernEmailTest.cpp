@@ -32,7 +32,8 @@ TEST(ConcernEmail, MailtoParsesBackToTheTextsAsWritten)
     EXPECT_EQ(query.queryItemValue(s("Subject"), QUrl::FullyDecoded), s("Lurkel Concern Report"));
     EXPECT_EQ(query.queryItemValue(s("body"), QUrl::FullyDecoded),
               s("\n\nSent from:\nLurkel v1.2.3\nDebian & Co #1 = \"bookworm\"?\n"));
-    EXPECT_TRUE(url.toString(QUrl::FullyEncoded).startsWith(s("mailto:support@brendix.example?Subject=Lurkel%20Concern")));
+    EXPECT_TRUE(
+        url.toString(QUrl::FullyEncoded).startsWith(s("mailto:support@brendix.example?Subject=Lurkel%20Concern")));
 }
 
 TEST(ConcernEmail, OperatingSystemLineFromOsRelease)
