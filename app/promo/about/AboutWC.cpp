@@ -26,7 +26,6 @@ QLabel *centredLabel(const QString &text, int pointSize, bool bold, NamedColor c
     auto *label = new QLabel(text, parent);
     label->setAlignment(Qt::AlignHCenter);
     label->setTextFormat(Qt::PlainText);
-    label->setWordWrap(true);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     QFont font = label->font();
     font.setPointSize(pointSize);
@@ -74,7 +73,7 @@ AboutWC::AboutWC(UrlOpener &opener, Clock &clock, QWidget *parent) : QDialog(par
     links->addStretch();
 
     auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(32, 24, 32, 20);
+    layout->setContentsMargins(48, 24, 48, 20);
     layout->setSpacing(6);
     layout->addWidget(m_iconLabel);
     layout->addWidget(m_logoLabel);
@@ -85,7 +84,9 @@ AboutWC::AboutWC(UrlOpener &opener, Clock &clock, QWidget *parent) : QDialog(par
     layout->addSpacing(10);
     layout->addWidget(m_copyrightLabel);
     layout->setSizeConstraint(QLayout::SetFixedSize);
-    setMinimumWidth(340);
+    // The window itself holds the focus at first, so that no link opens with a focus ring.
+    setFocusPolicy(Qt::StrongFocus);
+    setFocus();
 }
 
 void AboutWC::showWindow()

@@ -41,6 +41,10 @@ RateDialgoWC::RateDialgoWC(const RateDialogServices &services, QWidget *parent)
     connect(m_view, &RateDialogView::closeRequested, this, [this] { closeRateWindow(this); });
     connect(this, &QDialog::finished, this, &QObject::deleteLater);
 
+    // The window itself holds the focus at first, so that no star opens with a focus ring;
+    // Tab reaches the stars and the close button.
+    setFocusPolicy(Qt::StrongFocus);
+    setFocus();
     setFixedSize(kWidth,
                  layout->hasHeightForWidth() ? layout->totalHeightForWidth(kWidth) : layout->totalSizeHint().height());
     QPainterPath outline;

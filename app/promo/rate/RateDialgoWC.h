@@ -16,7 +16,7 @@ class RateDialgoWC : public QDialog {
     Q_OBJECT
 
 public:
-    static inline constexpr int kWidth = 440;
+    static inline constexpr int kWidth = 500;
 
     explicit RateDialgoWC(const RateDialogServices &services, QWidget *parent = nullptr);
 
