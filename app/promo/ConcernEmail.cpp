@@ -15,7 +15,7 @@ namespace {
 // One os-release value: the text after "=", unquoted.
 QString unquote(const QString &raw)
 {
-    const QString value = raw.trimmed();
+    QString value = raw.trimmed();
     if (value.size() >= 2 && value.front() == QLatin1Char('\'') && value.back() == QLatin1Char('\''))
         return value.mid(1, value.size() - 2);
     if (value.size() < 2 || value.front() != QLatin1Char('"') || value.back() != QLatin1Char('"')) return value;
@@ -96,7 +96,7 @@ QString ConcernEmail::operatingSystemLine(const QString &osReleasePath, const QS
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly)) continue;
         // os-release is a few hundred bytes; a larger file is not one
-        if (const auto name = distributionName(file.read(64 * 1024))) return *name;
+        if (const auto name = distributionName(file.read(qint64{64} * 1024))) return *name;
     }
     return (QStringLiteral("Linux ") + kernelRelease()).trimmed();
 }

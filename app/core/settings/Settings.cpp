@@ -148,8 +148,8 @@ bool Settings::isWindowLocked() const
 // ---- rate dialog bookkeeping
 
 namespace {
-constexpr qint64 kRateFirstOfferDelaySecs = 14 * 24 * 60 * 60;
-constexpr qint64 kRateNextOfferDelaySecs = 30 * 24 * 60 * 60;
+constexpr qint64 kRateFirstOfferDelaySecs = qint64{14} * 24 * 60 * 60;
+constexpr qint64 kRateNextOfferDelaySecs = qint64{30} * 24 * 60 * 60;
 } // namespace
 
 QString Settings::buildAppVersionWith2Numbers(const QString &version)
