@@ -96,6 +96,9 @@ constexpr std::array kImages{
     ImageEntry{"disclosure_open", "chevron_down", NamedColor::IconInk},
     ImageEntry{"disclosure_open_hover", "chevron_down", NamedColor::IconInkHover},
     ImageEntry{"search", "search", NamedColor::SecondaryText},
+    // The rate dialog's close button.
+    ImageEntry{"btn_red", "close", NamedColor::IconInk},
+    ImageEntry{"btn_red_select", "close", NamedColor::IconInkHover},
 };
 
 const ImageEntry *find(const QString &name)

@@ -145,6 +145,51 @@ bool Settings::isWindowLocked() const
     return getBoolValueForKeyWithDefaultValue(Keys::kMainWindowLock, true);
 }
 
+// ---- rate dialog bookkeeping
+
+namespace {
+constexpr qint64 kRateFirstOfferDelaySecs = qint64{14} * 24 * 60 * 60;
+constexpr qint64 kRateNextOfferDelaySecs = qint64{30} * 24 * 60 * 60;
+} // namespace
+
+QString Settings::buildAppVersionWith2Numbers(const QString &version)
+{
+    return version.split(QLatin1Char('.')).mid(0, 2).join(QLatin1Char('.'));
+}
+
+void Settings::notifyRateDialogDataThatAppStarted(const QString &appVersion, const QDateTime &now)
+{
+    const QString version = buildAppVersionWith2Numbers(appVersion);
+    const QString stored = m_defaults->stringForKey(Keys::kRateDialogCurrentAppVersion);
+    if (stored.isNull() || (!version.isEmpty() && version != stored)) onFirstStartOrVersionChangedTo(version, now);
+}
+
+void Settings::onFirstStartOrVersionChangedTo(const QString &twoNumberVersion, const QDateTime &now)
+{
+    m_defaults->setObject(Keys::kRateDialogNextShowDate, now.addSecs(kRateFirstOfferDelaySecs));
+    m_defaults->setBool(Keys::kRateDialogIsUserSelectStar, false);
+    m_defaults->setString(Keys::kRateDialogCurrentAppVersion, twoNumberVersion);
+    m_defaults->setInteger(Keys::kRateDialogCountOfAutoShow, 0);
+    m_defaults->synchronize();
+}
+
+void Settings::notifyRateDialogDataThatRateDialogShowedAutomatically(bool automatically, const QDateTime &now)
+{
+    m_defaults->setObject(Keys::kRateDialogNextShowDate, now.addSecs(kRateNextOfferDelaySecs));
+    if (automatically) m_defaults->setInteger(Keys::kRateDialogCountOfAutoShow, getCountOfRateDialogAutoShowed() + 1);
+    m_defaults->synchronize();
+}
+
+void Settings::notifyRateDialogDataThatUserClickOnStar()
+{
+    saveBoolValueForKey(true, Keys::kRateDialogIsUserSelectStar);
+}
+
+std::int64_t Settings::getCountOfRateDialogAutoShowed() const
+{
+    return getIntegerValueForKeyWithDefaultValue(Keys::kRateDialogCountOfAutoShow, 0);
+}
+
 // ---- panel position
 
 void Settings::saveWindowFramePosition(const QRectF &frame)

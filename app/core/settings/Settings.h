@@ -3,6 +3,7 @@
 #include "BytePath.h"
 #include "UserDefaults.h"
 
+#include <QDateTime>
 #include <QPointF>
 #include <QRectF>
 #include <QSizeF>
@@ -96,6 +97,20 @@ public:
     std::optional<BytePath> getSearchLocation() const;
     void saveCustomFolderButtonSearchLocation(const BytePath &path);
     std::optional<BytePath> getCustomFolderButtonSearchLocation() const;
+
+    // The rate dialog's bookkeeping ("RATE_DIALOG_DATA:*"). At every start: when no version
+    // is stored, or the first two components of appVersion differ from the stored ones,
+    // the bookkeeping starts over (onFirstStartOrVersionChangedTo). A change of the third
+    // component (3.4.1 -> 3.4.2) keeps it.
+    void notifyRateDialogDataThatAppStarted(const QString &appVersion, const QDateTime &now);
+    // Next offer 14 days from now, no star clicked, no automatic showing, version stored.
+    void onFirstStartOrVersionChangedTo(const QString &twoNumberVersion, const QDateTime &now);
+    // The dialog was shown: next offer 30 days from now; an automatic showing also counts.
+    void notifyRateDialogDataThatRateDialogShowedAutomatically(bool automatically, const QDateTime &now);
+    void notifyRateDialogDataThatUserClickOnStar();
+    std::int64_t getCountOfRateDialogAutoShowed() const;
+    // The first two dot-separated components of a version ("3.4.1" -> "3.4", "3" -> "3").
+    static QString buildAppVersionWith2Numbers(const QString &version);
 
     // True when the key's stored value counts: it is present, and a number if the key is
     // an "ATEST:" override.

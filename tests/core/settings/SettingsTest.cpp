@@ -137,3 +137,37 @@ TEST(SettingsSharedGroup, SuiteName)
 {
     EXPECT_EQ(Settings::shfGroup().domain(), QStringLiteral("4QW7TR2MPL.group.com.brendix.Lurkel-SII"));
 }
+
+TEST_F(SettingsStore, RateDialogBookkeepingStartsOverOnlyWhenTheTwoNumberVersionChanges)
+{
+    Settings settings(*m_defaults);
+    const QDateTime start(QDate(2026, 3, 1), QTime(9, 0), Qt::UTC);
+    const auto nextShow = [&] { return reopen()->objectForKey(Keys::kRateDialogNextShowDate).toDateTime(); };
+    const auto storedVersion = [&] { return reopen()->stringForKey(Keys::kRateDialogCurrentAppVersion); };
+    const auto starClicked = [&] { return reopen()->boolForKey(Keys::kRateDialogIsUserSelectStar, true); };
+
+    settings.notifyRateDialogDataThatAppStarted(QStringLiteral("3.4.1"), start);
+    EXPECT_EQ(storedVersion(), QStringLiteral("3.4"));
+    EXPECT_EQ(nextShow(), start.addDays(14));
+    EXPECT_FALSE(starClicked());
+
+    settings.notifyRateDialogDataThatRateDialogShowedAutomatically(true, start);
+    settings.notifyRateDialogDataThatUserClickOnStar();
+    settings.notifyRateDialogDataThatAppStarted(QStringLiteral("3.4.2"), start.addDays(1));
+    EXPECT_EQ(settings.getCountOfRateDialogAutoShowed(), 1);
+    EXPECT_TRUE(starClicked());
+    EXPECT_EQ(nextShow(), start.addDays(30));
+
+    // Shown by the user: the next offer moves, the count of automatic showings does not.
+    settings.notifyRateDialogDataThatRateDialogShowedAutomatically(false, start.addDays(2));
+    EXPECT_EQ(nextShow(), start.addDays(32));
+    EXPECT_EQ(settings.getCountOfRateDialogAutoShowed(), 1);
+
+    settings.notifyRateDialogDataThatAppStarted(QStringLiteral("3.5"), start.addDays(3));
+    EXPECT_EQ(storedVersion(), QStringLiteral("3.5"));
+    EXPECT_EQ(nextShow(), start.addDays(17));
+    EXPECT_EQ(settings.getCountOfRateDialogAutoShowed(), 0);
+    EXPECT_FALSE(starClicked());
+
+    EXPECT_EQ(Settings::buildAppVersionWith2Numbers(QStringLiteral("3")), QStringLiteral("3"));
+}
