@@ -146,6 +146,20 @@ TEST_F(HTMLDownloaderTest, FirstLoadThenANewerPackageReplacesTheOldOnlyOnceCompl
     const auto ads =
         make(HTMLDownloaderInitData::advertisement(cache, QUrl(server.host() + QStringLiteral("/ads.xml"))));
     EXPECT_FALSE(ads->buildContentData().hasPage());
+    // An advertisement package: its page and its highest application index; the ads' own notification.
+    server.routes["/ads.xml"] = {QByteArrayLiteral("<messages><version>3</version><majorVersion>0</majorVersion>"
+                                                   "<url>ads-3.zip</url><width>1120</width><height>502</height>"
+                                                   "<maxappindex>7</maxappindex></messages>")};
+    server.routes["/ads-3.zip"] = {makePackage(PackageFormat::Zip, {{"advertisement.htm", "ad"}})};
+    int adChanges = 0;
+    center.addObserver(QStringLiteral("adsdialog-html-changed-notification"), {},
+                       [&](const Notification &) { ++adChanges; });
+    EXPECT_EQ(check(*ads), Result::Installed);
+    EXPECT_EQ(pageOf(ads->buildContentData()), "ad");
+    EXPECT_EQ(ads->buildContentData().maxAppIndex, 7);
+    EXPECT_EQ(entriesOf(cache), std::vector<std::string>{"Advertisement_v3"});
+    EXPECT_EQ(adChanges, 1);
+    EXPECT_EQ(changes, 0);
 
     // First load: a zip named relative to the feed.
     serveTools(1, toolsPackage(PackageFormat::Zip, "tools one"));
@@ -183,7 +197,7 @@ TEST_F(HTMLDownloaderTest, FirstLoadThenANewerPackageReplacesTheOldOnlyOnceCompl
     content = downloader->buildContentData();
     EXPECT_EQ(content.version, 2);
     EXPECT_EQ(pageOf(content), "tools two");
-    EXPECT_EQ(entriesOf(cache), std::vector<std::string>{"MacTools_v2"});
+    EXPECT_EQ(entriesOf(cache), (std::vector<std::string>{"Advertisement_v3", "MacTools_v2"}));
     EXPECT_EQ(changes, 2);
 
     // A package removed behind our back: the built-in page again, and the next feed reloads it.
