@@ -64,7 +64,8 @@ public:
     static constexpr qint64 kMaxFeedBytes = qint64{1024} * 1024;
     static constexpr qint64 kMaxPackageBytes = qint64{32} * 1024 * 1024;
 
-    // Starts the schedule of checks (none without a cache folder).
+    // Starts the schedule of checks (none without a cache folder). Made and used on the main
+    // thread.
     explicit HTMLDownloader(HTMLDownloaderInitData data, UserDefaults &defaults, NotificationCenter &center,
                             Clock &clock = Clock::instance(), QObject *parent = nullptr);
     // With the application's defaults and notification centre.
@@ -95,7 +96,6 @@ private:
 
     QString key(const char *name) const;
     void scheduleCheck(std::int64_t delayMs);
-    void scheduleAfterCheck(CheckResult result);
     using Received = std::function<void(const std::optional<Error> &error, const QByteArray &body)>;
     void fetch(const QUrl &url, qint64 maxBytes, std::int64_t timeoutMs, Received received);
     void onFeed(const QByteArray &body);
