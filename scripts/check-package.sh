@@ -58,6 +58,7 @@ dpkg-deb -c "$deb" | awk '$1 ~ /^d/ && $2 != "root/root" { print }' | grep . && 
 field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Package)" = lurkel ] || complain "Package: $(field Package)"
 field Depends | grep -q 'libqt6core6' || complain "Depends lacks the Qt libraries: $(field Depends)"
+field Depends | grep -q 'libarchive13' || complain "Depends lacks libarchive: $(field Depends)"
 [ "$(field Suggests)" = gnome-shell-extension-appindicator ] || complain "Suggests: $(field Suggests)"
 field Recommends >/dev/null 2>&1 && [ -n "$(field Recommends)" ] && complain "Recommends: $(field Recommends)"
 

@@ -11,6 +11,8 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-qpa-plugins libgl-dev
   # content hashes of the duplicates scan (XXH3)
   libxxhash-dev
+  # unpacking the promotion pages' packages (zip and tar)
+  libarchive-dev
   # tests
   googletest libgtest-dev libgmock-dev
   dbus dbus-daemon dbus-bin util-linux desktop-file-utils
