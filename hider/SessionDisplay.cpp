@@ -50,6 +50,30 @@ std::vector<std::string> split(const std::string &text, char separator)
     return pieces;
 }
 
+// A bus address without its guid: the session's own processes and a service the bus started
+// may name the same bus with and without it.
+std::string withoutGuid(const std::string &address)
+{
+    std::string out;
+    for (const std::string &part : split(address, ',')) {
+        if (part.starts_with("guid=")) continue;
+        if (!out.empty()) out += ',';
+        out += part;
+    }
+    return out;
+}
+
+// The value of NAME=VALUE among entries (the last one counts), or empty.
+std::string valueOf(const std::vector<std::string> &entries, std::string_view name)
+{
+    for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
+        if (entry->size() > name.size() && entry->starts_with(name) && (*entry)[name.size()] == '=') {
+            return entry->substr(name.size() + 1);
+        }
+    }
+    return {};
+}
+
 bool hasDisplay(const SessionDisplay::Variables &variables)
 {
     return std::any_of(variables.begin(), variables.end(),
@@ -80,10 +104,14 @@ SessionDisplay::Variables SessionDisplay::displayOf(const std::vector<std::strin
     return variables;
 }
 
-SessionDisplay::Found SessionDisplay::fromFileManagers(const BytePath &procRoot, uid_t uid)
+SessionDisplay::Found SessionDisplay::fromFileManagers(const BytePath &procRoot, uid_t uid,
+                                                       const std::string &sessionBus)
 {
+    const std::string ownBus = withoutGuid(sessionBus);
     Found best;
-    std::size_t bestRank = kFileManagers.size();
+    // Those on this program's bus rank before all others, then the scripts' order.
+    const std::size_t otherSession = kFileManagers.size();
+    std::size_t bestRank = 2 * otherSession;
     DIR *dir = ::opendir(procRoot.c_str());
     if (dir == nullptr) return best;
     while (const dirent *entry = ::readdir(dir)) {
@@ -97,9 +125,15 @@ SessionDisplay::Found SessionDisplay::fromFileManagers(const BytePath &procRoot,
         std::string comm = readSmallFile(process.get(), "comm");
         if (!comm.empty() && comm.back() == '\n') comm.pop_back();
         const auto known = std::find(kFileManagers.begin(), kFileManagers.end(), comm);
-        const auto rank = static_cast<std::size_t>(known - kFileManagers.begin());
+        if (known == kFileManagers.end()) continue;
+        const auto order = static_cast<std::size_t>(known - kFileManagers.begin());
+        if (order >= bestRank) continue;
+        const std::vector<std::string> environment = split(readSmallFile(process.get(), "environ"), '\0');
+        const bool sameSession =
+            !ownBus.empty() && withoutGuid(valueOf(environment, "DBUS_SESSION_BUS_ADDRESS")) == ownBus;
+        const std::size_t rank = sameSession ? order : otherSession + order;
         if (rank >= bestRank) continue;
-        Variables variables = displayOf(split(readSmallFile(process.get(), "environ"), '\0'));
+        Variables variables = displayOf(environment);
         if (variables.empty()) continue;
         bestRank = rank;
         best.source = Source::FileManager;
@@ -140,7 +174,8 @@ SessionDisplay::Found SessionDisplay::find(const BytePath &procRoot)
         found.description = QStringLiteral("this program's environment");
         return found;
     }
-    found = fromFileManagers(procRoot, ::getuid());
+    const char *bus = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    found = fromFileManagers(procRoot, ::getuid(), bus != nullptr ? bus : "");
     if (found.source != Source::None) return found;
     return fromSessionManager();
 }

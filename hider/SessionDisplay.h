@@ -32,15 +32,18 @@ public:
     };
 
     // This process's own display when it has one; else that of a running file manager of this
-    // user (in the order the scripts know them, from /proc/PID/environ under procRoot); else
-    // the session's (systemctl --user show-environment); else none.
+    // user (in the order the scripts know them, from /proc/PID/environ under procRoot), one on
+    // this program's session bus first; else the session's (systemctl --user show-environment);
+    // else none.
     static Found find(const BytePath &procRoot = BytePath("/proc"));
 
     // The display variables among NAME=VALUE entries (the environment of a process, or the
     // lines systemctl prints); those with an empty value do not count.
     static Variables displayOf(const std::vector<std::string> &entries);
-    // A running file manager of this user with a display.
-    static Found fromFileManagers(const BytePath &procRoot, uid_t uid);
+    // A running file manager of this user with a display. The same user may have sessions on
+    // other displays at once: one whose DBUS_SESSION_BUS_ADDRESS is sessionBus (the bus's
+    // guid aside) belongs to this program's session and goes before all others.
+    static Found fromFileManagers(const BytePath &procRoot, uid_t uid, const std::string &sessionBus = {});
     // The session's environment as the user's service manager keeps it.
     static Found fromSessionManager();
 };

@@ -103,14 +103,19 @@ bool DesktopEntryLauncher::launch(const QString &desktopId)
         qCInfo(lcPlatform, "no installed application has the desktop entry %s", qUtf8Printable(desktopId));
         return false;
     }
+    return launchEntry(*entry);
+}
+
+bool DesktopEntryLauncher::launchEntry(const BytePath &entry)
+{
     const QString gio = QStandardPaths::findExecutable(QStringLiteral("gio"));
     if (gio.isEmpty()) {
-        qCWarning(lcPlatform, "gio is not installed: cannot start %s", qUtf8Printable(entry->displayString()));
+        qCWarning(lcPlatform, "gio is not installed: cannot start %s", qUtf8Printable(entry.displayString()));
         return false;
     }
     pid_t pid = -1;
-    if (const std::optional<Error> error = Spawn::launchDetached({gio.toStdString(), "launch", entry->bytes()}, &pid)) {
-        qCWarning(lcPlatform, "gio launch %s: %s", qUtf8Printable(entry->displayString()),
+    if (const std::optional<Error> error = Spawn::launchDetached({gio.toStdString(), "launch", entry.bytes()}, &pid)) {
+        qCWarning(lcPlatform, "gio launch %s: %s", qUtf8Printable(entry.displayString()),
                   qUtf8Printable(error->localizedDescription()));
         return false;
     }

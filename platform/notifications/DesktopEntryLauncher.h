@@ -21,6 +21,8 @@ public:
     // Starts the id's application with `gio launch ENTRY`, detached from this process.
     // False when no entry was found or gio could not be started.
     static bool launch(const QString &desktopId);
+    // The same for an entry file already found.
+    static bool launchEntry(const BytePath &entry);
 };
 
 } // namespace lurkel

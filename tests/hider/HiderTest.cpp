@@ -211,10 +211,12 @@ TEST(Hider, DoShowHiddenRelaunchesOnTheFileManagersDisplayAndNotifies)
 {
     FakeDesktop desktop;
     desktop.addFileManager("nemo");
-    desktop.startFileManager("nemo", {"--no-default-window"});
-    // The bus, and so the helper, has no display: the file manager's is taken.
+    const std::string display = std::getenv("DISPLAY");
+    // The bus, and so the helper, has no display: that of the file manager on the same bus is
+    // taken, not one of another session of the user (as the tests running beside this one are).
     const ScopedEnv noDisplay("DISPLAY", nullptr);
     HiderBus bus;
+    desktop.startFileManager("nemo", {"--no-default-window"}, display);
 
     const std::string once = "start --no-default-window\nquit\nstopped\n";
     EXPECT_TRUE(succeeded(bus.showHidden(true)));
@@ -291,6 +293,14 @@ TEST(SessionDisplay, AFileManagersDisplayElseTheSessions)
     EXPECT_EQ(found.variables, (SessionDisplay::Variables{{"DISPLAY", ":2"}, {"XAUTHORITY", "/a"}}));
     EXPECT_EQ(found.description, QStringLiteral("nemo (pid 11)"));
     EXPECT_EQ(SessionDisplay::fromFileManagers(proc, ::getuid() + 1).source, SessionDisplay::Source::None);
+
+    // Another session's file managers, whatever their order, come after one on this bus.
+    process("14", "nautilus", std::string("DISPLAY=:4\0DBUS_SESSION_BUS_ADDRESS=unix:path=/other,guid=2\0", 60));
+    process("15", "nemo", std::string("DBUS_SESSION_BUS_ADDRESS=unix:path=/ours,guid=1\0DISPLAY=:5\0", 59));
+    found = SessionDisplay::fromFileManagers(proc, ::getuid(), "unix:path=/ours");
+    EXPECT_EQ(found.variables, (SessionDisplay::Variables{{"DISPLAY", ":5"}}));
+    found = SessionDisplay::fromFileManagers(proc, ::getuid(), "unix:path=/nobody,guid=3");
+    EXPECT_EQ(found.variables, (SessionDisplay::Variables{{"DISPLAY", ":4"}}));
 
     const BytePath bin = makeDir(TestEnvironment::root() / "bin");
     const ScopedEnv path("PATH", bin.c_str());

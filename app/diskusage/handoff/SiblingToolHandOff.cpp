@@ -2,19 +2,15 @@
 
 #include "BXGoogleAnalytics.h"
 #include "CopyApplicationsTask.h"
+#include "DesktopEntryLauncher.h"
 #include "Log.h"
 #include "PromoManager.h"
 #include "PromoSettings.h"
 #include "RunningApplications.h"
-#include "Spawn.h"
 #include "StartScanningInLaunchedAppManager.h"
 #include "UrlOpener.h"
-#include "XdgDirs.h"
-
-#include <QStandardPaths>
 
 #include <array>
-#include <sys/stat.h>
 
 namespace lurkel {
 namespace {
@@ -38,21 +34,6 @@ const Tool *toolOf(int viewType)
 {
     if (viewType < 1 || viewType > static_cast<int>(kTools.size())) return nullptr;
     return &kTools.at(static_cast<std::size_t>(viewType - 1));
-}
-
-bool isRegularFile(const BytePath &path)
-{
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-// The XDG application folders, most important first.
-BytePathList applicationFolders()
-{
-    BytePathList folders{XdgDirs::dataHome() / "applications"};
-    for (const BytePath &data : XdgDirs::dataDirs())
-        folders.push_back(data / "applications");
-    return folders;
 }
 
 } // namespace
@@ -109,13 +90,10 @@ std::optional<BytePath> SiblingToolHandOff::findAppPathForBundleIDsWithSelectedB
                                                                                         QString *selectedBundleId)
 {
     if (bundleIds.isEmpty()) return std::nullopt;
-    const BytePathList folders = applicationFolders();
     for (const QString &id : bundleIds) {
-        const std::string entry = id.toStdString() + ".desktop";
-        for (const BytePath &folder : folders) {
-            if (!isRegularFile(folder / entry)) continue;
+        if (std::optional<BytePath> entry = DesktopEntryLauncher::find(id)) {
             if (selectedBundleId) *selectedBundleId = id;
-            return folder / entry;
+            return entry;
         }
     }
     return CopyApplicationsTask::findAppPathForBundleIDsWithSelectedBundleID(bundleIds, selectedBundleId);
@@ -175,14 +153,7 @@ void SiblingToolHandOff::getAppPressed()
 
 bool SiblingToolHandOff::launchWithGio(const BytePath &entry)
 {
-    const QString gio = QStandardPaths::findExecutable(QStringLiteral("gio"));
-    if (gio.isEmpty()) {
-        qCWarning(lcPromo, "gio is not installed: cannot start %s", qUtf8Printable(entry.displayString()));
-        return false;
-    }
-    const std::optional<Error> error = Spawn::launchDetached({gio.toStdString(), "launch", entry.bytes()});
-    if (error) qCWarning(lcPromo, "gio launch: %s", qUtf8Printable(error->localizedDescription()));
-    return !error;
+    return DesktopEntryLauncher::launchEntry(entry);
 }
 
 } // namespace lurkel

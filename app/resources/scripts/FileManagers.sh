@@ -493,12 +493,21 @@ lk_display_of() {
 
 # lk_running FM: the process ids of this user's running instances on our display, one a
 # line (the file managers of another session of the same user are not ours to restart).
+# A child of an instance with the instance's name is a copy it forked on the way to starting
+# another program: part of that instance, and gone with it.
 lk_running() {
 	for lk_proc in /proc/[0-9]*; do
 		[ -O "$lk_proc" ] || continue
 		lk_comm=
 		{ read -r lk_comm <"$lk_proc/comm"; } 2>/dev/null || continue
 		[ "$lk_comm" = "$1" ] || continue
+		lk_pstat=
+		{ read -r lk_pstat <"$lk_proc/stat"; } 2>/dev/null || continue
+		lk_pstat=${lk_pstat##*) } # "STATE PPID ..." after the name, which may hold anything
+		lk_pstat=${lk_pstat#* }
+		lk_pcomm=
+		{ read -r lk_pcomm <"/proc/${lk_pstat%% *}/comm"; } 2>/dev/null
+		[ "$lk_pcomm" != "$1" ] || continue
 		lk_alive "${lk_proc#/proc/}" || continue
 		[ "$(lk_display_of "${lk_proc#/proc/}")" = "$LK_OUR_DISPLAY" ] || continue
 		printf '%s\n' "${lk_proc#/proc/}"

@@ -153,6 +153,8 @@ TEST_F(UserNotificationCenterTest, WithoutAnsweringServerPostsFailAndNothingHang
     ASSERT_TRUE(waitUntil([&] { return failures == 4; }));
     EXPECT_TRUE(ids.empty());
     EXPECT_TRUE(clicks.empty());
+    alone.reset();
+    QDBusConnection::disconnectFromBus(QStringLiteral("nowhere"));
 }
 
 } // namespace

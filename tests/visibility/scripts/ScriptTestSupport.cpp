@@ -73,8 +73,13 @@ echo $$ >"$FAKE_LOG/$me.pid"
 line=start
 for a; do line="$line $a"; done
 echo "$line" >>"$log"
-# runs until the test that made it ends (the end of "alive" is held open by the test only)
-cat "$FAKE_LOG/alive" >/dev/null &
+# runs until the test that made it ends (the end of "alive" is held open by the test only).
+# The wait is done by a forked copy of this program that never execs, as a file manager's
+# child is between fork and exec: same name, same command line. It is no instance to restart.
+(
+	cat "$FAKE_LOG/alive" >/dev/null
+	exit 0
+) &
 child=$!
 wait "$child"
 )FAKE";
