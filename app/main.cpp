@@ -7,6 +7,7 @@
 #include "PanelWindow.h"
 #include "PlatformPluginPreference.h"
 #include "ProgramPaths.h"
+#include "PromoSession.h"
 #include "QuitSignals.h"
 #include "RunAtLoginManager.h"
 #include "RunningApplications.h"
@@ -128,6 +129,9 @@ int main(int argc, char **argv)
     QGuiApplication::setWindowIcon(
         QIcon::fromTheme(bundleId, QIcon(QStringLiteral(":/icons/com.brendix.Lurkel-SII.svg"))));
 
+    // The promotion manager gets its windows, the desktop's notifications and the maker's
+    // feeds before the controller first asks for it.
+    PromoSession::install();
     BXPurgeController controller;
     controller.awakeFromNib();
     BXAppDelegate delegate(controller);

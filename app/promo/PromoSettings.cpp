@@ -15,6 +15,7 @@ struct Addresses {
     QString macToolsXml;
     QString newsXml;
     QString advertisementXml;
+    QString newsPage;
     QString rateTheApp;
     QString quenbyLabOnStore;
     QString showHiddenInstruction;
@@ -42,6 +43,7 @@ Addresses buildAddresses(const QString &host)
     a.macToolsXml = feeds + QStringLiteral("tools2.xml");
     a.newsXml = feeds + QStringLiteral("news2.xml");
     a.advertisementXml = feeds + QStringLiteral("messages.xml");
+    a.newsPage = feeds + QStringLiteral("news/");
     a.rateTheApp = host + QStringLiteral("/catalogue/lurkel");
     a.quenbyLabOnStore = host + QStringLiteral("/store/quenbylab");
     a.showHiddenInstruction = host + QStringLiteral("/how-to/show-hidden-files-on-mac"
@@ -129,6 +131,11 @@ QString PromoSettings::getNewsXMLWebURL()
 QString PromoSettings::getAdvertisimentXMLWebURL()
 {
     return current().advertisementXml;
+}
+
+QString PromoSettings::getNewsWebPageURL()
+{
+    return current().newsPage;
 }
 
 QString PromoSettings::getRateTheAppLink()

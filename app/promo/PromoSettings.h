@@ -29,6 +29,8 @@ public:
     static QString getMacToolsXMLWebURL();      // tools2.xml
     static QString getNewsXMLWebURL();          // news2.xml
     static QString getAdvertisimentXMLWebURL(); // messages.xml
+    // The news as a web page in the same folder ("news/"): what a news notification opens.
+    static QString getNewsWebPageURL();
     // The product's page in the software catalogue (asked for by the rate dialog).
     static QString getRateTheAppLink();
     // The store page of the maker's application-removal tool (the advertisement dialog).

@@ -143,7 +143,9 @@ void BXAppDelegate::applicationDidFinishLaunching(const QStringList &arguments)
         showErrorAlert(QStringLiteral("An error ocurred"),
                        QStringLiteral("Couldn't add Helper App to launch at login item list."));
     });
-    // 8: the promotion manager (it has nothing to show in this version).
+    // 8: the promotion manager. A click on a desktop notification reaches only the running
+    // process that posted it (PromoSession hands it to processNotification), so no start
+    // carries one.
     PromoManager::GetInstance();
     // 9.
     if (arguments.contains(QString::fromLatin1(MessageNames::kShowWindowAfterStart)))

@@ -3,6 +3,7 @@
 #include "MessageNames.h"
 #include "VisibilityRequest.h"
 
+#include "AboutWC.h"
 #include "AdBasedOnSpotlightVC.h"
 #include "ApplicationActivity.h"
 #include "CleanMemoryButton.h"
@@ -14,8 +15,10 @@
 #include "Identity.h"
 #include "Log.h"
 #include "LurkelProjectRunAtLoginManager.h"
+#include "MacToolsDialogWC.h"
 #include "MainWindowProvider.h"
 #include "MemoryController.h"
+#include "NewsManager.h"
 #include "OnOffSwitch.h"
 #include "PanelWindow.h"
 #include "PanelWindowContextualMenuStrings.h"
@@ -24,6 +27,8 @@
 #include "ProgramPaths.h"
 #include "PromoManager.h"
 #include "PromoSettings.h"
+#include "PromoWindowPlacement.h"
+#include "RateDialgoWC.h"
 #include "RunningApplications.h"
 #include "ScriptsManager.h"
 #include "SearchManager.h"
@@ -178,8 +183,17 @@ BXPurgeController::BXPurgeController(PurgeControllerServices services, QObject *
       m_terminate(services.terminate ? std::move(services.terminate) : std::function<void()>(&QCoreApplication::quit)),
       m_trayAvailable(services.trayAvailable ? std::move(services.trayAvailable)
                                              : std::function<bool()>(&QSystemTrayIcon::isSystemTrayAvailable)),
-      m_noTrayAlert(std::move(services.noTrayAlert))
+      m_noTrayAlert(std::move(services.noTrayAlert)), m_showToolsWindow(std::move(services.showToolsWindow)),
+      m_isToolsWindowVisible(std::move(services.isToolsWindowVisible)),
+      m_showRateWindow(std::move(services.showRateWindow)), m_makeAboutWindow(std::move(services.makeAboutWindow)),
+      m_newsManager(std::move(services.newsManager))
 {
+    // The application's own promotion windows.
+    if (!m_showToolsWindow) m_showToolsWindow = [] { MacToolsDialogWC::sharedController().pleaseShowWindow(); };
+    if (!m_isToolsWindowVisible)
+        m_isToolsWindowVisible = [] { return MacToolsDialogWC::sharedController().isVisible(); };
+    if (!m_showRateWindow) m_showRateWindow = [] { RateDialgoWC::showWindowByUser(); };
+    if (!m_makeAboutWindow) m_makeAboutWindow = []() -> QWidget * { return new AboutWC(); };
     initTrayIconResources();
 
     // What the interface file makes: the panel, the preferences window, the menu.
@@ -190,6 +204,7 @@ BXPurgeController::BXPurgeController(PurgeControllerServices services, QObject *
     panelServices.notificationCenter = &m_center;
     panelServices.clock = &m_clock;
     panelServices.isApplicationActive = services.isApplicationActive;
+    panelServices.newsManager = [this] { return newsManager(); };
     panelServices.diskUsageSection = [this](QWidget *container) -> DiskUsageSection * {
         AdBasedOnSpotlightVCServices section;
         section.defaults = &m_defaults;
@@ -229,6 +244,7 @@ BXPurgeController::BXPurgeController(PurgeControllerServices services, QObject *
     m_welcome->setShowMainWindowAndMakeActive([this] { showMainWindowAndMakeActive(); });
 
     connect(m_wndInfo.get(), &PanelWindow::preferencesButtonPressed, this, [this] { preferencesButtonPressed(); });
+    connect(m_wndInfo.get(), &PanelWindow::newsButtonPressed, this, [this] { newsButtonPressed(); });
     connect(m_wndInfo.get(), &PanelWindow::cleanMemoryButtonPressed, this, [this] { onFreeMemory(); });
     connect(m_wndInfo.get(), &PanelWindow::panelClosedByUser, this, [this] { onPanelInfoClosed(); });
     m_wndInfo->installEventFilter(this);
@@ -244,6 +260,8 @@ BXPurgeController::~BXPurgeController()
     if (qApp != nullptr) qApp->removeEventFilter(this);
     m_wndInfo->removeEventFilter(this);
     m_trayWait.cancel();
+    m_newsAutoShow.cancel();
+    delete m_aboutWC;
     m_notifierItem.reset();
 }
 
@@ -299,6 +317,13 @@ void BXPurgeController::awakeFromNib()
 
     registerDistributedObservers();
     finderIntegration();
+
+    // News of an earlier run not read yet show on the buttons (they pop up by themselves
+    // only when they arrive); the tools page comes by itself later, unless the news are on
+    // screen.
+    NewsManager *news = newsManager();
+    m_wndInfo->setHasFreshNews(news != nullptr && news->hasFreshNews());
+    if (news == nullptr || !news->isNewsDialogVisible()) PromoManager::GetInstance().showToolsAutomatically();
 }
 
 void BXPurgeController::waitForTray()
@@ -504,6 +529,10 @@ void BXPurgeController::registerLocalObservers()
     m_center.addObserver(
         SearchManager::openSearchResultDialogNotification(), {},
         [this](const Notification &) { openSearchResultDialog(); }, this);
+    for (const QString &news :
+         {NewsManager::NewsHtmlChangedNotificationName(), NewsManager::NewsWasReadedNotificationName()})
+        m_center.addObserver(
+            news, {}, [this](const Notification &) { updatePreferencesButton(); }, this);
     if (qApp != nullptr) qApp->installEventFilter(this);
 }
 
@@ -801,13 +830,10 @@ void BXPurgeController::buildMenu()
     m_preferencesItem = menu->addAction(QString(), this, [this] { onPreferences(); });
     m_checkForUpdatesItem = menu->addAction(QString(), this, [this] { checkForUpdates(); });
     m_emailItem = menu->addAction(QStringLiteral("Recommend by E-mail..."));
-    // The promotion's items: no news, help desk, rating or about box in this version.
-    m_newsItem = menu->addAction(QString());
-    m_helpDeskItem = menu->addAction(QString());
-    m_rateItem = menu->addAction(QStringLiteral("Rate Lurkel..."));
-    m_aboutItem = menu->addAction(QString());
-    for (QAction *promotion : {m_newsItem, m_helpDeskItem, m_rateItem, m_aboutItem})
-        promotion->setVisible(false);
+    m_newsItem = menu->addAction(QString(), this, [this] { newsButtonPressed(); });
+    m_helpDeskItem = menu->addAction(QString(), this, [this] { showOptimizationTools(); });
+    m_rateItem = menu->addAction(QStringLiteral("Rate Lurkel..."), this, [this] { rateButtonPressed(); });
+    m_aboutItem = menu->addAction(QString(), this, [this] { showAboutScreen(); });
     m_pResetUserDefaultsMenuItemSeparator = menu->addSeparator();
     m_pResetUserDefaultsMenuItem =
         menu->addAction(QStringLiteral("Reset Settings"), this, [this] { resetUserDefaults(); });
@@ -826,6 +852,9 @@ void BXPurgeController::validateMenu()
     m_togglePanelInfoItem->setEnabled(true);
     m_freeMemoryItem->setEnabled(!m_memory->isPurging());
     m_newsItem->setText(PanelWindowContextualMenuStrings::news());
+    m_newsItem->setVisible(true);
+    m_newsItem->setEnabled(true);
+    m_rateItem->setVisible(true);
     m_checkForUpdatesItem->setText(PanelWindowContextualMenuStrings::checkForUpdates());
     m_checkForUpdatesItem->setVisible(true);
     m_checkForUpdatesItem->setEnabled(!m_updater->isChecking());
@@ -867,6 +896,60 @@ void BXPurgeController::preferencesButtonPressed()
     if (button == nullptr) return;
     const QPoint bottomLeft = button->mapToGlobal(QPoint(0, button->height()));
     m_theMenu->popup(QPoint(bottomLeft.x() - 2, bottomLeft.y() + 5));
+    NewsManager *news = newsManager();
+    m_wndInfo->setHasFreshNews(news != nullptr && news->hasFreshNews());
+}
+
+// ---- Promotion.
+
+NewsManager *BXPurgeController::newsManager() const
+{
+    return m_newsManager ? m_newsManager() : PromoManager::GetInstance().newsManager();
+}
+
+void BXPurgeController::newsButtonPressed()
+{
+    NewsManager *news = newsManager();
+    if (news == nullptr) return;
+    QAbstractButton *settings = m_wndInfo->preferencesButton();
+    std::optional<QRect> settingsRect;
+    if (m_wndInfo->isVisible() && settings != nullptr)
+        settingsRect = QRect(settings->mapToGlobal(QPoint(0, 0)), settings->size());
+    QScreen *screen = m_wndInfo->screen() != nullptr ? m_wndInfo->screen() : QGuiApplication::primaryScreen();
+    const QRect screenRect = screen != nullptr ? screen->geometry() : QRect();
+    const QRect anchor = PromoWindowPlacement::newsAnchor(settingsRect, currentAnchor().iconGeometry, screenRect);
+    news->showAtPosition(PromoWindowPlacement::newsPosition(anchor, news->contentSize(), screenRect), 0);
+    updatePreferencesButton();
+}
+
+void BXPurgeController::updatePreferencesButton()
+{
+    NewsManager *news = newsManager();
+    const bool fresh = news != nullptr && news->hasFreshNews();
+    m_wndInfo->setHasFreshNews(fresh);
+    if (!fresh || news->isNewsContentEmbedded() || m_isToolsWindowVisible()) return;
+    m_newsAutoShow.cancel();
+    m_newsAutoShow = MainQueue::after(
+        kNewsAutoShowDelayMs, [this] { newsButtonPressed(); }, m_clock);
+}
+
+void BXPurgeController::showOptimizationTools()
+{
+    m_showToolsWindow();
+}
+
+void BXPurgeController::rateButtonPressed()
+{
+    m_showRateWindow();
+}
+
+void BXPurgeController::showAboutScreen()
+{
+    if (m_aboutWC == nullptr) m_aboutWC = m_makeAboutWindow();
+    if (m_aboutWC == nullptr) return;
+    m_aboutWC->show();
+    m_aboutWC->raise();
+    m_aboutWC->activateWindow();
 }
 
 void BXPurgeController::checkForUpdates()

@@ -40,6 +40,7 @@ class ScriptsManager;
 class SearchManager;
 class SearchResultWC;
 class StatusNotifierItem;
+class NewsManager;
 class UrlOpener;
 class UserDefaults;
 class VisibilityRestorerAtLaunch;
@@ -72,6 +73,14 @@ struct PurgeControllerServices {
     // Whether the application has the focus (QGuiApplication::applicationState), for the
     // panel's close on focus loss.
     std::function<bool()> isApplicationActive;
+    // The promotion windows: the tools page (shown, and whether it is on screen), the rate
+    // dialog, and the about box's controller; empty means the application's own.
+    std::function<void()> showToolsWindow;
+    std::function<bool()> isToolsWindowVisible;
+    std::function<void()> showRateWindow;
+    std::function<QWidget *()> makeAboutWindow;
+    // The news (empty: the promotion manager's).
+    std::function<NewsManager *()> newsManager;
 };
 
 // The central controller of the tray application. It owns the tray icon with its menu,
@@ -208,6 +217,18 @@ public:
     void onPanelInfoClosed();
     void onFreeMemory();
     void preferencesButtonPressed();
+    // The news popup beside the settings button (under the tray icon when the panel is
+    // closed), then the buttons' badges.
+    void newsButtonPressed();
+    // The news have changed or were read: the badges, and fresh news from a package pop up
+    // by themselves 0.3 s later unless the tools page is on screen.
+    void updatePreferencesButton();
+    static constexpr std::int64_t kNewsAutoShowDelayMs = 300;
+    // The tools page ("Help Desk"), the rate dialog and the about box.
+    void showOptimizationTools();
+    void rateButtonPressed();
+    void showAboutScreen();
+    QWidget *aboutWindow() const { return m_aboutWC; }
     void checkForUpdates();
     void resetUserDefaults();
     void onQuitLurkel();
@@ -271,6 +292,12 @@ private:
     std::function<void(int)> m_toggleLaunchAtStartup;
     std::function<bool()> m_trayAvailable;
     std::function<void(const QString &)> m_noTrayAlert;
+    std::function<void()> m_showToolsWindow;
+    std::function<bool()> m_isToolsWindowVisible;
+    std::function<void()> m_showRateWindow;
+    std::function<QWidget *()> m_makeAboutWindow;
+    std::function<NewsManager *()> m_newsManager;
+    NewsManager *newsManager() const;
     DelayedCall m_trayWait;
     std::optional<std::int64_t> m_lastTrayClickMs;
 
@@ -302,6 +329,8 @@ private:
     QAction *m_emailItem = nullptr;
     QAction *m_aboutItem = nullptr;
     QAction *m_newsItem = nullptr;
+    QWidget *m_aboutWC = nullptr; // the about box, made on first use and kept
+    DelayedCall m_newsAutoShow;
     QAction *m_helpDeskItem = nullptr;
     QAction *m_rateItem = nullptr;
     QAction *m_pResetUserDefaultsMenuItem = nullptr;

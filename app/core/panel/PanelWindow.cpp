@@ -4,6 +4,7 @@
 #include "MessageNames.h"
 #include "SearchFolder.h"
 
+#include "AdsDialogWC.h"
 #include "CleanMemoryButton.h"
 #include "ClickableLabel.h"
 #include "FramelessWindowChrome.h"
@@ -11,13 +12,16 @@
 #include "Identity.h"
 #include "LevelIndicator.h"
 #include "LinkButton.h"
+#include "NewsManager.h"
 #include "NotificationCenter.h"
 #include "OnOffSwitch.h"
 #include "PanelImages.h"
 #include "PanelView.h"
 #include "PanelWindowInfoLabel.h"
 #include "PanelWindowStrings.h"
+#include "PromoDialogServices.h"
 #include "PromoManager.h"
+#include "PromoWindowPlacement.h"
 #include "ScriptsManager.h"
 #include "SearchManager.h"
 #include "SearchResultWindowInterface.h"
@@ -77,8 +81,9 @@ PanelWindow::PanelWindow(PanelWindowServices services, QWidget *parent)
                                                       : NotificationCenter::defaultCenter()),
       m_clock(services.clock != nullptr ? *services.clock : Clock::instance()),
       m_isApplicationActive(std::move(services.isApplicationActive)),
-      m_makeDiskUsageSection(std::move(services.diskUsageSection)), m_lock(m_settings.isWindowLocked()),
-      m_positionWait(m_clock), m_shouldDiskUsageBeShown(static_cast<bool>(m_makeDiskUsageSection))
+      m_makeDiskUsageSection(std::move(services.diskUsageSection)), m_newsManager(std::move(services.newsManager)),
+      m_lock(m_settings.isWindowLocked()), m_positionWait(m_clock),
+      m_shouldDiskUsageBeShown(static_cast<bool>(m_makeDiskUsageSection))
 {
     initPanelResources();
     setAttribute(Qt::WA_QuitOnClose, false);
@@ -130,10 +135,24 @@ PanelWindow::PanelWindow(PanelWindowServices services, QWidget *parent)
     m_pInfoSubtitleLastUsedMemorySize->setTag(SubtitleUsedSize);
     connect(m_pInfoSubtitleLastUsedMemorySize, &ClickableLabel::clicked, this, &PanelWindow::subtitleLabelClicked);
 
-    // The promotion window and the restored detailed state come with the promotion
-    // manager; without it the panel opens compact.
-    m_canShowAds = PromoManager::GetInstance().isCanShowAds();
-    if (m_canShowAds && m_settings.getBoolValueForKeyWithDefaultValue(Keys::kPanelWindowStateIsDetailed, true))
+    // The promotion window; the detailed state is restored when there is an advertisement.
+    PromoDialogServices adsServices;
+    adsServices.defaults = &m_settings.defaults();
+    adsServices.notificationCenter = &m_center;
+    adsServices.urlOpener = services.urlOpener;
+    m_adsContent = services.adsContent ? services.adsContent() : PromoManager::GetInstance().adsContent();
+    m_adsDialog = std::make_unique<AdsDialogWC>(m_adsContent, adsServices);
+    m_center.addObserver(
+        m_adsContent.changedNotificationName.isEmpty() ? AdsDialogWC::adsDialogHtmlChangedNotificationName()
+                                                       : m_adsContent.changedNotificationName,
+        {},
+        [this](const Notification &) {
+            MainQueue::async([self = QPointer<PanelWindow>(this)] {
+                if (self) self->adPackageWasLoaded();
+            });
+        },
+        this);
+    if (isCanShowAds() && m_settings.getBoolValueForKeyWithDefaultValue(Keys::kPanelWindowStateIsDetailed, true))
         expandDisclosureButton();
 
     m_searchBar->setPlaceholderText(PanelWindowStrings::hiddenFilesSearchFieldTitle());
@@ -146,6 +165,8 @@ PanelWindow::PanelWindow(PanelWindowServices services, QWidget *parent)
     m_closeButton->setAccessibleName(tr("Close"));
     m_preferencesButton->setAccessibleName(tr("Preferences"));
     m_preferencesButton->setToolTip(tr("Preferences"));
+    m_newsButton->setAccessibleName(tr("News"));
+    m_newsButton->setToolTip(tr("News"));
     showHiddenFilesLabel->setBuddy(m_showHiddenControl);
     m_searchBar->setAccessibleName(PanelWindowStrings::hiddenFilesSearchFieldTitle());
     openDetailedViewButton->setAccessibleName(PanelWindowStrings::expandSystemUsageButton());
@@ -177,13 +198,18 @@ void PanelWindow::buildContent()
     appNameLabel = new QLabel(m_panelView);
     appNameLabel->setAlignment(Qt::AlignCenter);
     appNameLabel->setFont(pixelFont(13, QFont::DemiBold));
-    appNameLabel->setGeometry(34, titleTop, kWidth - 68, PanelView::kTitleBandHeight);
+    appNameLabel->setGeometry(56, titleTop, kWidth - 112, PanelView::kTitleBandHeight);
 
     m_preferencesButton = new TrackingButton(QStringLiteral("settings"), QStringLiteral("settings_hover"),
                                              QStringLiteral("settings_click"), m_panelView);
     m_preferencesButton->setImageSize(QSize(16, 16));
     m_preferencesButton->setGeometry(kWidth - 8 - 20, titleTop + 5, 20, 20);
     connect(m_preferencesButton, &QAbstractButton::clicked, this, &PanelWindow::preferencesButtonPressed);
+    m_newsButton = new TrackingButton(m_panelView);
+    m_newsButton->setImageSize(QSize(14, 14));
+    m_newsButton->setGeometry(kWidth - 8 - 20 - 24, titleTop + 5, 20, 20);
+    connect(m_newsButton, &QAbstractButton::clicked, this, &PanelWindow::newsButtonPressed);
+    setHasFreshNews(false);
 
     // The switch band.
     showHiddenFilesLabel = new QLabel(m_panelView);
@@ -290,6 +316,30 @@ QAbstractButton *PanelWindow::preferencesButton() const
     return m_preferencesButton;
 }
 
+NewsManager *PanelWindow::newsManager() const
+{
+    return m_newsManager ? m_newsManager() : PromoManager::GetInstance().newsManager();
+}
+
+QAbstractButton *PanelWindow::newsButton() const
+{
+    return m_newsButton;
+}
+
+void PanelWindow::setHasFreshNews(bool fresh)
+{
+    m_hasFreshNews = fresh;
+    if (fresh) {
+        m_preferencesButton->setImages(QStringLiteral("settings_news"), QStringLiteral("settings_news_hover"),
+                                       QStringLiteral("settings_news_click"));
+        m_newsButton->setImages(QStringLiteral("rss_1"), QStringLiteral("rss_1_hover"), QStringLiteral("rss_1_click"));
+    } else {
+        m_preferencesButton->setImages(QStringLiteral("settings"), QStringLiteral("settings_hover"),
+                                       QStringLiteral("settings_click"));
+        m_newsButton->setImages(QStringLiteral("rss"), QStringLiteral("rss_hover"), QStringLiteral("rss_click"));
+    }
+}
+
 QAbstractButton *PanelWindow::disclosureButton() const
 {
     return openDetailedViewButton;
@@ -299,6 +349,9 @@ QAbstractButton *PanelWindow::disclosureButton() const
 
 void PanelWindow::processActionOfStatusItem(StatusItemPositionWait::Source anchor, bool canBeClosed, bool trayClick)
 {
+    if (isVisible()) {
+        if (NewsManager *news = newsManager(); news != nullptr && news->isNewsDialogVisible()) news->hideNewsDialog();
+    }
     switch (m_lock.statusItemClicked(isVisible(), canBeClosed, trayClick, m_clock.nowMs())) {
     case PanelLockState::ClickAction::Close:
         close();
@@ -435,6 +488,8 @@ bool PanelWindow::hasSheet() const
 void PanelWindow::windowDidResignKey()
 {
     if (!isVisible() || isActiveWindow()) return;
+    // The news popup took the focus: the panel stays for it.
+    if (NewsManager *news = newsManager(); news != nullptr && news->isNewsDialogVisible()) return;
     PanelLockState::FocusLoss loss;
     loss.applicationActive = isApplicationActive();
     loss.scriptMayTakeFocus = m_hidden.scriptsManager().mightLoseFocusBecauseOfScript();
@@ -477,6 +532,7 @@ void PanelWindow::closeEvent(QCloseEvent *event)
 
 void PanelWindow::hideEvent(QHideEvent *event)
 {
+    hideAdsDialog();
     // A resize still running ends where it was going.
     if (isResizeAnimationRunning()) {
         m_resizeAnimation->setCurrentTime(m_resizeAnimation->duration());
@@ -489,9 +545,25 @@ void PanelWindow::hideEvent(QHideEvent *event)
     QWidget::hideEvent(event);
 }
 
+void PanelWindow::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // Once the panel has its place.
+    MainQueue::async([self = QPointer<PanelWindow>(this)] {
+        if (self) self->showAdsDialog();
+    });
+}
+
+void PanelWindow::moveEvent(QMoveEvent *event)
+{
+    QWidget::moveEvent(event);
+    moveAdsDialog();
+}
+
 void PanelWindow::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
+    moveAdsDialog();
     m_panelView->setGeometry(rect());
     layoutContainer();
     m_chrome->setOutline(m_panelView->outline());
@@ -525,6 +597,7 @@ void PanelWindow::changeWindowStateTo(int state, bool animated)
         break;
     case WindowStateDetailedOrCollapsed:
         if (m_disclosureState == 1) {
+            hideAdsDialog();
             updateWindowHeight(animate, [this] {
                 addMemorySection();
                 showDiskUsageSection();
@@ -532,8 +605,10 @@ void PanelWindow::changeWindowStateTo(int state, bool animated)
             });
         } else {
             removeMemorySection();
-            updateWindowHeight(animate,
-                               [this] { m_settings.saveBoolValueForKey(false, Keys::kPanelWindowStateIsDetailed); });
+            updateWindowHeight(animate, [this] {
+                showAdsDialog();
+                m_settings.saveBoolValueForKey(false, Keys::kPanelWindowStateIsDetailed);
+            });
         }
         break;
     default:
@@ -701,6 +776,47 @@ void PanelWindow::setShouldDiskUsageBeShown(bool shown)
         if (m_adBasedOnSpotlightVC != nullptr) m_adBasedOnSpotlightVC->hide();
     } else if (isMemorySectionShown()) {
         showDiskUsageSection();
+    }
+}
+
+bool PanelWindow::isCanShowAds() const
+{
+    return m_adsContent.content && m_adsContent.content().hasPage();
+}
+
+void PanelWindow::showAdsDialog()
+{
+    if (!isVisible() || m_adsDialog->isVisible() || !isCanShowAds()) return;
+    if (m_windowState == WindowStateDetailedOrCollapsed && m_disclosureState == 1) return;
+    if (m_settings.getBoolValueForKeyWithDefaultValue(Keys::kAdsDialogBeenClosed, false)) return;
+    QScreen *where = screen();
+    const QRect screenRect = where != nullptr ? where->availableGeometry() : QRect(QPoint(), QSize(4096, 4096));
+    m_adsDialog->showAt(
+        PromoWindowPlacement::adsFrame(frameGeometry(), m_adsDialog->window()->size(), screenRect).topLeft());
+}
+
+void PanelWindow::hideAdsDialog()
+{
+    if (m_adsDialog->isVisible()) m_adsDialog->hide();
+}
+
+void PanelWindow::moveAdsDialog()
+{
+    if (!m_adsDialog || !m_adsDialog->isVisible()) return;
+    QScreen *where = screen();
+    const QRect screenRect = where != nullptr ? where->availableGeometry() : QRect(QPoint(), QSize(4096, 4096));
+    m_adsDialog->moveTo(
+        PromoWindowPlacement::adsFrame(frameGeometry(), m_adsDialog->window()->size(), screenRect).topLeft());
+}
+
+void PanelWindow::adPackageWasLoaded()
+{
+    if (!isCanShowAds()) return;
+    setIsAdEnabled(true);
+    if (m_settings.getBoolValueForKeyWithDefaultValue(Keys::kPanelWindowStateIsDetailed, true)) {
+        if (m_disclosureState != 1) expandDisclosureButton();
+    } else {
+        showAdsDialog();
     }
 }
 

@@ -6,6 +6,7 @@
 #include "NamedColors.h"
 #include "PanelLockState.h"
 #include "PanelPlacement.h"
+#include "PromoContentSource.h"
 #include "Settings.h"
 #include "StatusItemPositionWait.h"
 
@@ -30,6 +31,9 @@ class FramelessWindowChrome;
 class HiddenManager;
 class LevelIndicator;
 class LinkButton;
+class AdsDialogWC;
+class NewsManager;
+class UrlOpener;
 class NotificationCenter;
 class OnOffSwitch;
 class PanelView;
@@ -52,6 +56,12 @@ struct PanelWindowServices {
     // Makes the disk-usage section (parented to the given widget); without it the panel has
     // none and expands to the memory section only.
     std::function<DiskUsageSection *(QWidget *parent)> diskUsageSection;
+    // The news (empty: the promotion manager's).
+    std::function<NewsManager *()> newsManager;
+    // The advertisement page (empty: the promotion manager's) and where its links go
+    // (nullptr: the desktop's browser).
+    std::function<PromoContentSource()> adsContent;
+    UrlOpener *urlOpener = nullptr;
 };
 
 // The main panel under the tray icon: the application's name, the switch that shows or
@@ -68,8 +78,9 @@ struct PanelWindowServices {
 // collapsed, remembered in "PanelWindowSateIsDetailed"), 2 and 1 with and without the
 // promotion window. With a disk-usage section (PanelWindowServices::diskUsageSection) the
 // expanded panel shows it below the memory section, created on the first expansion; without
-// one the panel behaves as with shouldDiskUsageBeShown() false. The promotion window is not
-// part of this version, so the last expanded state is not restored at creation.
+// one the panel behaves as with shouldDiskUsageBeShown() false. The promotion window floats
+// under the panel while it is open and not expanded; with an advertisement page the last
+// expanded state is restored at creation.
 //
 // Main thread only.
 class PanelWindow : public QWidget, public MemoryInfoPanel {
@@ -133,6 +144,11 @@ public:
 
     CleanMemoryButton *cleanMemoryButton() const { return m_pBtnFree; }
     QAbstractButton *preferencesButton() const;
+    // The news button, left of the settings button.
+    QAbstractButton *newsButton() const;
+    // Unread news: the settings button wears a badge and the news button is highlighted.
+    void setHasFreshNews(bool fresh);
+    bool hasFreshNews() const { return m_hasFreshNews; }
 
     // ---- Lock and position.
 
@@ -161,6 +177,14 @@ public:
     bool shouldDiskUsageBeShown() const { return m_shouldDiskUsageBeShown; }
     void setShouldDiskUsageBeShown(bool shown);
     void setIsAdEnabled(bool enabled);
+    // The promotion window beside the panel: shown while the panel is open and not
+    // expanded, when an advertisement page is there and the user has not closed it.
+    bool isCanShowAds() const;
+    void showAdsDialog();
+    void hideAdsDialog();
+    // A new advertisement page has arrived.
+    void adPackageWasLoaded();
+    AdsDialogWC *adsDialog() const { return m_adsDialog.get(); }
     bool isMemorySectionShown() const;
 
     // ---- Hidden files, search, memory.
@@ -197,6 +221,8 @@ public:
 Q_SIGNALS:
     // The settings button was pressed: the controller shows its menu under it.
     void preferencesButtonPressed();
+    // The news button was pressed: the controller shows the news under it.
+    void newsButtonPressed();
     // The clean-memory button was pressed: the controller starts a purge.
     void cleanMemoryButtonPressed();
     // The panel is closing (the controller's window-will-close).
@@ -211,6 +237,8 @@ protected:
     void hideEvent(QHideEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
     void changeEvent(QEvent *event) override;
 
 private:
@@ -231,6 +259,8 @@ private:
     void updateSearchFieldFrame();
     void showSubtitle(const QString &text, NamedColor color, int tag);
     void startSearchStep(const QString &text);
+    NewsManager *newsManager() const;
+    void moveAdsDialog();
 
     HiddenManager &m_hidden;
     SearchManager &m_search;
@@ -239,6 +269,7 @@ private:
     Clock &m_clock;
     std::function<bool()> m_isApplicationActive;
     std::function<DiskUsageSection *(QWidget *parent)> m_makeDiskUsageSection;
+    std::function<NewsManager *()> m_newsManager;
     SearchResultWindowInterface *m_searchResultWindow = nullptr;
 
     PanelLockState m_lock;
@@ -253,7 +284,8 @@ private:
     int m_windowState = WindowStateCompact;
     int m_disclosureState = 0;
     bool m_shouldDiskUsageBeShown = false;
-    bool m_canShowAds = false; // the promotion manager's answer
+    std::unique_ptr<AdsDialogWC> m_adsDialog;
+    PromoContentSource m_adsContent;
     QVariantAnimation *m_resizeAnimation = nullptr;
     std::function<void()> m_resizeCompletion;
     int m_resizeAnimationMs = kDefaultResizeAnimationMs;
@@ -262,6 +294,8 @@ private:
     PanelView *m_panelView = nullptr;
     TrackingButton *m_closeButton = nullptr;
     TrackingButton *m_preferencesButton = nullptr;
+    TrackingButton *m_newsButton = nullptr;
+    bool m_hasFreshNews = false;
     QLabel *appNameLabel = nullptr;
     QLabel *showHiddenFilesLabel = nullptr;
     OnOffSwitch *m_showHiddenControl = nullptr;

@@ -61,6 +61,7 @@ inline constexpr Key kWebHost{"ATEST:WEB_HOST"}; // scheme, host and port of the
 inline constexpr Key kPromoMacToolsPrefix{"PROMO_MANAGER:mac_tools:"};
 inline constexpr Key kPromoNewsPrefix{"PROMO_MANAGER:news:"};
 inline constexpr Key kPromoAdsPrefix{"PROMO_MANAGER:ads:"};
+inline constexpr Key kPromoNewsLastReadedVersion{"PROMO_MANAGER:news:last_readed_version"}; // integer
 
 // Rate dialog and tools dialog schedules.
 inline constexpr Key kRateDialogCurrentAppVersion{"RATE_DIALOG_DATA:current_app_version"}; // string

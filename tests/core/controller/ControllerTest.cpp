@@ -2,6 +2,7 @@
 // integration's requests from another process, the integration's election, the menu, the
 // preferences window's controls and the check for updates.
 #include "BXPurgeController.h"
+#include "FakeNewsManager.h"
 #include "Fixtures.h"
 
 #include "BXAppDelegate.h"
@@ -120,6 +121,14 @@ struct Fixture {
         services.trayAvailable = [this] { return trayAvailable; };
         services.noTrayAlert = [this](const QString &message) { noTrayMessages << message; };
         services.isApplicationActive = [this] { return applicationActive; };
+        services.showToolsWindow = [this] { ++toolsShown; };
+        services.isToolsWindowVisible = [this] { return toolsVisible; };
+        services.showRateWindow = [this] { ++rateShown; };
+        services.makeAboutWindow = [this] {
+            ++aboutMade;
+            return new QWidget;
+        };
+        services.newsManager = [this] { return &news; };
         controller = std::make_unique<BXPurgeController>(std::move(services));
     }
 
@@ -132,6 +141,9 @@ struct Fixture {
     bool trayAvailable = false;
     bool applicationActive = true;
     QStringList noTrayMessages;
+    FakeNewsManager news;
+    int toolsShown = 0, rateShown = 0, aboutMade = 0;
+    bool toolsVisible = false;
 };
 
 // A click on a check box's indicator (its middle may lie beyond its text).
@@ -158,14 +170,18 @@ TEST(ControllerTest, StartsWithItsIconMenuAndObservers)
     EXPECT_EQ(tray->contextMenu(), f.controller->theMenu());
     EXPECT_TRUE(f.hidden.isTrackingSystemValue());
 
-    // The menu, as validated before it shows: the toggle says what it will do, the
-    // promotion's items are not there.
+    // The menu, as validated before it shows: the toggle says what it will do; the
+    // promotion's items are there, the reset is not.
     f.controller->validateMenu();
     EXPECT_EQ(f.controller->togglePanelInfoItem()->text(), QStringLiteral("Show Information"));
     EXPECT_TRUE(f.controller->checkForUpdatesItem()->isVisible());
-    for (QAction *hidden : {f.controller->aboutItem(), f.controller->newsItem(), f.controller->helpDeskItem(),
-                            f.controller->rateItem(), f.controller->resetUserDefaultsItem()})
-        EXPECT_FALSE(hidden->isVisible()) << hidden->text().toStdString();
+    EXPECT_EQ(f.controller->newsItem()->text(), QStringLiteral("News..."));
+    EXPECT_EQ(f.controller->helpDeskItem()->text(), QStringLiteral("Help Desk..."));
+    EXPECT_EQ(f.controller->aboutItem()->text(), QStringLiteral("About Lurkel"));
+    for (QAction *item :
+         {f.controller->aboutItem(), f.controller->newsItem(), f.controller->helpDeskItem(), f.controller->rateItem()})
+        EXPECT_TRUE(item->isVisible() && item->isEnabled()) << item->text().toStdString();
+    EXPECT_FALSE(f.controller->resetUserDefaultsItem()->isVisible());
 
     // The helper service's state note sets the icon; one with another object is not heard.
     postFromOtherProcess("xpcNote", "someone.else");
@@ -672,4 +688,57 @@ TEST(AppDelegateTest, RecommendationMailEscapesItsParts)
     const QByteArray body = encoded.mid(encoded.indexOf("&BODY=") + 6);
     EXPECT_FALSE(body.contains('&'));
     EXPECT_EQ(QByteArray::fromPercentEncoding(body), "Tom & Jerry\nhttps://x.example/?a=1&b=2");
+}
+
+TEST(ControllerTest, PromotionItemsAndTheNewsButtons)
+{
+    Fixture f;
+    f.defaults.setBool(Keys::kWelcomeDialogDisplayed, true);
+    f.controller->awakeFromNib();
+    PanelWindow *panel = f.controller->window();
+
+    f.controller->helpDeskItem()->trigger();
+    f.controller->rateItem()->trigger();
+    EXPECT_EQ(f.toolsShown, 1);
+    EXPECT_EQ(f.rateShown, 1);
+    // One about box, made on first use and brought forward again.
+    f.controller->aboutItem()->trigger();
+    f.controller->aboutItem()->trigger();
+    EXPECT_EQ(f.aboutMade, 1);
+    EXPECT_TRUE(f.controller->aboutWindow()->isVisible());
+
+    // Fresh news from a package: the badges, and the popup by itself 0.3 s later, hanging
+    // from the settings button of the open panel.
+    f.controller->statusItemAction(false);
+    f.clock.advance(StatusItemPositionWait::kLimitMs);
+    ASSERT_TRUE(panel->isVisible());
+    f.news.fresh = true;
+    f.news.embedded = false;
+    NotificationCenter::defaultCenter().post(NewsManager::NewsHtmlChangedNotificationName());
+    EXPECT_TRUE(panel->hasFreshNews());
+    f.clock.advance(BXPurgeController::kNewsAutoShowDelayMs - 1);
+    EXPECT_TRUE(f.news.shownAt.isEmpty());
+    f.clock.advance(1);
+    ASSERT_EQ(f.news.shownAt.size(), 1);
+    QAbstractButton *settings = panel->preferencesButton();
+    EXPECT_EQ(f.news.shownAt.front().y(), settings->mapToGlobal(QPoint(0, 0)).y());
+    EXPECT_FALSE(panel->hasFreshNews()); // read now
+
+    // Not by itself while the tools page is up, nor for the built-in news; the badge stays.
+    f.toolsVisible = true;
+    f.news.fresh = true;
+    NotificationCenter::defaultCenter().post(NewsManager::NewsHtmlChangedNotificationName());
+    f.toolsVisible = false;
+    f.news.embedded = true;
+    NotificationCenter::defaultCenter().post(NewsManager::NewsHtmlChangedNotificationName());
+    f.clock.advance(BXPurgeController::kNewsAutoShowDelayMs);
+    EXPECT_EQ(f.news.shownAt.size(), 1);
+    EXPECT_TRUE(panel->hasFreshNews());
+
+    // The news button asks for them; a click on the tray icon hides them with the panel.
+    QTest::mouseClick(panel->newsButton(), Qt::LeftButton);
+    EXPECT_EQ(f.news.shownAt.size(), 2);
+    EXPECT_TRUE(f.news.visible);
+    panel->processActionOfStatusItem([] { return StatusItemAnchor{}; }, true);
+    EXPECT_FALSE(f.news.visible);
 }

@@ -1,6 +1,7 @@
 // The main panel on the offscreen platform, with a manual clock and hidden-manager scripts of our own.
 #include "PanelWindow.h"
 
+#include "AdsDialogWC.h"
 #include "CleanMemoryButton.h"
 #include "ClickableLabel.h"
 #include "DiskAccessRestoreManager.h"
@@ -15,10 +16,13 @@
 #include "ManualClock.h"
 #include "MemoryController.h"
 #include "NamedColors.h"
+#include "NewsManager.h"
 #include "NotificationCenter.h"
 #include "OnOffSwitch.h"
 #include "PanelView.h"
 #include "PanelWindowInfoLabel.h"
+#include "PromoWindowPlacement.h"
+#include "RecordingUrlOpener.h"
 #include "ScriptsManager.h"
 #include "SearchManager.h"
 #include "SearchResultWindowInterface.h"
@@ -73,9 +77,18 @@ protected:
     }
     void make(std::function<DiskUsageSection *(QWidget *)> diskUsage = {})
     {
-        panel = std::make_unique<PanelWindow>(PanelWindowServices{hidden.get(), search.get(), defaults.get(), &center,
-                                                                  &clock, [this] { return applicationActive; },
-                                                                  std::move(diskUsage)});
+        PanelWindowServices services;
+        services.hiddenManager = hidden.get();
+        services.searchManager = search.get();
+        services.defaults = defaults.get();
+        services.notificationCenter = &center;
+        services.clock = &clock;
+        services.isApplicationActive = [this] { return applicationActive; };
+        services.diskUsageSection = std::move(diskUsage);
+        services.newsManager = [this] { return news; };
+        services.adsContent = [this] { return PromoContentSource{[this] { return ads; }, adsChanged}; };
+        services.urlOpener = &opener;
+        panel = std::make_unique<PanelWindow>(std::move(services));
         panel->setResizeAnimationDuration(0);
     }
     // A click on the tray icon, and the placement it asks for.
@@ -99,6 +112,10 @@ protected:
     BytePath home;
     ManualClock clock;
     NotificationCenter center;
+    RecordingUrlOpener opener;
+    NewsManager *news = nullptr;
+    HTMLContentData ads; // no advertisement page unless a test gives one
+    QString adsChanged = QStringLiteral("test-ads-changed");
     std::unique_ptr<UserDefaults> defaults, suite;
     std::unique_ptr<DiskAccessRestoreManager> access;
     std::unique_ptr<ScriptsManager> scripts;
@@ -465,6 +482,53 @@ TEST_F(PanelWindowTest, ALockedPanelClosesWhenTheApplicationLosesTheFocus)
     panel->processActionOfStatusItem([this] { return StatusItemAnchor{icon, std::nullopt}; }, true, false);
     clock.advance(0);
     EXPECT_TRUE(waitUntil([this] { return panel->isVisible(); }));
+}
+
+TEST_F(PanelWindowTest, ThePromotionWindowFloatsUnderTheCollapsedPanelUntilTheUserClosesIt)
+{
+    // Without an advertisement page there is no promotion window.
+    make();
+    clickTray();
+    drainMainQueue();
+    EXPECT_FALSE(panel->adsDialog()->isVisible());
+    panel.reset();
+
+    writeFile(home / "ad.html", "<p>A tool of ours</p>");
+    ads.htmlURL = QUrl::fromLocalFile((home / "ad.html").displayString());
+    ads.isEmbedded = false;
+    ads.size = QSize(250, 120);
+    defaults->setBool(Keys::kPanelWindowStateIsDetailed, false);
+    make();
+    clickTray();
+    drainMainQueue();
+    AdsDialogWC *window = panel->adsDialog();
+    ASSERT_TRUE(window->isVisible());
+    const QRect screen = panel->screen()->availableGeometry();
+    EXPECT_EQ(window->window()->frameGeometry().topLeft(),
+              PromoWindowPlacement::adsFrame(panel->frameGeometry(), window->window()->size(), screen).topLeft());
+    EXPECT_GT(window->window()->y(), panel->frameGeometry().bottom());
+
+    // Not beside the expanded panel; back when it collapses; gone with the panel.
+    panel->disclosureButton()->click();
+    EXPECT_FALSE(window->isVisible());
+    panel->disclosureButton()->click();
+    EXPECT_TRUE(window->isVisible());
+    clickTray();
+    EXPECT_FALSE(window->isVisible());
+
+    // Closed by the user: not again, until a new advertisement page arrives.
+    clickTray();
+    drainMainQueue();
+    ASSERT_TRUE(window->isVisible());
+    window->closeButtonPressed();
+    clickTray();
+    clickTray();
+    drainMainQueue();
+    EXPECT_FALSE(window->isVisible());
+    center.post(adsChanged);
+    drainMainQueue();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(defaults->boolForKey(Keys::kAdsDialogBeenClosed));
 }
 
 } // namespace
