@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AppIdentity.h"
 #include "BytePath.h"
 #include "MainQueue.h"
 #include "NotificationCenter.h"
@@ -69,34 +70,31 @@ public:
     PromoManager(const PromoManager &) = delete;
     PromoManager &operator=(const PromoManager &) = delete;
 
-    // The application's identity, compiled in from the build (Identity.h).
-    static QString getAppName();         // "Lurkel"
-    static QString getAppVersion();      // the short version, e.g. "1.0.0"
-    static QString getAppBuildVersion(); // the build number, e.g. "100"
-
-    // "version (build)" when both are known and differ, otherwise the version.
-    static QString getAppReleaseVersionWithBuildNumber();
-    static QString getAppReleaseVersionWithBuildNumber(const QString &version, const QString &build);
-
-    // The first count dot-separated components of the version, joined with "." (fewer when
-    // the version has fewer; empty for a count below 1).
-    static QString buildAppVersionWithNumbersCount(int count);
-    static QString buildAppVersionWithNumbersCount(int count, const QString &version);
-    static QString buildAppVersionWith1Number();
-
-    // The application's own data folder, $XDG_DATA_HOME/com.brendix.Lurkel-SII. It is not
-    // created here.
-    static BytePath getApplicationSupportAppFolder();
-
-    // The campaign source of every address the application opens: "Lurkel".
-    static QString utmSource();
-    // The address followed by "?utm_source=Lurkel&utm_medium=from%20app". The address is
-    // not looked at: one that already has a query gets a second "?", and a fragment ends
-    // up in front of the query, so callers append their anchor after this.
-    static QString appendUtmSourceAndUtmFromAppTo(const QString &address);
-
-    // The folder the page packages are kept in: $XDG_DATA_HOME/com.brendix.Lurkel-SII.
-    static BytePath subfolderNameInApplicationSupport();
+    // The application's identity (AppIdentity says what each is).
+    static QString getAppName() { return AppIdentity::getAppName(); }
+    static QString getAppVersion() { return AppIdentity::getAppVersion(); }
+    static QString getAppBuildVersion() { return AppIdentity::getAppBuildVersion(); }
+    static QString getAppReleaseVersionWithBuildNumber() { return AppIdentity::getAppReleaseVersionWithBuildNumber(); }
+    static QString getAppReleaseVersionWithBuildNumber(const QString &version, const QString &build)
+    {
+        return AppIdentity::getAppReleaseVersionWithBuildNumber(version, build);
+    }
+    static QString buildAppVersionWithNumbersCount(int count)
+    {
+        return AppIdentity::buildAppVersionWithNumbersCount(count);
+    }
+    static QString buildAppVersionWithNumbersCount(int count, const QString &version)
+    {
+        return AppIdentity::buildAppVersionWithNumbersCount(count, version);
+    }
+    static QString buildAppVersionWith1Number() { return AppIdentity::buildAppVersionWith1Number(); }
+    static BytePath getApplicationSupportAppFolder() { return AppIdentity::getApplicationSupportAppFolder(); }
+    static QString utmSource() { return AppIdentity::utmSource(); }
+    static QString appendUtmSourceAndUtmFromAppTo(const QString &address)
+    {
+        return AppIdentity::appendUtmSourceAndUtmFromAppTo(address);
+    }
+    static BytePath subfolderNameInApplicationSupport() { return AppIdentity::subfolderNameInApplicationSupport(); }
 
     // The feeds and the news.
     HTMLDownloader *getMacToolsDownloader() const { return m_pMacToolsDownloader.get(); }

@@ -30,8 +30,7 @@ QPoint PromoWindowPlacement::newsPosition(const QRect &anchor, const QSize &cont
 QRect PromoWindowPlacement::adsFrame(const QRect &panel, const QSize &size, const QRect &screen)
 {
     const int panelBottom = panel.y() + panel.height();
-    int top = panelBottom + kAdsBelowPanel - size.height();
-    top = std::max(top, panelBottom + kAdsGap);
+    int top = panelBottom + kAdsGap;
     const int screenBottom = screen.y() + screen.height();
     if (top + size.height() > screenBottom) {
         const int above = panel.y() - kAdsGap - size.height();

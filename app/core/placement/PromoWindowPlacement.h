@@ -26,11 +26,8 @@ public:
     // ending 30 pixels left of the anchor's right edge.
     static QPoint newsPosition(const QRect &anchor, const QSize &content, const QRect &screen);
 
-    // The promotion window's frame for a panel frame: left-aligned with the panel, its
-    // bottom edge kAdsBelowPanel below the panel's bottom edge; when that would cover the
-    // panel it goes just below it instead, and above it when the screen has no room below.
-    // Kept on the screen.
-    static constexpr int kAdsBelowPanel = 238;
+    // The promotion window's frame for a panel frame: left-aligned with the panel, just
+    // below it, or above it when the screen has no room below. Kept on the screen.
     static constexpr int kAdsGap = 6;
     static QRect adsFrame(const QRect &panel, const QSize &size, const QRect &screen);
 };
