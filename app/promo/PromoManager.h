@@ -54,7 +54,7 @@ struct PromoManagerServices {
 class PromoManager {
 public:
     // Seconds the automatic tools page waits after the start, and between two showings.
-    static constexpr std::int64_t kToolsAutoShowDelayMs = 300 * 1000;
+    static constexpr std::int64_t kToolsAutoShowDelayMs = std::int64_t{300} * 1000;
     static constexpr std::int64_t kToolsAutoShowIntervalSeconds = 604800;
 
     // What the process's promotion manager is made with; call before the first

@@ -1,6 +1,7 @@
 #include "HTMLDownloader.h"
 #include "EventWait.h"
 #include "FeedServer.h"
+#include "Fixtures.h"
 #include "ManualClock.h"
 #include "NotificationCenter.h"
 #include "PackageUnpacker.h"
@@ -13,7 +14,6 @@
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -21,10 +21,12 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <set>
 
 using namespace lurkel;
 using test::FeedServer;
 using test::makePackage;
+using test::namesIn;
 using test::PackageEntry;
 using test::PackageFormat;
 using test::TestEnvironment;
@@ -35,20 +37,6 @@ namespace {
 
 constexpr std::int64_t kDayMs = std::int64_t{86400} * 1000;
 const QByteArray kFeedPath = "/pro-support/lurkel/tools2.xml";
-
-std::vector<std::string> entriesOf(const BytePath &folder)
-{
-    std::vector<std::string> names;
-    if (DIR *listing = ::opendir(folder.c_str())) {
-        while (const dirent *item = ::readdir(listing)) {
-            const std::string name = item->d_name;
-            if (name != "." && name != "..") names.push_back(name);
-        }
-        ::closedir(listing);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 QByteArray toolsFeed(int version, int major, const QString &url, const QString &root = QStringLiteral("mac_tools"))
 {
@@ -157,7 +145,7 @@ TEST_F(HTMLDownloaderTest, FirstLoadThenANewerPackageReplacesTheOldOnlyOnceCompl
     EXPECT_EQ(check(*ads), Result::Installed);
     EXPECT_EQ(pageOf(ads->buildContentData()), "ad");
     EXPECT_EQ(ads->buildContentData().maxAppIndex, 7);
-    EXPECT_EQ(entriesOf(cache), std::vector<std::string>{"Advertisement_v3"});
+    EXPECT_EQ(namesIn(cache), std::set<std::string>{"Advertisement_v3"});
     EXPECT_EQ(adChanges, 1);
     EXPECT_EQ(changes, 0);
 
@@ -197,7 +185,7 @@ TEST_F(HTMLDownloaderTest, FirstLoadThenANewerPackageReplacesTheOldOnlyOnceCompl
     content = downloader->buildContentData();
     EXPECT_EQ(content.version, 2);
     EXPECT_EQ(pageOf(content), "tools two");
-    EXPECT_EQ(entriesOf(cache), (std::vector<std::string>{"Advertisement_v3", "MacTools_v2"}));
+    EXPECT_EQ(namesIn(cache), (std::set<std::string>{"Advertisement_v3", "MacTools_v2"}));
     EXPECT_EQ(changes, 2);
 
     // A package removed behind our back: the built-in page again, and the next feed reloads it.
@@ -238,7 +226,7 @@ TEST_F(HTMLDownloaderTest, FeedsThatAreNotAcceptedLeaveThePageAlone)
         EXPECT_EQ(pageOf(downloader->buildContentData()), "tools one") << c.what;
     }
     EXPECT_EQ(server.requestsFor("/packages/other"), 0);
-    EXPECT_EQ(entriesOf(cache), std::vector<std::string>{"MacTools_v1"});
+    EXPECT_EQ(namesIn(cache), std::set<std::string>{"MacTools_v1"});
     EXPECT_EQ(changes, 1);
 }
 
@@ -275,17 +263,17 @@ TEST_F(HTMLDownloaderTest, HostileOrTruncatedPackagesAreRefusedWholeAndLeaveNoth
     packages.push_back("not an archive at all");
     packages.push_back(makePackage(PackageFormat::Zip, {page, page})); // the same name twice
 
-    const std::vector<std::string> aroundCache = entriesOf(dataHome);
+    const std::set<std::string> aroundCache = namesIn(dataHome);
     int version = 2;
     for (const QByteArray &package : packages) {
         serveTools(version, package);
         EXPECT_EQ(check(*downloader), Result::Rejected) << "package " << version;
         EXPECT_EQ(pageOf(downloader->buildContentData()), "tools one") << "package " << version;
-        EXPECT_EQ(entriesOf(cache), std::vector<std::string>{"MacTools_v1"}) << "package " << version;
+        EXPECT_EQ(namesIn(cache), std::set<std::string>{"MacTools_v1"}) << "package " << version;
         ++version;
     }
-    EXPECT_EQ(entriesOf(outside), std::vector<std::string>{});
-    EXPECT_EQ(entriesOf(dataHome), aroundCache);
+    EXPECT_EQ(namesIn(outside), std::set<std::string>{});
+    EXPECT_EQ(namesIn(dataHome), aroundCache);
     EXPECT_EQ(changes, 1);
 }
 
@@ -320,7 +308,7 @@ TEST_F(HTMLDownloaderTest, AServerThatNeverAnswersEndsAtTheTimeoutsOnTheClock)
     ASSERT_TRUE(result.has_value());
     EXPECT_EQ(*result, Result::Failed);
     EXPECT_EQ(pageOf(downloader->buildContentData()), "tools one");
-    EXPECT_EQ(entriesOf(cache), std::vector<std::string>{"MacTools_v1"});
+    EXPECT_EQ(namesIn(cache), std::set<std::string>{"MacTools_v1"});
 }
 
 TEST_F(HTMLDownloaderTest, ChecksFollowTheIntervalsOfThePage)
