@@ -8,21 +8,16 @@
 #include "TestEnvironment.h"
 
 #include <QCoreApplication>
-#include <QEventLoop>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include <cctype>
-#include <dirent.h>
 #include <fcntl.h>
-#include <fstream>
 #include <map>
 #include <sys/stat.h>
 
 using namespace lurkel;
 using lurkel::test::makeDir;
-using namespace std::string_literals;
 
 namespace {
 
@@ -43,25 +38,10 @@ public:
     {
         ++completed;
         itemsAtCompletion = m_manager.getSearchResultArray()->size();
-        quitWhenDone();
-    }
-    void packageSizeArrived(const SearchItemPtr &) override { quitWhenDone(); }
-
-    // Runs the event loop until done() holds, at most a minute.
-    bool waitUntil(std::function<bool()> done)
-    {
-        if (done()) return true;
-        m_done = done;
-        QTimer limit;
-        QObject::connect(&limit, &QTimer::timeout, &m_loop, &QEventLoop::quit);
-        limit.start(60000);
-        m_loop.exec();
-        m_done = nullptr;
-        return done();
     }
     bool waitForCompletion()
     {
-        return waitUntil([this]() { return !m_manager.isSearchRunning(); });
+        return test::waitUntil([this]() { return !m_manager.isSearchRunning(); });
     }
 
     int started = 0;
@@ -69,13 +49,7 @@ public:
     std::size_t itemsAtCompletion = 0;
 
 private:
-    void quitWhenDone()
-    {
-        if (m_done && m_done()) m_loop.quit();
-    }
     SearchManager &m_manager;
-    QEventLoop m_loop;
-    std::function<bool()> m_done;
 };
 
 struct Fixture {
@@ -92,150 +66,14 @@ struct Fixture {
     }
 };
 
-std::map<std::string, SearchItemPtr> byFullPath(const SearchItemList &items)
-{
-    std::map<std::string, SearchItemPtr> map;
-    for (const SearchItemPtr &item : items)
-        map[item->fullFileNameWithPath().bytes()] = item;
-    return map;
-}
-
-constexpr std::int64_t kAnySize = -2;
-
-// One match of every kind the classification tells apart, and what it must say about it.
-struct Expected {
-    std::string path;
-    char category;
-    const char *type;
-    std::int64_t size;
-};
-
-struct ClassificationTree {
-    BytePath root = freshFolder("classes");
-    BytePath app = root / "abcTool.app";
-    std::string badName = "abc\xff\xfe"s;
-    std::vector<Expected> matches = {
-        {"abc.txt", 'r', "public.data", 5},
-        {"xAbCy", 'r', "public.data", 0},
-        {"abcdir", 'r', "public.folder", -1},
-        {".secret/in-abc.txt", 'h', "public.data", 0},    // inside a hidden folder
-        {".abc-dotfile", 'h', "public.data", 0},          // hidden itself
-        {"listed/abc-listed.txt", 'h', "public.data", 0}, // its folder is named in .hidden
-        {"abcTool.app", 'r', "com.apple.package", kAnySize},
-        {"abcTool.app/Contents/.abc-dot", 'p', "public.data", 4}, // dot name, but inside a package
-        {"abcTool.app/Contents/abc-res", 'p', "public.data", 8},
-        {"abcTool.apple", 'r', "public.folder", -1},
-        {"abcTool.apple/abc-near", 'r', "public.data", 0},
-        {"target/abc-in-target", 'r', "public.data", 0}, // found once, not again through the link
-        {"abc-link", 'r', "public.symlink", 6},
-        {badName, 'r', "public.data", 3},
-    };
-
-    ClassificationTree()
-    {
-        for (const char *dir : {"abcdir", ".secret", "listed", "abcTool.app", "abcTool.app/Contents",
-                                "abcTool.app/Contents/sub", "abcTool.apple", "target"}) {
-            makeDir(root / dir);
-        }
-        for (const Expected &match : matches) {
-            if (match.size >= 0 && match.type == "public.data"s)
-                test::writeFile(root / match.path, std::string(match.size, 'x'));
-        }
-        test::writeFile(root / "other.txt", "");
-        test::writeFile(root / ".hidden", "listed\n");
-        EXPECT_EQ(::symlink("target", (root / "abc-link").c_str()), 0);
-    }
-};
-
-} // namespace
-
-// One tree with every kind of match; listed with only the hidden category, then with all.
-TEST(SearchManager, ClassifiesFiltersAndRemovesPackagesWithTheirContents)
-{
-    if (SearchManager::isFileInHiddenFolderAtPath(test::TestEnvironment::root() / "x"))
-        GTEST_SKIP() << "the test folder lies inside a hidden folder";
-    ClassificationTree tree;
-    Fixture f;
-    const SearchItemList items = f.search(QStringLiteral("ABC"), tree.root, kSearchCategoryHidden);
-    ASSERT_EQ(items.size(), tree.matches.size());
-    EXPECT_EQ(f.window->itemsAtCompletion, items.size());
-    EXPECT_EQ(f.manager.foundItemsMask(), 7u); // found everything, lists only the hidden
-    const auto filtered = f.manager.getFilteredSearchResultArray();
-    EXPECT_EQ(filtered->size(), 3u);
-    for (const SearchItemPtr &item : *filtered)
-        EXPECT_EQ(item->category(), kSearchCategoryHidden);
-    f.manager.setFilterMask(kSearchCategoryAll);
-    f.manager.performSearchResultsFiltering();
-    EXPECT_EQ(*f.manager.getFilteredSearchResultArray(), items);
-
-    const auto found = byFullPath(items);
-    for (std::size_t i = 0; i < items.size(); ++i)
-        EXPECT_EQ(items[i]->itemID(), i); // report order
-    for (const Expected &match : tree.matches) {
-        SCOPED_TRACE(match.path);
-        const auto it = found.find((tree.root / match.path).bytes());
-        ASSERT_NE(it, found.end());
-        const SearchItem &item = *it->second;
-        EXPECT_EQ(item.categoryCode(), match.category);
-        EXPECT_EQ(item.fileType(), QLatin1String(match.type));
-        if (match.size != kAnySize) {
-            EXPECT_EQ(item.fileSize(), match.size);
-        }
-    }
-
-    // the package's size is 0 until its background sum arrives (on the main thread), then the sum
-    const SearchItemPtr app = found.at(tree.app.bytes());
-    const auto sizesArrived = [&]() { return f.manager.pendingPackageSizeCount() == 0; };
-    ASSERT_TRUE(f.window->waitUntil(sizesArrived));
-    struct stat contents {
-    }, sub{};
-    ASSERT_EQ(::lstat((tree.app / "Contents").c_str(), &contents), 0);
-    ASSERT_EQ(::lstat((tree.app / "Contents/sub").c_str(), &sub), 0);
-    const std::int64_t sum = contents.st_size + sub.st_size + 4 + 8;
-    EXPECT_EQ(app->fileSize(), sum);
-    EXPECT_FALSE(app->fileSizeIncomplete());
-    EXPECT_EQ(f.manager.unreadableFolderCount(), 0);
-
-    // removing the package takes the items found inside it out of both lists, not its namesake's
-    const auto appAt = std::find(filtered->begin(), filtered->end(), app);
-    ASSERT_NE(appAt, filtered->end());
-    const std::size_t appIndex = static_cast<std::size_t>(appAt - filtered->begin());
-    EXPECT_EQ(f.manager.removeItemsWithIndexSet({appIndex, filtered->size() + 5}).size(), 3u);
-    for (const auto &list : {f.manager.getSearchResultArray(), filtered}) {
-        EXPECT_EQ(list->size(), items.size() - 3);
-        for (const SearchItemPtr &item : *list) {
-            const std::string path = item->fullFileNameWithPath().bytes();
-            EXPECT_FALSE(path == tree.app.bytes() || path.rfind(tree.app.bytes() + "/", 0) == 0) << path;
-        }
-        EXPECT_EQ(byFullPath(*list).count((tree.root / "abcTool.apple/abc-near").bytes()), 1u);
-    }
-
-    // a capital outside ASCII is not folded: "É" finds é but not É
-    const BytePath accents = freshFolder("accents");
-    test::writeFile(accents / "\xC3\x89-upper", "");
-    test::writeFile(accents / "\xC3\xA9-lower", "");
-    const SearchItemList accented = f.search(QStringLiteral("\u00C9"), accents);
-    ASSERT_EQ(accented.size(), 1u);
-    EXPECT_EQ(accented[0]->fileName(), "\xC3\xA9-lower");
-}
-
-namespace {
-
 // The classification worked out the plain way, from the file system alone: every folder from
 // the item's own up to "/" is looked at, and every ".hidden" is read where it lies.
 struct Reference {
-    static bool listedIn(const std::string &folder, const std::string &name)
-    {
-        std::ifstream in(folder + "/.hidden", std::ios::binary);
-        std::string line;
-        while (std::getline(in, line))
-            if (line == name) return true;
-        return false;
-    }
     static bool hidden(const BytePath &path)
     {
         const std::string name(path.fileName());
-        return name.front() == '.' || listedIn(path.parent().bytes(), name);
+        const std::string listed = "\n" + test::readFile(path.parent() / ".hidden") + "\n";
+        return name.front() == '.' || listed.find("\n" + name + "\n") != std::string::npos;
     }
     static bool package(const BytePath &path)
     {
@@ -257,19 +95,13 @@ struct Reference {
             if (test(folder)) return true;
         return false;
     }
-    static std::int64_t sumBelow(const std::string &folder)
+    static std::int64_t sumBelow(const BytePath &folder)
     {
         std::int64_t sum = 0;
-        DIR *dir = ::opendir(folder.c_str());
-        while (const dirent *e = dir ? ::readdir(dir) : nullptr) {
-            const std::string name = e->d_name;
-            if (name == "." || name == "..") continue;
+        for (const auto &[relative, unused] : test::snapshot(folder)) {
             struct stat st {};
-            ::lstat((folder + "/" + name).c_str(), &st);
-            sum += st.st_size;
-            if (S_ISDIR(st.st_mode)) sum += sumBelow(folder + "/" + name);
+            if (!relative.empty() && ::lstat((folder / relative).c_str(), &st) == 0) sum += st.st_size;
         }
-        if (dir) ::closedir(dir);
         return sum;
     }
     static std::string describe(const BytePath &path)
@@ -281,7 +113,7 @@ struct Reference {
         const bool isHidden = !inPackage && hidden(path);
         const bool inHidden = anyAbove(path, hidden);
         const char category = inPackage ? 'p' : (isHidden || inHidden) ? 'h' : 'r';
-        const std::int64_t size = isPackage ? sumBelow(path.bytes()) : S_ISDIR(st.st_mode) ? -1 : st.st_size;
+        const std::int64_t size = isPackage ? sumBelow(path) : S_ISDIR(st.st_mode) ? -1 : st.st_size;
         const char *type = S_ISLNK(st.st_mode)   ? "public.symlink"
                            : isPackage           ? "com.apple.package"
                            : S_ISDIR(st.st_mode) ? "public.folder"
@@ -292,83 +124,125 @@ struct Reference {
                std::to_string(inPackage);
     }
     // Every entry below root whose ASCII-folded name holds text, links not followed.
-    static void collect(const std::string &root, const std::string &text, std::map<std::string, std::string> &out)
+    static std::map<std::string, std::string> collect(const BytePath &root, const std::string &text)
     {
-        DIR *dir = ::opendir(root.c_str());
-        while (const dirent *e = dir ? ::readdir(dir) : nullptr) {
-            std::string name = e->d_name;
-            if (name == "." || name == "..") continue;
-            const std::string path = root + "/" + name;
+        std::map<std::string, std::string> out;
+        for (const auto &[relative, unused] : test::snapshot(root)) {
+            std::string name(BytePath(relative).fileName());
             for (char &c : name)
                 if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-            if (name.find(text) != std::string::npos) out[path] = describe(BytePath(path));
-            struct stat st {};
-            if (::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) collect(path, text, out);
+            if (!relative.empty() && name.find(text) != std::string::npos)
+                out[(root / relative).bytes()] = describe(root / relative);
         }
-        if (dir) ::closedir(dir);
+        return out;
     }
 };
 
 } // namespace
 
-// Hidden lists in nested folders, packages in packages, names that are not UTF-8, and roots
-// that lie in a hidden folder or in a folder its parent's ".hidden" names: what the search
-// says of each item is what the plain reading of the file system says.
-TEST(SearchManager, ClassificationMatchesTheReferenceReading)
+// Hidden lists in nested folders, packages in packages and their namesakes, links, names that
+// are not UTF-8, and roots that lie in a hidden folder or in a folder its parent's ".hidden"
+// names: what the search says of each item is what the plain reading of the file system says.
+// Then the filter, and the removal of a package with what was found inside it.
+TEST(SearchManager, ClassifiesLikeThePlainReadingThenFiltersAndRemovesPackagesWithTheirContents)
 {
+    if (SearchManager::isFileInHiddenFolderAtPath(test::TestEnvironment::root() / "x"))
+        GTEST_SKIP() << "the test folder lies inside a hidden folder";
     const BytePath root = freshFolder("reference");
-    const auto file = [&](const std::string &path, const std::string &content) {
+    for (const auto &[path, content] : std::initializer_list<std::pair<std::string, std::string>>{
+             {".hidden", "lq\nlisted\n"},
+             {"aq.txt", "12345"},
+             {"lq", ""},
+             {"bq\xff\xfe", "abc"},
+             {"dQ/.hidden", "nq\n"},
+             {"dQ/nq", "1"},
+             {"dQ/mq", "22"},
+             {"dQ/sub/.hidden", "deepq\nsubq\n"},
+             {"dQ/sub/deepq", "333"},
+             {"dQ/sub/subq/q-inside", ""},
+             {".hq/inq/fq.txt", "x"},
+             {".hq/inq/.hidden", "gq\n"},
+             {".hq/inq/gq", ""},
+             {"listed/inq/kq", ""},
+             {"listed/inq/deeper/oq", ""},
+             {"Pq.app/Contents/.hidden", "rq\n"},
+             {"Pq.app/Contents/rq", "4444"},
+             {"Pq.app/Contents/.dq", ""},
+             {"Pq.app/Contents/Innerq.framework/xq", "55555"},
+             {"Pq.app/Contents/Innerq.framework/Sub.bundle/yq", ""},
+             {"Pq.apple/q-near", ""},
+             {"not\xff-dirq/.hidden", "\xfe-q\n"},
+             {"not\xff-dirq/\xfe-q", ""},
+             {"not\xff-dirq/plainq", ""}}) {
         for (std::size_t slash = path.find('/'); slash != std::string::npos; slash = path.find('/', slash + 1))
             ::mkdir((root / path.substr(0, slash)).c_str(), 0755);
         test::writeFile(root / path, content);
-    };
-    file(".hidden", "lq\nlisted\n");
-    file("aq.txt", "12345");
-    file("lq", "");
-    file("bq\xff\xfe", "abc");
-    file("dQ/.hidden", "nq\n");
-    file("dQ/nq", "1");
-    file("dQ/mq", "22");
-    file("dQ/sub/.hidden", "deepq\nsubq\n");
-    file("dQ/sub/deepq", "333");
-    file("dQ/sub/subq/q-inside", "");
-    file(".hq/inq/fq.txt", "x");
-    file(".hq/inq/.hidden", "gq\n");
-    file(".hq/inq/gq", "");
-    file("listed/inq/kq", "");
-    file("listed/inq/deeper/oq", "");
-    file("Pq.app/Contents/.hidden", "rq\n");
-    file("Pq.app/Contents/rq", "4444");
-    file("Pq.app/Contents/.dq", "");
-    file("Pq.app/Contents/Innerq.framework/xq", "55555");
-    file("Pq.app/Contents/Innerq.framework/Sub.bundle/yq", "");
-    file("not\xff-dirq/.hidden", "\xfe-q\n");
-    file("not\xff-dirq/\xfe-q", "");
-    file("not\xff-dirq/plainq", "");
+    }
     ASSERT_EQ(::symlink("dQ", (root / "linkq").c_str()), 0);
     const timespec old[2] = {{978307200, 123456789}, {978307200, 123456789}};
     ASSERT_EQ(::utimensat(AT_FDCWD, (root / "dQ/mq").c_str(), old, AT_SYMLINK_NOFOLLOW), 0);
 
     Fixture f;
+    const auto sizesArrived = [&]() { return f.manager.pendingPackageSizeCount() == 0; };
     for (const std::string below : {"", "/.hq/inq", "/listed/inq"}) {
         SCOPED_TRACE("root " + below);
         const BytePath searched(root.bytes() + below);
         const SearchItemList items = f.search(QStringLiteral("Q"), searched);
-        ASSERT_TRUE(f.window->waitUntil([&]() { return f.manager.pendingPackageSizeCount() == 0; }));
-        std::map<std::string, std::string> found, reference;
-        for (const SearchItemPtr &item : items) {
-            const std::string path = item->fullFileNameWithPath().bytes();
-            const QDateTime date = item->lastUsedDate();
-            found[path] = std::string(1, item->categoryCode()) + " " + item->fileType().toStdString() + " size " +
-                          std::to_string(item->fileSize()) + " mtime " +
-                          std::to_string(date.isValid() ? date.toMSecsSinceEpoch() : -1) + " flags " +
-                          std::to_string(item->fileHidden()) + std::to_string(item->fileInHiddenFolder()) +
-                          std::to_string(item->filePackage()) + std::to_string(item->fileInPackage());
+        EXPECT_EQ(f.window->itemsAtCompletion, items.size());
+        ASSERT_TRUE(test::waitUntil(sizesArrived));
+        std::map<std::string, std::string> found;
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            const SearchItem &item = *items[i];
+            EXPECT_EQ(item.itemID(), i); // report order
+            EXPECT_FALSE(item.fileSizeIncomplete());
+            const QDateTime date = item.lastUsedDate();
+            found[item.fullFileNameWithPath().bytes()] =
+                std::string(1, item.categoryCode()) + " " + item.fileType().toStdString() + " size " +
+                std::to_string(item.fileSize()) + " mtime " +
+                std::to_string(date.isValid() ? date.toMSecsSinceEpoch() : -1) + " flags " +
+                std::to_string(item.fileHidden()) + std::to_string(item.fileInHiddenFolder()) +
+                std::to_string(item.filePackage()) + std::to_string(item.fileInPackage());
         }
-        Reference::collect(searched.bytes(), "q", reference);
-        EXPECT_GE(reference.size(), below.empty() ? 26u : 2u);
+        EXPECT_EQ(found.size(), items.size()) << "each item once";
+        const auto reference = Reference::collect(searched, "q");
+        EXPECT_GE(reference.size(), below.empty() ? 28u : 2u);
         EXPECT_EQ(found, reference);
     }
+    EXPECT_EQ(f.manager.unreadableFolderCount(), 0);
+
+    // Listed with only the hidden category, then with all.
+    const SearchItemList items = f.search(QStringLiteral("Q"), root, kSearchCategoryHidden);
+    EXPECT_EQ(f.manager.foundItemsMask(), unsigned(kSearchCategoryAll));
+    const auto filtered = f.manager.getFilteredSearchResultArray();
+    SearchItemList hiddenOnes;
+    std::copy_if(items.begin(), items.end(), std::back_inserter(hiddenOnes),
+                 [](const SearchItemPtr &item) { return item->category() == kSearchCategoryHidden; });
+    EXPECT_EQ(hiddenOnes.size(), 13u);
+    EXPECT_EQ(*filtered, hiddenOnes);
+    f.manager.setFilterMask(kSearchCategoryAll);
+    f.manager.performSearchResultsFiltering();
+    EXPECT_EQ(*filtered, items);
+
+    // Removing the package takes what was found inside it out of both lists, not its namesake's.
+    const BytePath app = root / "Pq.app";
+    const auto appAt = std::find_if(filtered->begin(), filtered->end(),
+                                    [&](const SearchItemPtr &item) { return item->fullFileNameWithPath() == app; });
+    ASSERT_NE(appAt, filtered->end());
+    const std::size_t appIndex = static_cast<std::size_t>(appAt - filtered->begin());
+    EXPECT_EQ(f.manager.removeItemsWithIndexSet({appIndex, filtered->size() + 5}).size(), 6u);
+    for (const auto &list : {f.manager.getSearchResultArray(), filtered}) {
+        EXPECT_EQ(list->size(), items.size() - 6); // the namesake Pq.apple stays
+        for (const SearchItemPtr &item : *list)
+            EXPECT_NE((item->fullFileNameWithPath().bytes() + "/").rfind(app.bytes() + "/", 0), 0u);
+    }
+
+    // A capital outside ASCII is not folded: "É" finds é but not É.
+    const BytePath accents = freshFolder("accents");
+    test::writeFile(accents / "\xC3\x89-upper", "");
+    test::writeFile(accents / "\xC3\xA9-lower", "");
+    const SearchItemList accented = f.search(QStringLiteral("\u00C9"), accents);
+    ASSERT_EQ(accented.size(), 1u);
+    EXPECT_EQ(accented[0]->fileName(), "\xC3\xA9-lower");
 }
 
 TEST(SearchManager, ReplacedOrCancelledSearchLeavesNothingInTheNextOne)
