@@ -661,7 +661,7 @@ TEST(ResultsWindow, MovingPackageContentsAsksFirstAndAnItemAsDestinationIsRefuse
     EXPECT_TRUE(namesIn(folder).empty());
 }
 
-TEST(ResultsWindow, RevealingHiddenItemsAsksAsNeeded)
+TEST(ResultsWindow, RevealingHiddenItemsAsksAsNeededAndNameCellButtonsFollowTheMouseOfTheActiveWindow)
 {
     FileManagerService fileManager;
     SwitchableHiddenFiles hidden;
@@ -714,38 +714,28 @@ TEST(ResultsWindow, RevealingHiddenItemsAsksAsNeeded)
     clickButton(relaunch, QStringLiteral("No"));
     drainMainQueue();
     EXPECT_EQ(hidden.switches, 1);
-}
 
-TEST(ResultsWindow, NameCellButtonsFollowTheMouseOfTheActiveWindow)
-{
-    FileManagerService fileManager;
-    ResultsHarness h;
-    h.makeFile("N/hover-a.txt", "a");
-    h.makeFile("N/hover-b.txt", "b");
-    h.search(QStringLiteral("hover"), h.home);
+    // The name cell's buttons show on the row under the mouse while the window is active.
     h.window->activateWindow();
     ASSERT_TRUE(waitUntil([&] { return h.window->isActiveWindow(); }));
     EXPECT_TRUE(h.window->isFloatingLevel());
-
     MyTableView *table = h.window->tableView();
-    const int row = 1;
-    ASSERT_EQ(table->selectedRow(), 0);
-    const BytePath hovered = h.home / "N" / h.shownNames()[1];
+    h.selectNames({".reveal-dot"});
+    const int row = h.rowOf("reveal-inside");
+    const BytePath hovered = h.window->tableModel()->itemAt(row)->fullFileNameWithPath();
     const QRect cell = table->visualRect(table->model()->index(row, 0));
     QMouseEvent move(QEvent::MouseMove, QPointF(cell.center()), QPointF(table->viewport()->mapToGlobal(cell.center())),
                      Qt::NoButton, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(table->viewport(), &move);
     EXPECT_TRUE(table->buttonsShownForRow(row));
     EXPECT_FALSE(table->buttonsShownForRow(1 - row));
-
     QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, FileNameCellView::previewButtonRect(cell).center());
     EXPECT_TRUE(h.quickLook.isPreviewPanelVisible());
     EXPECT_EQ(h.quickLook.fileQLItems().front()->mfilePath(), hovered);
     QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, FileNameCellView::showInFinderButtonRect(cell).center());
-    ASSERT_TRUE(waitUntil([&] { return fileManager.calls.size() == 1; }));
-    EXPECT_EQ(fileManager.calls[0].uris, QStringList{uri(hovered)});
-    // The buttons do not select.
-    EXPECT_EQ(table->selectedRow(), 0);
+    ASSERT_TRUE(waitUntil([&] { return fileManager.calls.size() == 3; }));
+    EXPECT_EQ(fileManager.calls[2].uris, QStringList{uri(hovered)});
+    EXPECT_EQ(table->selectedRow(), 1 - row) << "the buttons do not select";
 
     // Another window becomes active: no buttons, normal level.
     QWidget other;
