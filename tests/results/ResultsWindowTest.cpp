@@ -452,6 +452,7 @@ TEST(ResultsWindow, CopyKeepsTheRowsMoveAndTrashDropThemAndFailedItemsAreNamedWi
     EXPECT_EQ(readFile(target / "moving-two.txt"), "two");
     EXPECT_TRUE(exists(h.home / "From/moving one.txt"));
     EXPECT_EQ(h.shownNames().size(), 4u);
+    EXPECT_EQ(h.window->windowTitle(), QStringLiteral("Lurkel - Search results for \"moving\", found 4"));
 
     // A copy that is partly done: the sheet names the missing item and why.
     const BytePath partial = h.makeFolder("Partial");
