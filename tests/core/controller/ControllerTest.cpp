@@ -41,7 +41,6 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QIcon>
-#include <QMenu>
 #include <QMessageBox>
 #include <QScreen>
 #include <QSlider>
@@ -53,8 +52,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <sys/stat.h>
-#include <unistd.h>
 
 using namespace lurkel;
 using namespace lurkel::test;
@@ -65,13 +62,7 @@ namespace Keys = SettingsKeys;
 
 std::string hex(const std::string &bytes)
 {
-    static const char digits[] = "0123456789abcdef";
-    std::string out;
-    for (const unsigned char c : bytes) {
-        out += digits[c >> 4];
-        out += digits[c & 15];
-    }
-    return out;
+    return QByteArray::fromStdString(bytes).toHex().toStdString();
 }
 
 // Posts a distributed notification from a process of its own (with exact paths when given).
