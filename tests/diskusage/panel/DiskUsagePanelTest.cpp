@@ -30,7 +30,8 @@
 namespace lurkel::test {
 namespace {
 
-constexpr std::uint64_t kMiB = 1024 * 1024;
+using Size = std::uint64_t;
+constexpr Size kMiB = 1024 * 1024;
 
 struct NoBrowser final : UrlOpener {
     bool openUrl(const QUrl &) override { return false; }
@@ -42,37 +43,27 @@ struct FeedSource final : DiskUsageSource {
     {
         delegate = std::move(d);
         starts.push_back(forced);
-        if (!forced && cached) cached(*delegate.lock());
+        if (!forced && cached) cached();
     }
     void startSearchForType(int scanType) override { types.push_back(scanType); }
     std::optional<QVariantMap> resultForType(int) const override { return std::nullopt; }
 
     SpotlightManagerDelegate &to() { return *delegate.lock(); }
-    void junk(std::uint64_t caches, std::uint64_t downloads, std::uint64_t trash)
+    void junk(Size caches, Size downloads, Size bin)
     {
-        to().onSpotlightManagerFoundJunkFilesInfo(JunkFilesViewInfo{caches, downloads, trash});
+        to().onSpotlightManagerFoundJunkFilesInfo({caches, downloads, bin});
     }
-    void duplicates(std::uint64_t size, std::uint64_t count)
-    {
-        to().onSpotlightManagerFoundDuplicatesInfo(DuplicateFilesViewInfo{size, count});
-    }
-    void largeAndOld(std::uint64_t size, std::uint64_t count)
-    {
-        to().onSpotlightManagerFoundLargetAndOldFilesInfo(LargeAndOldFilesViewInfo{size, count});
-    }
-    void applications(std::uint64_t size, std::uint64_t count)
-    {
-        to().onSpotlightManagerFoundApplicationsInfo(ApplicationsUnusedViewInfo{size, count});
-    }
+    void duplicates(Size size, Size count) { to().onSpotlightManagerFoundDuplicatesInfo({size, count}); }
+    void largeAndOld(Size size, Size count) { to().onSpotlightManagerFoundLargetAndOldFilesInfo({size, count}); }
+    void applications(Size size, Size count) { to().onSpotlightManagerFoundApplicationsInfo({size, count}); }
 
     std::weak_ptr<SpotlightManagerDelegate> delegate;
     std::vector<bool> starts;
     std::vector<int> types;
-    // Results kept from before, reported again at an unforced start.
-    std::function<void(SpotlightManagerDelegate &)> cached;
+    std::function<void()> cached; // results kept from before, reported again at an unforced start
 };
 
-QString sizeText(std::uint64_t size)
+QString sizeText(Size size)
 {
     return VolumeName::stringFromSize(static_cast<std::int64_t>(size));
 }
@@ -103,13 +94,6 @@ protected:
         vc = std::make_unique<AdBasedOnSpotlightVC>(services);
         vc->show();
     }
-    void reportAll()
-    {
-        source.junk(3 * kMiB, 2 * kMiB, kMiB);
-        source.duplicates(40 * kMiB, 6);
-        source.largeAndOld(500 * kMiB, 2);
-        source.applications(900 * kMiB, 3);
-    }
     // Runs the slide under way to its end (its clock is Qt's, which a test does not wait for).
     void endSlide()
     {
@@ -127,7 +111,7 @@ protected:
     std::unique_ptr<AdBasedOnSpotlightVC> vc;
 };
 
-TEST_F(DiskUsagePanelTest, TheTotalWaitsForTheFourthReportInWhateverOrderTheyCome)
+TEST_F(DiskUsagePanelTest, TheTotalWaitsForAllFourReportsAndOnlyTheLabelsForceScans)
 {
     int detailedPresses = 0;
     center.addObserver(AdBasedOnSpotlightVC::showDetailedDiskUsagePressedNotificationName(), {},
@@ -148,6 +132,7 @@ TEST_F(DiskUsagePanelTest, TheTotalWaitsForTheFourthReportInWhateverOrderTheyCom
         EXPECT_FALSE(vc->categoryButton(state)->font().underline()) << state;
     }
 
+    // In any order: each label as its report comes, the total with the last.
     source.applications(900 * kMiB, 3);
     source.duplicates(40 * kMiB, 6);
     EXPECT_EQ(vc->sizeLabel(4)->text(), sizeText(900 * kMiB));
@@ -158,7 +143,6 @@ TEST_F(DiskUsagePanelTest, TheTotalWaitsForTheFourthReportInWhateverOrderTheyCom
     EXPECT_EQ(vc->sizeLabel(1)->text(), sizeText(6 * kMiB));
     EXPECT_TRUE(vc->isScanning());
     EXPECT_FALSE(vc->totalSizeLabel()->isVisible());
-
     source.largeAndOld(500 * kMiB, 2);
     EXPECT_FALSE(vc->isScanning());
     EXPECT_TRUE(vc->totalSizeLabel()->isVisible());
@@ -167,21 +151,8 @@ TEST_F(DiskUsagePanelTest, TheTotalWaitsForTheFourthReportInWhateverOrderTheyCom
     EXPECT_EQ(vc->detailsButton()->text(), QStringLiteral("Review & Clean Up"));
     EXPECT_TRUE(vc->detailsButton()->isEnabled());
     EXPECT_TRUE(vc->categoryButton(3)->font().underline());
-}
 
-TEST_F(DiskUsagePanelTest, OpeningAgainShowsKeptResultsAtOnceAndOnlyTheLabelsForceScans)
-{
-    source.cached = [](SpotlightManagerDelegate &d) {
-        d.onSpotlightManagerFoundJunkFilesInfo(JunkFilesViewInfo{kMiB, 0, 0});
-        d.onSpotlightManagerFoundDuplicatesInfo(DuplicateFilesViewInfo{2 * kMiB, 2});
-        d.onSpotlightManagerFoundLargetAndOldFilesInfo(LargeAndOldFilesViewInfo{0, 0});
-        d.onSpotlightManagerFoundApplicationsInfo(ApplicationsUnusedViewInfo{kMiB, 1});
-    };
-    vc->sectionDidAppear();
-    EXPECT_FALSE(vc->isScanning());
-    EXPECT_EQ(vc->totalSizeLabel()->text(), sizeText(4 * kMiB));
-
-    // One category: its label waits, scanning is on, and the total comes back with its report.
+    // One category's label: it waits, scanning is on, and the total comes back with its report.
     QTest::mouseClick(vc->sizeLabel(2), Qt::LeftButton);
     EXPECT_EQ(source.types, std::vector<int>{3}); // duplicates are scan type 3
     EXPECT_EQ(vc->sizeLabel(2)->text(), QStringLiteral("..."));
@@ -190,19 +161,28 @@ TEST_F(DiskUsagePanelTest, OpeningAgainShowsKeptResultsAtOnceAndOnlyTheLabelsFor
     EXPECT_FALSE(vc->totalSizeLabel()->isVisible());
     source.duplicates(0, 0);
     EXPECT_FALSE(vc->isScanning());
-    EXPECT_EQ(vc->totalSizeLabel()->text(), sizeText(2 * kMiB));
-
+    EXPECT_EQ(vc->totalSizeLabel()->text(), sizeText((6 + 500 + 900) * kMiB));
     vc->junkFilesSizeLabelPressed();
     vc->largeAndOldSizeLabelPressed();
     vc->unusedApplicationsSizeLabelPressed();
     EXPECT_EQ(source.types, (std::vector<int>{3, 0, 2, 1}));
 
-    source.cached = nullptr;
     source.junk(0, 0, 0), source.largeAndOld(0, 0), source.applications(0, 0);
     QTest::mouseClick(vc->totalSizeLabel(), Qt::LeftButton);
     EXPECT_EQ(source.starts, (std::vector<bool>{false, true}));
     EXPECT_FALSE(vc->junkFilesView()->isCanShow()); // a full rescan starts from nothing
     EXPECT_TRUE(vc->isScanning());
+
+    // Opened again, the section shows the kept results at once.
+    source.cached = [this] {
+        source.junk(kMiB, 0, 0), source.duplicates(2 * kMiB, 2);
+        source.largeAndOld(0, 0), source.applications(kMiB, 1);
+    };
+    make();
+    vc->sectionDidAppear();
+    EXPECT_EQ(source.starts, (std::vector<bool>{false, true, false}));
+    EXPECT_FALSE(vc->isScanning());
+    EXPECT_EQ(vc->totalSizeLabel()->text(), sizeText(4 * kMiB));
 }
 
 TEST_F(DiskUsagePanelTest, ViewsOpenOnlyOutsideScansAndSlidesAndSwitchWithoutASlide)
@@ -248,90 +228,73 @@ TEST_F(DiskUsagePanelTest, ViewsOpenOnlyOutsideScansAndSlidesAndSwitchWithoutASl
     EXPECT_EQ(vc->state(), 0u);
     EXPECT_FALSE(vc->largeAndOldView()->isVisible());
 
-    // "Review & Clean Up" opens the view seen last.
+    // "Review & Clean Up" opens the view seen last; without one, the first category with a result.
     vc->detailsButtonPressed();
     endSlide();
     EXPECT_EQ(vc->state(), 3u);
-}
-
-TEST_F(DiskUsagePanelTest, ReviewAndCleanUpWithoutALastViewOpensTheFirstCategoryWithAResult)
-{
-    defaults->setInteger(AdBasedOnSpotlightVC::lastViewedSearchResultsKey(), 4);
-    vc->sectionDidAppear();
-    reportAll();
-    vc->detailsButtonPressed();
-    endSlide();
-    EXPECT_EQ(vc->state(), 4u);
     vc->backButtonPressed();
     endSlide();
-
     defaults->setObject(AdBasedOnSpotlightVC::lastViewedSearchResultsKey(), {});
     vc->detailsButtonPressed();
     endSlide();
     EXPECT_EQ(vc->state(), 1u);
 }
 
-TEST_F(DiskUsagePanelTest, TextsOfTheOverviewAndTheDetailViews)
-{
-    EXPECT_EQ(vc->volumeLabel()->text(), QStringLiteral("Disk Usage"));
-    EXPECT_EQ(vc->totalSizeSubLabel()->text(), QStringLiteral("Removable Files:"));
-    EXPECT_EQ(vc->categoryButton(1)->text(), QStringLiteral("Junk Files:"));
-    EXPECT_EQ(vc->categoryButton(2)->text(), QStringLiteral("Duplicates:"));
-    EXPECT_EQ(vc->categoryButton(3)->text(), QStringLiteral("Large & Old Files:"));
-    EXPECT_EQ(vc->categoryButton(4)->text(), QStringLiteral("Applications:"));
-    EXPECT_EQ(AdBasedOnSpotlightVCStrings::openAppLabelWithAppName(QStringLiteral("Pairly")),
-              QStringLiteral("Open Pairly"));
-
-    vc->sectionDidAppear();
-    reportAll();
-    vc->showJunkFilesPressed();
-    endSlide();
-    const JunkFilesView *junk = vc->junkFilesView();
-    EXPECT_EQ(junk->titleLabel()->text(), QStringLiteral("Junk Files"));
-    EXPECT_EQ(junk->subtitleLabel()->text(), QStringLiteral("removable files"));
-    EXPECT_EQ(junk->totalLabel()->text(), sizeText(6 * kMiB));
-    const QStringList captions{QStringLiteral("Caches:"), QStringLiteral("Downloads:"),
-                               QStringLiteral("Uncleaned Trash:")};
-    const QStringList values{sizeText(3 * kMiB), sizeText(2 * kMiB), sizeText(kMiB)};
-    for (int row = 0; row < 3; ++row) {
-        EXPECT_EQ(junk->rowCaption(row)->text(), captions[row]);
-        EXPECT_EQ(junk->rowValue(row)->text(), values[row]);
-    }
-    // No sibling tool runs or is installed here.
-    EXPECT_EQ(junk->getAppButton()->text(), QStringLiteral("Get Sorvel"));
-
-    const std::array<std::tuple<unsigned, QString, QString, QString, QString>, 3> views{{
-        {2, QStringLiteral("Duplicate Files and Folders"), QStringLiteral("Potential duplicates:"), QStringLiteral("6"),
-         QStringLiteral("Get Pairly")},
-        {3, QStringLiteral("Large and Old Files"), QStringLiteral("Files:"), QStringLiteral("2"),
-         QStringLiteral("Get Hollin")},
-        {4, QStringLiteral("Applications"), QStringLiteral("Applications:"), QStringLiteral("3"),
-         QStringLiteral("Get Quenby Lab")},
-    }};
-    for (const auto &[state, title, caption, count, button] : views) {
-        QTest::mouseClick(vc->viewForState(vc->state())->tabButton(int(state)), Qt::LeftButton);
-        const AdBasedOnSpotlightView *view = vc->viewForState(state);
-        ASSERT_EQ(vc->state(), state);
-        EXPECT_EQ(view->titleLabel()->text(), title);
-        EXPECT_EQ(view->rowCaption(0)->text(), caption);
-        EXPECT_EQ(view->rowValue(0)->text(), count);
-        EXPECT_EQ(view->rowCaption(1)->text(), QStringLiteral("Used space:"));
-        EXPECT_EQ(view->rowValue(1)->text(), view->totalLabel()->text());
-        EXPECT_FALSE(view->rowCaption(2)->isVisibleTo(vc.get()));
-        EXPECT_EQ(view->getAppButton()->text(), button);
-    }
-    QTest::mouseClick(vc->applicationsView()->showFilesButton(), Qt::LeftButton);
-    EXPECT_EQ(shownFiles, std::vector<int>{2});
-}
-
-TEST_F(DiskUsagePanelTest, DiskFillOfTheRootFileSystemAndWhenItCannotBeRead)
+TEST_F(DiskUsagePanelTest, TextsOfTheOverviewAndTheDetailViewsAndTheDiskFill)
 {
     // 255 of 1000 blocks free: 74.5 % used, shown cut to 74 %.
     ASSERT_TRUE(vc->diskFill().has_value());
     EXPECT_FLOAT_EQ(*vc->diskFill(), 0.745F);
     EXPECT_EQ(vc->hddUsedPercentageLabel()->text(), QStringLiteral("74%"));
     EXPECT_DOUBLE_EQ(vc->hddLevelIndicator()->doubleValue(), double(0.745F));
+    EXPECT_EQ(vc->volumeLabel()->text(), QStringLiteral("Disk Usage"));
+    EXPECT_EQ(vc->totalSizeSubLabel()->text(), QStringLiteral("Removable Files:"));
+    const char *const categories[] = {"Junk Files:", "Duplicates:", "Large & Old Files:", "Applications:"};
+    for (unsigned state = 1; state <= 4; ++state)
+        EXPECT_EQ(vc->categoryButton(state)->text(), QLatin1String(categories[state - 1]));
+    EXPECT_EQ(AdBasedOnSpotlightVCStrings::openAppLabelWithAppName(QStringLiteral("Pairly")),
+              QStringLiteral("Open Pairly"));
 
+    vc->sectionDidAppear();
+    source.junk(3 * kMiB, 2 * kMiB, kMiB), source.duplicates(40 * kMiB, 6);
+    source.largeAndOld(500 * kMiB, 2), source.applications(900 * kMiB, 3);
+    vc->showJunkFilesPressed();
+    endSlide();
+    const JunkFilesView *junk = vc->junkFilesView();
+    EXPECT_EQ(junk->titleLabel()->text(), QStringLiteral("Junk Files"));
+    EXPECT_EQ(junk->subtitleLabel()->text(), QStringLiteral("removable files"));
+    EXPECT_EQ(junk->totalLabel()->text(), sizeText(6 * kMiB));
+    const char *const captions[] = {"Caches:", "Downloads:", "Uncleaned Trash:"};
+    const Size values[] = {3 * kMiB, 2 * kMiB, kMiB};
+    for (int row = 0; row < 3; ++row) {
+        EXPECT_EQ(junk->rowCaption(row)->text(), QLatin1String(captions[row]));
+        EXPECT_EQ(junk->rowValue(row)->text(), sizeText(values[row]));
+    }
+    // No sibling tool runs or is installed here.
+    EXPECT_EQ(junk->getAppButton()->text(), QStringLiteral("Get Sorvel"));
+
+    struct Texts {
+        unsigned state;
+        const char *title, *caption, *count, *button;
+    };
+    for (const Texts &t : {Texts{2, "Duplicate Files and Folders", "Potential duplicates:", "6", "Get Pairly"},
+                           Texts{3, "Large and Old Files", "Files:", "2", "Get Hollin"},
+                           Texts{4, "Applications", "Applications:", "3", "Get Quenby Lab"}}) {
+        QTest::mouseClick(vc->viewForState(vc->state())->tabButton(int(t.state)), Qt::LeftButton);
+        const AdBasedOnSpotlightView *view = vc->viewForState(t.state);
+        ASSERT_EQ(vc->state(), t.state);
+        EXPECT_EQ(view->titleLabel()->text(), QLatin1String(t.title));
+        EXPECT_EQ(view->rowCaption(0)->text(), QLatin1String(t.caption));
+        EXPECT_EQ(view->rowValue(0)->text(), QLatin1String(t.count));
+        EXPECT_EQ(view->rowCaption(1)->text(), QStringLiteral("Used space:"));
+        EXPECT_EQ(view->rowValue(1)->text(), view->totalLabel()->text());
+        EXPECT_FALSE(view->rowCaption(2)->isVisibleTo(vc.get()));
+        EXPECT_EQ(view->getAppButton()->text(), QLatin1String(t.button));
+    }
+    QTest::mouseClick(vc->applicationsView()->showFilesButton(), Qt::LeftButton);
+    EXPECT_EQ(shownFiles, std::vector<int>{2});
+
+    // The root file system that cannot be read: no figure, and the tip says why.
     std::string asked;
     make([&](const char *path, struct statvfs *) {
         asked = path;
