@@ -14,6 +14,7 @@
 #include <fcntl.h>
 #include <ftw.h>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <sys/stat.h>
 #include <thread>
@@ -280,6 +281,8 @@ TEST_F(WalkerTest, CancelStopsTheScanAndTheNextOneIsClean)
         for (int k = 0; k < 20; ++k)
             touch(root / ("d" + std::to_string(i)) / ("old-" + std::to_string(k)));
     Collect first;
+    // One folder is held until the cancel, so the scan cannot have finished before it.
+    std::optional<test::FolderGate> gate(std::in_place, (root / "d150").bytes());
     std::thread scanner([&]() { walker::runScan(root.bytes(), "old", first); });
     std::unique_lock lock(first.mutex);
     first.seen.wait(lock, [&]() { return !first.found.empty(); });
@@ -288,6 +291,7 @@ TEST_F(WalkerTest, CancelStopsTheScanAndTheNextOneIsClean)
     lock.lock();
     const std::size_t atCancel = first.found.size();
     lock.unlock();
+    gate.reset();
     scanner.join();
     EXPECT_EQ(first.found.size(), atCancel); // nothing after cancelScan returned
     EXPECT_LT(atCancel, 6000u);
