@@ -24,6 +24,7 @@ demo_install_missing() {
     command -v dbus-daemon >/dev/null || need="$need dbus"
     command -v openbox >/dev/null || need="$need openbox"
     command -v xsetroot >/dev/null || need="$need x11-xserver-utils"
+    command -v python3 >/dev/null || need="$need python3"
     [ -n "$need" ] || return 0
     # shellcheck disable=SC2086 # package names, one word each
     if [ "$(id -u)" -eq 0 ]; then apt-get install -y --no-install-recommends $need; else sudo apt-get install -y --no-install-recommends $need; fi

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "HTMLDownloaderInitData.h"
+
 #include <QPoint>
 #include <QSize>
 #include <QString>
@@ -14,7 +16,10 @@ public:
     virtual ~NewsManager() = default;
 
     // Posted on the local centre when a new news package has arrived.
-    static QString NewsHtmlChangedNotificationName() { return QStringLiteral("NewsHtmlChangedNotification"); }
+    static QString NewsHtmlChangedNotificationName()
+    {
+        return HTMLDownloaderInitData::newsHtmlChangedNotificationName();
+    }
     // Posted on the local centre when the user has seen the news.
     static QString NewsWasReadedNotificationName() { return QStringLiteral("NewsWasReadedNotification"); }
 

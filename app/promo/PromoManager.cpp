@@ -5,7 +5,6 @@
 #include "FreshChecker.h"
 #include "HTMLDownloader.h"
 #include "HTMLDownloaderInitData.h"
-#include "Identity.h"
 #include "Log.h"
 #include "NewsManager.h"
 #include "PromoNotifications.h"
@@ -14,10 +13,8 @@
 #include "SettingsKeys.h"
 #include "UrlOpener.h"
 #include "UserDefaults.h"
-#include "XdgDirs.h"
 
 #include <QMutex>
-#include <QStringList>
 #include <QUrl>
 
 #include <optional>
@@ -107,27 +104,26 @@ BytePath PromoManager::feedCacheFolder() const
     return m_services.withFeeds ? m_services.cacheFolder : BytePath();
 }
 
+std::unique_ptr<HTMLDownloader> PromoManager::makeDownloader(const PageData &page, const QString &xmlAddress)
+{
+    return std::make_unique<HTMLDownloader>(page(feedCacheFolder(), QUrl(xmlAddress)), m_defaults, m_center, m_clock);
+}
+
 void PromoManager::createMacToolsDownloader()
 {
-    m_pMacToolsDownloader = std::make_unique<HTMLDownloader>(
-        HTMLDownloaderInitData::macTools(feedCacheFolder(), QUrl(PromoSettings::getMacToolsXMLWebURL())), m_defaults,
-        m_center, m_clock);
+    m_pMacToolsDownloader = makeDownloader(&HTMLDownloaderInitData::macTools, PromoSettings::getMacToolsXMLWebURL());
 }
 
 void PromoManager::createAdsDownloader()
 {
-    m_pAdsDownloader = std::make_unique<HTMLDownloader>(
-        HTMLDownloaderInitData::advertisement(feedCacheFolder(), QUrl(PromoSettings::getAdvertisimentXMLWebURL())),
-        m_defaults, m_center, m_clock);
+    m_pAdsDownloader =
+        makeDownloader(&HTMLDownloaderInitData::advertisement, PromoSettings::getAdvertisimentXMLWebURL());
 }
 
 HTMLDownloader *PromoManager::createNewsDownloader()
 {
-    if (!m_pNewsDownloader) {
-        m_pNewsDownloader = std::make_unique<HTMLDownloader>(
-            HTMLDownloaderInitData::news(feedCacheFolder(), QUrl(PromoSettings::getNewsXMLWebURL())), m_defaults,
-            m_center, m_clock);
-    }
+    if (!m_pNewsDownloader)
+        m_pNewsDownloader = makeDownloader(&HTMLDownloaderInitData::news, PromoSettings::getNewsXMLWebURL());
     return m_pNewsDownloader.get();
 }
 
@@ -169,7 +165,6 @@ void PromoManager::showToolsAutomatically()
         kToolsAutoShowDelayMs,
         [this] {
             const int version = macToolsContent().content().version;
-            Settings settings(m_defaults);
             const QDateTime now = m_clock.currentDateTime();
             const QVariant next = m_defaults.objectForKey(SettingsKeys::kMacToolsDialogNextShowDate);
             const bool dateDue = !next.isValid() || !next.canConvert<QDateTime>() || next.toDateTime() <= now;
@@ -190,7 +185,7 @@ void PromoManager::showToolsAutomatically()
 void PromoManager::newsHtmlChanged()
 {
     if (!m_newsManager || !m_newsManager->hasFreshNews() || !m_services.postUserNotification) return;
-    const int version = newsContent().content().version;
+    const int version = createNewsDownloader()->buildContentData().version;
     if (version <= m_lastAnnouncedNewsVersion) return;
     m_lastAnnouncedNewsVersion = version;
     m_services.postUserNotification(QStringLiteral("News from %1").arg(getAppName()),

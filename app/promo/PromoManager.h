@@ -7,6 +7,7 @@
 #include "PromoContentSource.h"
 
 #include <QString>
+#include <QUrl>
 #include <QVariantMap>
 
 #include <functional>
@@ -17,6 +18,7 @@ namespace lurkel {
 class Clock;
 class FreshChecker;
 class HTMLDownloader;
+struct HTMLDownloaderInitData;
 class NewsManager;
 class PromoManager;
 class UrlOpener;
@@ -129,7 +131,9 @@ public:
     void openPageInAppStore();
 
 private:
+    using PageData = HTMLDownloaderInitData (*)(const BytePath &cacheFolder, const QUrl &xmlUrl);
     BytePath feedCacheFolder() const;
+    std::unique_ptr<HTMLDownloader> makeDownloader(const PageData &page, const QString &xmlAddress);
     void createMacToolsDownloader();
     void createAdsDownloader();
     void newsHtmlChanged();

@@ -9,7 +9,7 @@
 namespace lurkel {
 
 // Installed applications by desktop entry id ("org.example.Tool.desktop", the suffix may be
-// left out), found as the desktop entry specification says: in the "applications" folder of
+// left out), looked up as freedesktop.org's desktop entries are: in the "applications" folder of
 // XDG_DATA_HOME, then of each XDG_DATA_DIRS folder, where an id's "-" may stand for a
 // subfolder ("kde-tool.desktop" is also applications/kde/tool.desktop). The first entry found
 // decides; one marked Hidden=true means the application was removed.

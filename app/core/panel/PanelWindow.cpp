@@ -789,10 +789,7 @@ void PanelWindow::showAdsDialog()
     if (!isVisible() || m_adsDialog->isVisible() || !isCanShowAds()) return;
     if (m_windowState == WindowStateDetailedOrCollapsed && m_disclosureState == 1) return;
     if (m_settings.getBoolValueForKeyWithDefaultValue(Keys::kAdsDialogBeenClosed, false)) return;
-    QScreen *where = screen();
-    const QRect screenRect = where != nullptr ? where->availableGeometry() : QRect(QPoint(), QSize(4096, 4096));
-    m_adsDialog->showAt(
-        PromoWindowPlacement::adsFrame(frameGeometry(), m_adsDialog->window()->size(), screenRect).topLeft());
+    m_adsDialog->showAt(adsDialogPosition());
 }
 
 void PanelWindow::hideAdsDialog()
@@ -800,13 +797,16 @@ void PanelWindow::hideAdsDialog()
     if (m_adsDialog->isVisible()) m_adsDialog->hide();
 }
 
-void PanelWindow::moveAdsDialog()
+QPoint PanelWindow::adsDialogPosition() const
 {
-    if (!m_adsDialog || !m_adsDialog->isVisible()) return;
     QScreen *where = screen();
     const QRect screenRect = where != nullptr ? where->availableGeometry() : QRect(QPoint(), QSize(4096, 4096));
-    m_adsDialog->moveTo(
-        PromoWindowPlacement::adsFrame(frameGeometry(), m_adsDialog->window()->size(), screenRect).topLeft());
+    return PromoWindowPlacement::adsFrame(frameGeometry(), m_adsDialog->window()->size(), screenRect).topLeft();
+}
+
+void PanelWindow::moveAdsDialog()
+{
+    if (m_adsDialog && m_adsDialog->isVisible()) m_adsDialog->moveTo(adsDialogPosition());
 }
 
 void PanelWindow::adPackageWasLoaded()

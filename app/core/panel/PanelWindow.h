@@ -260,6 +260,7 @@ private:
     void showSubtitle(const QString &text, NamedColor color, int tag);
     void startSearchStep(const QString &text);
     NewsManager *newsManager() const;
+    QPoint adsDialogPosition() const;
     void moveAdsDialog();
 
     HiddenManager &m_hidden;

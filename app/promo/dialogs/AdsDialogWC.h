@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HTMLDownloaderInitData.h"
 #include "PromoBrowser.h"
 #include "PromoContentSource.h"
 #include "PromoDialogServices.h"
@@ -40,7 +41,7 @@ public:
     // The notification posted on the local centre when a new advertisement page has arrived.
     static QString adsDialogHtmlChangedNotificationName()
     {
-        return QStringLiteral("adsdialog-html-changed-notification");
+        return HTMLDownloaderInitData::advertisementHtmlChangedNotificationName();
     }
     // The page shown while there is no advertisement package.
     static QString brokenPageHtml();

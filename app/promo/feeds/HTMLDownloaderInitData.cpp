@@ -32,6 +32,16 @@ QString HTMLDownloaderInitData::macToolsHtmlChangedNotificationName()
     return QStringLiteral("MacToolsHtmlChangedNotification");
 }
 
+QString HTMLDownloaderInitData::newsHtmlChangedNotificationName()
+{
+    return QStringLiteral("NewsHtmlChangedNotification");
+}
+
+QString HTMLDownloaderInitData::advertisementHtmlChangedNotificationName()
+{
+    return QStringLiteral("adsdialog-html-changed-notification");
+}
+
 HTMLDownloaderInitData HTMLDownloaderInitData::macTools(const BytePath &cacheFolder, const QUrl &xmlUrl)
 {
     HTMLDownloaderInitData data = common(cacheFolder, xmlUrl);
@@ -50,8 +60,7 @@ HTMLDownloaderInitData HTMLDownloaderInitData::news(const BytePath &cacheFolder,
 {
     HTMLDownloaderInitData data = common(cacheFolder, xmlUrl);
     data.configureKeysWithPrefix(QStringLiteral("PROMO_MANAGER:news:"));
-    // The news manager's NewsHtmlChangedNotificationName.
-    data.changedNotificationName = QStringLiteral("NewsHtmlChangedNotification");
+    data.changedNotificationName = newsHtmlChangedNotificationName();
     data.embeddedSize = QSize(400, 376);
     data.embeddedFileName = QStringLiteral("news.html");
     data.secondsBetweenUpdates = 86400;
@@ -65,7 +74,7 @@ HTMLDownloaderInitData HTMLDownloaderInitData::advertisement(const BytePath &cac
 {
     HTMLDownloaderInitData data = common(cacheFolder, xmlUrl);
     data.configureKeysWithPrefix(QStringLiteral("PROMO_MANAGER:ads:"));
-    data.changedNotificationName = QStringLiteral("adsdialog-html-changed-notification");
+    data.changedNotificationName = advertisementHtmlChangedNotificationName();
     data.embeddedSize = QSize(1120, 502);
     // No advertisement page is built in, so none shows until a package has arrived.
     data.embeddedFileName = QStringLiteral("advertisement.htm");

@@ -52,8 +52,10 @@ struct HTMLDownloaderInitData {
     // by that name.
     QUrl embeddedUrl() const;
 
-    // The tools page's change notification.
+    // The pages' change notifications, posted on the local centre when a new package is in use.
     static QString macToolsHtmlChangedNotificationName();
+    static QString newsHtmlChangedNotificationName();
+    static QString advertisementHtmlChangedNotificationName();
 
     // The three pages of the application, each with its feed's address and the cache folder.
     static HTMLDownloaderInitData macTools(const BytePath &cacheFolder, const QUrl &xmlUrl);
