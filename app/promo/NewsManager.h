@@ -34,6 +34,8 @@ public:
     virtual void showAtPosition(QPoint position, int anchor) = 0;
     virtual bool isNewsDialogVisible() const = 0;
     virtual void hideNewsDialog() = 0;
+    // Fresh news that may open the popup without the user asking.
+    virtual bool canAutoShowNews() = 0;
 };
 
 } // namespace lurkel

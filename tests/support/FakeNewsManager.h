@@ -21,6 +21,7 @@ public:
     }
     bool isNewsDialogVisible() const override { return visible; }
     void hideNewsDialog() override { visible = false; }
+    bool canAutoShowNews() override { return fresh; }
 
     bool fresh = false;
     bool embedded = true;

@@ -927,7 +927,7 @@ void BXPurgeController::updatePreferencesButton()
     NewsManager *news = newsManager();
     const bool fresh = news != nullptr && news->hasFreshNews();
     m_wndInfo->setHasFreshNews(fresh);
-    if (!fresh || news->isNewsContentEmbedded() || m_isToolsWindowVisible()) return;
+    if (!fresh || news->isNewsContentEmbedded() || !news->canAutoShowNews() || m_isToolsWindowVisible()) return;
     m_newsAutoShow.cancel();
     m_newsAutoShow = MainQueue::after(
         kNewsAutoShowDelayMs, [this] { newsButtonPressed(); }, m_clock);

@@ -46,7 +46,7 @@ public:
     void hideNewsDialog() override;
 
     // Fresh news that the delegate lets open without the user asking.
-    bool canAutoShowNews();
+    bool canAutoShowNews() override;
 
     // The popup (nullptr until first shown).
     NewsDialogWC *dialog() const { return m_dialog.get(); }
