@@ -102,8 +102,8 @@ menu_item() { # DOWN_PRESSES
     fi
     eval "$(xdotool getwindowgeometry --shell "$panel")"
     xdotool mousemove $((X + 250 - 18)) $((Y + 24)) click 1
-    sleep 0.5
-    [ -z "${DEBUG_SHOTS:-}" ] || shot "debug-menu-$1"
+    # Keys sent before the menu is up are lost.
+    sleep 1.2
     n=0
     while [ "$n" -lt "$1" ]; do xdotool key Down; n=$((n + 1)); done
     xdotool key Return
